@@ -1,0 +1,132 @@
+// The merge engine: joins a backup trend set (history before a break date)
+// and an existing trend set (history from the break date on) into a new set
+// in an output folder, topped up with copies of an empty data file.
+//
+// A merge is planned first (PlanMerge: reads both masters and checks every
+// input; writes nothing) and then written (WriteMerge).  MergeTrendSets does
+// both.  Every refusal is a jw::Error of kind Refused (or the kind of the
+// underlying failure) whose description names the file, record or field and
+// what is wrong; a refused plan leaves the output folder untouched.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace jw {
+
+// The six values the window hands to the merge job.  Paths are host paths.
+struct MergeRequest {
+    std::string BrakeDate;      // month-day-year as typed
+    std::string OutputFolder;   // exists (the window/command line created it), empty
+    std::string BackupFile;     // backup set's master file
+    std::string ExistingFile;   // existing set's master file
+    std::int16_t NumberOfFiles = 0;
+    std::string EmptyDataFile;  // template data file
+};
+
+enum SourceKind : std::int16_t { FromBackup = 1, FromExisting = 2, FromTemplate = 3 };
+
+// --- Whole-file copies ---------------------------------------------------
+
+// Copies one file whole into a target that must not exist yet.  The source
+// is opened read-only and never changed; the target is created exclusively
+// (never overwritten).  A failure is a jw::Error naming both files.
+class FileCopier {
+public:
+    virtual ~FileCopier() = default;
+    virtual void Copy(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+};
+
+// The copier used when none is given: the kernel's whole-file copy.
+FileCopier& DefaultFileCopier();
+
+// --- Names and paths -----------------------------------------------------
+
+// Recorded Names are Windows paths cut at "\".
+std::string FileNamePart(std::string_view path);  // after last "\", cut 3 chars after last "."
+std::string FolderPart(std::string_view path);    // before last "\" (a final "\" is skipped); InvalidArgument if none
+std::string BaseNamePart(std::string_view path);  // after last "\", up to and including last "."
+std::string NumberText(std::int16_t n);           // "000", "009", "010", "099", "100", "1000"
+
+// A recorded Name as the program that wrote it meant it: up to its first NUL
+// byte, trailing blanks dropped.
+std::string RecordedName(std::string_view fieldText);
+
+// Copies the source of one record into outputFolder under the next number
+// and returns the record's new Name (recorded folder + "\" + base name +
+// number text).  counter is advanced first (passing 32767 is an overflow
+// error, nothing copied).  The source of FromBackup/FromExisting is looked up
+// in the folder of its master file under the recorded file name (an exact
+// name first, else a unique case-insensitive match).
+std::string RenumberDataFile(const std::string& BackupFile, const std::string& ExistingFile,
+                             const std::string& OutputFolder, std::int16_t kind, const std::string& oldName,
+                             std::int16_t& OutputCounter, const std::string& EmptyDataFile,
+                             FileCopier& copier = DefaultFileCopier());
+
+// --- Break dates ---------------------------------------------------------
+
+// Reads a break date: m-d-yyyy with "-", "/" or "." (1-2 digit month and
+// day; a 2-digit year means 1930..2029), or yyyy-mm-dd; surrounding blanks
+// ignored.  Anything else (a time of day, letters, 02-30-2004) gives nullopt.
+std::optional<std::chrono::year_month_day> ParseBreakDate(std::string_view text);
+
+// 1 when the break date is later than the day, 2 when earlier, 3 when equal.
+// A text that is not a date is an InvalidArgument error naming the text.
+std::int16_t CompareToBreakDate(std::string_view brakeDate, std::string_view dayText);
+
+// --- Plan and write ------------------------------------------------------
+
+struct PlanEntry {
+    std::int16_t Number = 0;           // output number (0, 1, 2, ...)
+    SourceKind Kind = FromExisting;
+    int SourceIndex = -1;              // record index in its master; -1 for a template copy
+    std::filesystem::path Source;      // file copied
+    std::filesystem::path Target;      // inside the output folder
+    std::string NewName;               // the record's new Name
+    std::string StartDay;              // "YYYY-MM-DD"; empty for a template copy
+};
+
+struct MergePlan {
+    std::chrono::year_month_day BreakDate{};
+    std::filesystem::path MasterTarget;  // the merged master file
+    std::vector<PlanEntry> Entries;      // in output order
+    int TakenExisting = 0;               // TE
+    int TakenBackup = 0;                 // TB
+    int TemplateCopies = 0;
+    std::uint64_t BytesToWrite = 0;      // all copies plus the master
+    std::vector<std::string> Warnings;   // the merge still runs
+};
+
+// Progress of the writing step: files done of total (copies and the master).
+using ProgressObserver = std::function<void(int done, int total)>;
+
+struct MergeOptions {
+    ProgressObserver Progress;      // none by default
+    FileCopier* Copier = nullptr;   // DefaultFileCopier() when null
+};
+
+// Reads both masters, the template and the recorded names, checks all that
+// can be checked, and says what the merge will write.  Reads only.
+MergePlan PlanMerge(const MergeRequest& request);
+
+// Writes the plan into request.OutputFolder: copies in order, the master
+// under a temporary name, flushed and synced, renamed last.  On failure an
+// error; the copies so far stay, no master under its final name exists.
+void WriteMerge(const MergeRequest& request, const MergePlan& plan, const MergeOptions& options = {});
+
+// Plan + write.  Returns "The trendfiles are now merged.".
+std::string MergeTrendSets(const std::string& BrakeDate, const std::string& OutputFolder,
+                           const std::string& BackupFile, const std::string& ExistingFile,
+                           std::int16_t NumberOfFiles, const std::string& EmptyDataFile,
+                           const MergeOptions& options = {});
+std::string MergeTrendSets(const MergeRequest& request, const MergeOptions& options = {});
+
+inline constexpr std::string_view kMergedText = "The trendfiles are now merged.";
+
+}  // namespace jw

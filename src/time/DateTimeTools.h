@@ -1,0 +1,58 @@
+// Conversions between the three time encodings (see clsTimes.h), following
+// the trend files' own rules step by step: the same float steps in the same
+// order, the same roundings, the same error conditions.  Date values are valid
+// for the years 100 to 9999 (-657,434.0 to 2,958,465.99...); producing one
+// outside that range is an overflow error.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "time/Scaled64.h"
+#include "time/TaggedValue.h"
+
+namespace jw::DateTimeTools {
+
+// Dispatch on Raw's kind: "Currency", then "Date", then "Long"; any other
+// kind gives zero of the result type.
+Scaled64 ToInt64(const TaggedValue& v, std::int32_t ms);
+double ToVB(const TaggedValue& v);
+std::int32_t ToCitect(const TaggedValue& v);
+
+std::int32_t Int64Millis(Scaled64 n);
+double CitectToVB(double seconds);
+std::int32_t VBToCitect(double d);
+std::int32_t Int64ToCitect(Scaled64 n);
+Scaled64 CitectToInt64(std::int32_t seconds, std::int32_t ms);
+double Int64ToVB(Scaled64 n);
+Scaled64 VBToInt64(double d);
+
+// --- Calendar helpers (not part of the trend files' rules) ---------------
+
+// A calendar date and time of day.
+struct CivilTime {
+    std::chrono::year_month_day date;
+    int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+// The date value as calendar date and time of day, rounded to the whole
+// second (what its "mm/dd/yyyy hh:nn:ss" text shows): the day is floor(d)
+// days after 1899-12-30, the time d - floor(d); a time that rounds to 24:00
+// belongs to the next day.  -0.25 is 1899-12-29 18:00:00.  Outside the date
+// range (or NaN): overflow error.
+CivilTime VBToCivil(double d);
+
+// The date value of a calendar date at midnight.  Outside years 100..9999 or
+// an invalid date: overflow error.
+double CivilToVB(std::chrono::year_month_day date);
+
+// The calendar date and time of an Int64 tick count, exact integer arithmetic
+// (floor toward the past), milliseconds truncated from the ticks.
+CivilTime TicksToCivil(std::int64_t ticks);
+
+// "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS" / "YYYY-MM-DD HH:MM:SS.mmm".
+std::string FormatDate(std::chrono::year_month_day date);
+std::string FormatCivil(const CivilTime& t, bool withMilliseconds);
+
+}  // namespace jw::DateTimeTools

@@ -1,0 +1,17 @@
+// Decimal text of 64-bit integers.
+#pragma once
+
+#include <string>
+
+#include "time/Scaled64.h"
+
+namespace jw::StringTools {
+
+// The numeric value N / 10,000 formatted with exactly four decimals (a "0"
+// before the separator when the whole part is 0, "-" for negatives), with the
+// "." removed: the decimal integer N with at least five digits.  Exact for the
+// whole 64-bit range: 1234567890 -> "1234567890", 5 -> "00005",
+// 0 -> "00000", -12345 -> "-12345", INT64_MIN -> "-9223372036854775808".
+std::string Int64ToString(Scaled64 v);
+
+}  // namespace jw::StringTools

@@ -5,6 +5,8 @@
 
 #include <concepts>
 #include <limits>
+#include <type_traits>
+#include <utility>
 #include <string>
 #include <string_view>
 

@@ -8,8 +8,9 @@ namespace jw {
 namespace {
 
 void PrintToStandardError(std::string_view text, NoticeMark mark) {
-    std::fprintf(stderr, "%s%.*s\n", mark == NoticeMark::Error ? "Error: " : "", static_cast<int>(text.size()),
-                 text.data());
+    if (mark == NoticeMark::Error) std::fputs("Error: ", stderr);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputc('\n', stderr);
     std::fflush(stderr);
 }
 

@@ -8,11 +8,22 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "time/Scaled64.h"
 #include "time/TaggedValue.h"
 
 namespace jw::DateTimeTools {
+
+// The range of a date value: 0100-01-01 00:00:00 up to (not including)
+// 10000-01-01, that is -657,434.0 <= d < 2,958,466.0.
+inline constexpr double kMinDate = -657434.0;
+inline constexpr double kDateEnd = 2958466.0;
+
+// True when d is a date value within the range (false for NaN).
+constexpr bool IsValidDate(double d) { return d >= kMinDate && d < kDateEnd; }
+// d itself, or an overflow error naming `what` when d lies outside the range.
+double CheckDate(double d, std::string_view what);
 
 // Dispatch on Raw's kind: "Currency", then "Date", then "Long"; any other
 // kind gives zero of the result type.
@@ -39,8 +50,9 @@ struct CivilTime {
 // The date value as calendar date and time of day, rounded to the whole
 // second (what its "mm/dd/yyyy hh:nn:ss" text shows): the day is floor(d)
 // days after 1899-12-30, the time d - floor(d); a time that rounds to 24:00
-// belongs to the next day.  -0.25 is 1899-12-29 18:00:00.  Outside the date
-// range (or NaN): overflow error.
+// belongs to the next day (ties of the rounding go to the even second).
+// -0.25 is 1899-12-29 18:00:00.  The last fraction of a second of 9999-12-31
+// stays at 23:59:59.  Outside the date range (or NaN): overflow error.
 CivilTime VBToCivil(double d);
 
 // The date value of a calendar date at midnight.  Outside years 100..9999 or

@@ -14,6 +14,8 @@
 
 #include <compare>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace jw {
 
@@ -24,15 +26,23 @@ public:
     // The number whose integer is n (n ticks for an Int64 time).
     static constexpr Scaled64 FromRaw(std::int64_t n) { return Scaled64(n); }
     // The number k (N = k * 10,000).
-    static Scaled64 FromInt(std::int64_t k);
+    // `what` names the value in an overflow error's description.
+    static Scaled64 FromInt(std::int64_t k, std::string_view what = "scaled 64-bit number");
     // The number nearest to x (N = x * 10,000, ties to even).  A NaN, an
     // infinity or a result outside the 64-bit range is an overflow error.
-    static Scaled64 FromDouble(double x);
+    static Scaled64 FromDouble(double x, std::string_view what = "scaled 64-bit number");
 
     constexpr std::int64_t Raw() const { return n_; }
     double ToDouble() const { return static_cast<double>(n_) / 10000.0; }
     // N / 10,000 rounded to nearest, ties to even; overflow error outside int32.
-    std::int32_t ToInt32() const;
+    std::int32_t ToInt32(std::string_view what = "scaled 64-bit number") const;
+    // The numeric value as exact decimal text with four decimals: "-1.2345".
+    std::string ToDecimalString() const;
+
+    // Exact arithmetic on N; overflow error (naming `what`) outside 64 bits.
+    Scaled64 Add(Scaled64 o, std::string_view what) const;
+    Scaled64 Sub(Scaled64 o, std::string_view what) const;
+    Scaled64 Mul(std::int64_t k, std::string_view what) const;
 
     Scaled64 operator+(Scaled64 o) const;
     Scaled64 operator-(Scaled64 o) const;

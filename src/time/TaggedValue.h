@@ -23,6 +23,7 @@ public:
     static TaggedValue Integer(std::int16_t v);
     static TaggedValue Long(std::int32_t v);
     static TaggedValue Currency(Scaled64 v);
+    // A date value outside years 100..9999 (or NaN) is an overflow error.
     static TaggedValue Date(double v);
     static TaggedValue Double(double v);  // a plain 64-bit float, not a date
 

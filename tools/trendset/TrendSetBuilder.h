@@ -44,13 +44,34 @@ struct BuiltSet {
     std::vector<std::filesystem::path> DataFiles; // in record order (also those not written)
 };
 
-// Writes the set into folder (created if missing).  Sample values are a
-// deterministic ramp so copies can be checked.
+// Writes the set into folder (created if missing), overwriting files of the
+// same names.  Master and data files carry the same file description block
+// per data file; event numbers count the samples across the set from 1 (0
+// for a file without samples).  Sample values are a deterministic ramp so
+// copies can be checked.  A Version outside 0..6 has no record layout: the
+// master header alone is written and no data file.
+// Text fields are written NUL-padded, as trend-writing programs leave them.
 BuiltSet Build(const std::filesystem::path& folder, const SetSpec& spec);
 
 // Writes one empty data file (header only, start/end 0) of the set's version
 // and history type at path.
 void BuildEmptyDataFile(const std::filesystem::path& path, const SetSpec& spec);
+
+// The data file path of record fileIndex: folder / (BaseName + "000"...).
+// The data file is written under this name whatever RecordedName says.
+std::filesystem::path DataFilePath(const std::filesystem::path& folder, const SetSpec& spec, std::size_t fileIndex);
+
+// The sample values Build writes, sample k (from 1) of file fileIndex:
+// periodic 16-bit (versions 0-3, 5), event 32-bit values (same versions),
+// and the 64-bit floats of versions 4 and 6 (periodic and event).
+std::int16_t SampleInt16(std::size_t fileIndex, std::int32_t k);
+std::int32_t SampleInt32(std::size_t fileIndex, std::int32_t k);
+double SampleDouble(std::size_t fileIndex, std::int32_t k);
+
+// The time of event sample k of file as an Int64 tick count: events lie at
+// least a second apart from the file's StartTime, each with its own
+// millisecond part (HistoryType 4 only).
+std::int64_t EventTime(const SetSpec& spec, const DataFileSpec& file, std::int32_t k);
 
 // Start time raw value for a calendar date and time in the encoding of
 // version (Citect seconds or Int64 ticks).

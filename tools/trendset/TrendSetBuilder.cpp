@@ -1,0 +1,245 @@
+#include "trendset/TrendSetBuilder.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <span>
+#include <vector>
+
+#include "formats/Endian.h"
+#include "formats/TrendDefs.h"
+#include "time/Checked.h"
+#include "time/Errors.h"
+
+namespace jw::trendset {
+
+namespace {
+
+using TrendDefs::DataHeaderRec;
+using TrendDefs::FileDescBlock;
+using TrendDefs::HSTHeaderRec;
+using TrendDefs::HSTMasterRec;
+
+// Fixed values of the fields a set carries unchanged; non-zero so a reader
+// that takes a field from the wrong place is noticed.
+constexpr std::int16_t kFileType = 1;
+constexpr std::int32_t kMasterMode = 0x11;
+constexpr std::int32_t kBlockMode = 3;
+constexpr std::int16_t kArea = 7;
+constexpr std::int16_t kPriv = 5;
+constexpr std::int32_t kFormat = 258;
+constexpr float kRawFull = 32000.0F, kEngFull = 100.0F;
+constexpr std::size_t kWidest = 272;  // the widest text field of any record
+
+constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+constexpr std::int64_t kTicksPerSecond = 10'000'000;
+constexpr std::int64_t kTicksPerMillisecond = 10'000;
+
+bool HasLayout(std::int16_t version) { return version >= 0 && version <= 6; }
+bool IsWide(std::int16_t version) { return version == 4 || version == 6; }
+bool IsEvents(const SetSpec& spec) { return spec.HistoryType == 4; }
+
+std::size_t SampleBytes(const SetSpec& spec) {
+    if (IsWide(spec.Version)) return IsEvents(spec) ? 16 : 8;
+    return IsEvents(spec) ? 12 : 2;
+}
+
+// Text as trend-writing programs leave it: the value, then NULs to the
+// field's width (the encoder cuts the NULs at each field's own width).
+std::string NulPadded(const std::string& s) {
+    std::string out = s;
+    if (out.size() < kWidest) out.resize(kWidest, '\0');
+    return out;
+}
+
+std::string NumberText(std::size_t i) {
+    std::array<char, 24> buf{};
+    std::snprintf(buf.data(), buf.size(), "%03zu", i);
+    return buf.data();
+}
+
+// Milliseconds after the file's start of event k (k >= 1): one event per
+// sample period (at least a second apart), each with its own millisecond
+// part, so times strictly increase and exercise the millisecond field.
+std::int64_t EventOffsetMs(const SetSpec& spec, std::int32_t k) {
+    const std::int64_t periodMs = spec.Version <= 1 && spec.Version >= 0
+                                      ? static_cast<std::int64_t>(spec.SamplePeriodRaw) * 1000
+                                      : spec.SamplePeriodRaw;
+    const std::int64_t step = std::max<std::int64_t>(periodMs, 1000);
+    return (static_cast<std::int64_t>(k) - 1) * step + (static_cast<std::int64_t>(k) * 137) % 1000;
+}
+
+void WriteWhole(const std::filesystem::path& path, std::span<const std::uint8_t> head,
+                std::span<const std::uint8_t> tail) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) Fail(ErrorKind::InputOutput, "Cannot create \"" + path.string() + "\"");
+    out.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    out.write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+    out.close();
+    if (!out) Fail(ErrorKind::InputOutput, "Cannot write \"" + path.string() + "\"");
+}
+
+// The file description block of one data file (shared by its master record
+// and its own header, so the two describe the same file).
+FileDescBlock MakeBlock(const SetSpec& spec, const DataFileSpec& file, std::int64_t startEvNo, std::int32_t headerSize) {
+    FileDescBlock b;
+    b.ID = NulPadded(spec.ID);
+    b.FileType = kFileType;
+    b.Version = spec.Version;
+    b.StartEvNo = file.Samples > 0 ? startEvNo : 0;
+    b.EndEvNo = file.Samples > 0 ? startEvNo + file.Samples - 1 : 0;
+    b.Alignment1 = std::string(kWidest, '\0');
+    b.LogName = NulPadded(spec.LogName);
+    b.Mode = kBlockMode;
+    b.Area = kArea;
+    b.Priv = kPriv;
+    b.HistoryType = spec.HistoryType;
+    b.SamplePeriod = spec.SamplePeriodRaw;
+    b.sEngUnits = NulPadded(spec.EngUnits);
+    b.Format = kFormat;
+    b.StartTime = file.StartTime;
+    b.EndTime = file.EndTime;
+    b.DataLength = file.Samples;
+    const std::int64_t end = headerSize + static_cast<std::int64_t>(file.Samples) * static_cast<std::int64_t>(SampleBytes(spec));
+    b.FilePointer = file.Samples > 0 ? CheckedNarrow<std::int32_t>(end, "FilePointer") : 0;
+    b.Alignment2 = std::string(kWidest, '\0');
+    return b;
+}
+
+std::vector<std::uint8_t> EncodeSamples(const SetSpec& spec, std::size_t fileIndex, const DataFileSpec& file) {
+    if (file.Samples < 0) Fail(ErrorKind::InvalidArgument, "Samples of data file " + NumberText(fileIndex) + " is negative");
+    const std::size_t size = SampleBytes(spec);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(file.Samples) * size);
+    std::uint8_t* p = out.data();
+    for (std::int32_t k = 1; k <= file.Samples; ++k, p += size) {
+        if (!IsEvents(spec)) {
+            if (IsWide(spec.Version)) StoreLE<double>(p, SampleDouble(fileIndex, k));
+            else StoreLE<std::int16_t>(p, SampleInt16(fileIndex, k));
+            continue;
+        }
+        const std::int64_t ms = EventOffsetMs(spec, k);
+        if (IsWide(spec.Version)) {
+            StoreLE<double>(p, SampleDouble(fileIndex, k));
+            StoreLE<std::int64_t>(p + 8, file.StartTime + ms * kTicksPerMillisecond);
+        } else {
+            StoreLE<std::int32_t>(p, SampleInt32(fileIndex, k));
+            StoreLE<std::int32_t>(p + 4, CheckedNarrow<std::int32_t>(file.StartTime + ms / 1000, "event sample time"));
+            StoreLE<std::int32_t>(p + 8, static_cast<std::int32_t>(ms % 1000));
+        }
+    }
+    return out;
+}
+
+void WriteDataFile(const std::filesystem::path& path, const SetSpec& spec, std::size_t fileIndex,
+                   const DataFileSpec& file, std::int64_t startEvNo) {
+    const auto* layout = TrendDefs::DataHeaderLayout(spec.Version);
+    DataHeaderRec rec;
+    rec.Title = NulPadded(spec.Title);
+    rec.RawZero = 0;
+    rec.RawFull = kRawFull;
+    rec.EngZero = 0;
+    rec.EngFull = kEngFull;
+    rec.Block = MakeBlock(spec, file, startEvNo, layout->Length);
+    std::vector<std::uint8_t> head(layout->Length);
+    TrendDefs::Encode(*layout, rec, std::span<std::uint8_t>(head));
+    const std::vector<std::uint8_t> samples = EncodeSamples(spec, fileIndex, file);
+    WriteWhole(path, head, samples);
+}
+
+}  // namespace
+
+std::int16_t SampleInt16(std::size_t fileIndex, std::int32_t k) {
+    return static_cast<std::int16_t>((static_cast<std::int64_t>(fileIndex) * 1000 + k) % 30000 - 15000);
+}
+
+std::int32_t SampleInt32(std::size_t fileIndex, std::int32_t k) {
+    return static_cast<std::int32_t>((static_cast<std::int64_t>(fileIndex) * 100'000 + k) * 3 % 2'000'000'000 - 50'000);
+}
+
+double SampleDouble(std::size_t fileIndex, std::int32_t k) {
+    return static_cast<double>(fileIndex) * 1000.0 + static_cast<double>(k) * 0.25;
+}
+
+std::int64_t EventTime(const SetSpec& spec, const DataFileSpec& file, std::int32_t k) {
+    const std::int64_t ms = EventOffsetMs(spec, k);
+    if (IsWide(spec.Version)) return file.StartTime + ms * kTicksPerMillisecond;
+    return ((file.StartTime + ms / 1000 + kSecondsFrom1601To1970) * 1000 + ms % 1000) * kTicksPerMillisecond;
+}
+
+std::filesystem::path DataFilePath(const std::filesystem::path& folder, const SetSpec& spec, std::size_t fileIndex) {
+    return folder / (spec.BaseName + NumberText(fileIndex));
+}
+
+BuiltSet Build(const std::filesystem::path& folder, const SetSpec& spec) {
+    std::filesystem::create_directories(folder);
+    BuiltSet built;
+    built.Master = folder / (spec.BaseName + "HST");
+
+    const std::int16_t nFiles =
+        spec.nFiles ? *spec.nFiles : CheckedNarrow<std::int16_t>(spec.Files.size(), "number of data files");
+    HSTMasterRec master;
+    master.Title = NulPadded(spec.Title);
+    master.ID = NulPadded(spec.ID);
+    master.FileType = kFileType;
+    master.Version = spec.Version;
+    master.Alignment1 = std::string(kWidest, '\0');
+    master.Mode = kMasterMode;
+    master.History = nFiles;
+    master.nFiles = nFiles;
+    master.NextFile = spec.NextFile;
+    master.AddOn = spec.AddOn;
+    master.Alignment2 = std::string(kWidest, '\0');
+
+    std::vector<std::uint8_t> bytes(TrendDefs::kMasterLength);
+    TrendDefs::Encode(TrendDefs::HSTMasterLayout, master, std::span<std::uint8_t>(bytes));
+
+    // A version without a record layout gets the master header alone, as
+    // the readers would see such a set.
+    const auto* recordLayout = TrendDefs::HSTHeaderLayout(spec.Version);
+    if (recordLayout != nullptr) {
+        const auto* dataLayout = TrendDefs::DataHeaderLayout(spec.Version);
+        std::int64_t evNo = 1;
+        for (std::size_t i = 0; i < spec.Files.size(); ++i) {
+            const DataFileSpec& file = spec.Files[i];
+            HSTHeaderRec rec;
+            rec.Name = NulPadded(file.RecordedName ? *file.RecordedName
+                                                   : spec.RecordedFolder + "\\" + spec.BaseName + NumberText(i));
+            rec.Block = MakeBlock(spec, file, evNo, dataLayout->Length);
+            const std::size_t at = bytes.size();
+            bytes.resize(at + recordLayout->Length);
+            TrendDefs::Encode(*recordLayout, rec, std::span<std::uint8_t>(bytes).subspan(at));
+
+            const std::filesystem::path path = DataFilePath(folder, spec, i);
+            built.DataFiles.push_back(path);
+            if (file.WriteDataFile) WriteDataFile(path, spec, i, file, evNo);
+            evNo += std::max<std::int32_t>(file.Samples, 0);
+        }
+    }
+    WriteWhole(built.Master, bytes, {});
+    return built;
+}
+
+void BuildEmptyDataFile(const std::filesystem::path& path, const SetSpec& spec) {
+    if (!HasLayout(spec.Version))
+        Fail(ErrorKind::InvalidArgument,
+             "An empty data file of trend version " + std::to_string(spec.Version) + " cannot be written (0 to 6 are known)");
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+    WriteDataFile(path, spec, 0, DataFileSpec{}, 0);
+}
+
+std::int64_t RawTime(std::int16_t version, int year, int month, int day, int hour, int minute, int second) {
+    using namespace std::chrono;
+    const year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+                              std::chrono::day{static_cast<unsigned>(day)}};
+    if (!date.ok())
+        Fail(ErrorKind::InvalidArgument, "Not a calendar date: " + std::to_string(year) + "-" + std::to_string(month) +
+                                             "-" + std::to_string(day));
+    const std::int64_t days = sys_days{date}.time_since_epoch().count();
+    const std::int64_t seconds = days * 86'400 + hour * 3'600 + minute * 60 + second;
+    if (IsWide(version)) return (seconds + kSecondsFrom1601To1970) * kTicksPerSecond;
+    return seconds;
+}
+
+}  // namespace jw::trendset

@@ -13,10 +13,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "formats/clsHSTHeader.h"
+#include "formats/clsHSTMaster.h"
 
 namespace jw {
 
@@ -46,6 +50,56 @@ public:
 // The copier used when none is given: the kernel's whole-file copy.
 FileCopier& DefaultFileCopier();
 
+// One way of moving the bytes of an open source into an open, freshly
+// created target.  A ChainedFileCopier tries its methods in order; a method
+// that the kernel refuses for these two files says NotSupported and the next
+// one carries on from where it stopped (the offsets in CopyJob).
+struct CopyJob {
+    int Source = -1;           // opened read-only
+    int Target = -1;           // created exclusively, write-only
+    std::uint64_t Size = 0;    // length of the source when it was opened
+    std::uint64_t Done = 0;    // bytes already copied (same offset in both files)
+    const std::filesystem::path* From = nullptr;  // for messages
+    const std::filesystem::path* To = nullptr;
+};
+
+class CopyMethod {
+public:
+    enum class Outcome { Done, NotSupported };
+    virtual ~CopyMethod() = default;
+    virtual const char* Name() const = 0;
+    // Copies from job.Done to the end of the source, advancing job.Done.  A
+    // failure that is not a refusal of the method is a jw::Error.
+    virtual Outcome Copy(CopyJob& job) = 0;
+};
+
+// copy_file_range(2) in a loop: the kernel copies without user-space buffers.
+class KernelRangeCopy final : public CopyMethod {
+public:
+    const char* Name() const override { return "copy_file_range"; }
+    Outcome Copy(CopyJob& job) override;
+};
+
+// Plain read/write through a buffer: works everywhere.
+class ReadWriteCopy final : public CopyMethod {
+public:
+    const char* Name() const override { return "read/write"; }
+    Outcome Copy(CopyJob& job) override;
+};
+
+// Opens the source read-only (it must be a regular file), creates the target
+// with O_CREAT | O_EXCL, runs the methods in order until one finishes.  On any
+// failure it removes the target it created (never anything else) and throws a
+// jw::Error naming both files.
+class ChainedFileCopier : public FileCopier {
+public:
+    explicit ChainedFileCopier(std::vector<std::unique_ptr<CopyMethod>> methods);
+    void Copy(const std::filesystem::path& from, const std::filesystem::path& to) override;
+
+private:
+    std::vector<std::unique_ptr<CopyMethod>> methods_;
+};
+
 // --- Names and paths -----------------------------------------------------
 
 // Recorded Names are Windows paths cut at "\".
@@ -69,6 +123,10 @@ std::string RenumberDataFile(const std::string& BackupFile, const std::string& E
                              std::int16_t& OutputCounter, const std::string& EmptyDataFile,
                              FileCopier& copier = DefaultFileCopier());
 
+// The new Name of a record numbered n: recorded folder + "\\" + base name +
+// number text, from the recorded Name as RecordedName reads it.
+std::string NewRecordedName(std::string_view recordedName, std::int16_t n);
+
 // --- Break dates ---------------------------------------------------------
 
 // Reads a break date: m-d-yyyy with "-", "/" or "." (1-2 digit month and
@@ -90,6 +148,8 @@ struct PlanEntry {
     std::filesystem::path Target;      // inside the output folder
     std::string NewName;               // the record's new Name
     std::string StartDay;              // "YYYY-MM-DD"; empty for a template copy
+    std::uint64_t SourceSize = 0;      // bytes of the source file
+    clsHSTHeader Record;               // the record written for this file (Name = NewName)
 };
 
 struct MergePlan {
@@ -101,7 +161,15 @@ struct MergePlan {
     int TemplateCopies = 0;
     std::uint64_t BytesToWrite = 0;      // all copies plus the master
     std::vector<std::string> Warnings;   // the merge still runs
+    std::filesystem::path OutputFolder;  // where every file of the plan goes
+    clsHSTMaster Header;                 // header of the merged master (existing, nFiles = History = N)
+    clsHSTMaster ExistingMaster;         // as read; existing records are saved with it
+    clsHSTMaster BackupMaster;           // as read; backup and template records are saved with it
+    std::string BreakDateText;           // as typed
 };
+
+// The temporary name under which WriteMerge writes the merged master.
+std::filesystem::path PartialMasterPath(const MergePlan& plan);
 
 // Progress of the writing step: files done of total (copies and the master).
 using ProgressObserver = std::function<void(int done, int total)>;

@@ -1,0 +1,57 @@
+// One data file under its new number: the copy into the output folder and
+// the new recorded Name.
+#include "engine/EngineDetail.h"
+#include "engine/TrendTools.h"
+#include "time/Checked.h"
+#include "time/Errors.h"
+
+namespace jw {
+
+std::string RenumberDataFile(const std::string& BackupFile, const std::string& ExistingFile,
+                             const std::string& OutputFolder, std::int16_t kind, const std::string& oldName,
+                             std::int16_t& OutputCounter, const std::string& EmptyDataFile, FileCopier& copier) {
+    namespace fs = std::filesystem;
+    using engine_detail::Quoted;
+
+    const std::int16_t n = OutputCounter;
+    const std::string number = NumberText(n);
+    OutputCounter = CheckedAdd<std::int16_t>(n, 1, "output counter");
+
+    const std::string name = RecordedName(oldName);
+    // The new Name is formed before anything is copied, so a name without a
+    // folder fails with nothing written.
+    const std::string newName = FolderPart(name) + "\\" + BaseNamePart(name) + number;
+
+    const std::string targetName = BaseNamePart(name) + number;
+    if (const std::string why = engine_detail::HostFileNameProblem(targetName); !why.empty())
+        Fail(ErrorKind::InvalidArgument, "the data file target " + Quoted(targetName) + " from the Name " +
+                                             Quoted(name) + " cannot be made in " + OutputFolder + ": " + why);
+    const fs::path target = fs::path(OutputFolder) / targetName;
+
+    fs::path source;
+    switch (kind) {
+        case FromBackup:
+        case FromExisting: {
+            const fs::path master = kind == FromBackup ? fs::path(BackupFile) : fs::path(ExistingFile);
+            const std::string fileName = FileNamePart(name);
+            if (fileName != engine_detail::WholeFileName(name))
+                Fail(ErrorKind::InvalidArgument,
+                     "the Name " + Quoted(name) + " has more than three characters after its last \".\"; " +
+                         Quoted(fileName) + " would be another file");
+            source = engine_detail::FindSourceFile(engine_detail::HostFolderOf(master), fileName,
+                                                   (kind == FromBackup ? "backup master " : "existing master ") +
+                                                       master.string() + ", Name " + Quoted(name));
+            break;
+        }
+        case FromTemplate:
+            source = EmptyDataFile;
+            break;
+        default:
+            Fail(ErrorKind::InvalidArgument, "unknown source kind " + std::to_string(kind) +
+                                                 " (1 backup, 2 existing, 3 template)");
+    }
+    copier.Copy(source, target);
+    return newName;
+}
+
+}  // namespace jw

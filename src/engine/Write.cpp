@@ -1,0 +1,148 @@
+// Writing a planned merge: the data file copies and the merged master, which
+// appears under its final name only when everything is on disk.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "engine/EngineDetail.h"
+#include "engine/TrendTools.h"
+#include "formats/BinaryFile.h"
+#include "time/Errors.h"
+
+namespace jw {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Makes what was written to path durable.  Works on a file or a folder.
+void SyncPath(const fs::path& path, bool folder) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+    if (fd < 0)
+        Fail(ErrorKind::InputOutput, "cannot open " + path.string() + " to flush it to disk: " + std::strerror(errno));
+    int err = 0;
+    if (::fsync(fd) != 0) err = errno;
+    if (::close(fd) != 0 && err == 0) err = errno;
+    // A folder on a file system that cannot sync folders has nothing to lose.
+    if (err != 0 && !(folder && (err == EINVAL || err == EROFS)))
+        Fail(ErrorKind::InputOutput, "flushing " + path.string() + " to disk failed: " + std::strerror(err));
+}
+
+// Gives from the name to, which must not exist yet.
+void RenameNoReplace(const fs::path& from, const fs::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+    int err = errno;
+    if (err == EINVAL || err == ENOSYS) {
+        // A file system without RENAME_NOREPLACE: a hard link also refuses an
+        // existing name.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            return;
+        }
+        err = errno;
+    }
+    Fail(ErrorKind::InputOutput, "cannot rename " + from.string() + " to " + to.string() + ": " +
+                                     (err == EEXIST ? std::string("that name already exists") : std::strerror(err)));
+}
+
+bool SameFolder(const fs::path& a, const fs::path& b) {
+    return a.lexically_normal() == b.lexically_normal();
+}
+
+std::string EntryText(const PlanEntry& e) {
+    std::string t = "file " + NumberText(e.Number);
+    switch (e.Kind) {
+        case FromExisting: return t + " (existing record " + std::to_string(e.SourceIndex) + ")";
+        case FromBackup: return t + " (backup record " + std::to_string(e.SourceIndex) + ")";
+        default: return t + " (template copy)";
+    }
+}
+
+}  // namespace
+
+fs::path PartialMasterPath(const MergePlan& plan) {
+    fs::path p = plan.MasterTarget;
+    p += ".partial";
+    return p;
+}
+
+void WriteMerge(const MergeRequest& request, const MergePlan& plan, const MergeOptions& options) {
+    FileCopier& copier = options.Copier ? *options.Copier : DefaultFileCopier();
+    const fs::path folder = request.OutputFolder;
+
+    // The plan may only write into the request's output folder.
+    if (!SameFolder(plan.OutputFolder, folder) || !SameFolder(plan.MasterTarget.parent_path(), folder))
+        Fail(ErrorKind::InvalidArgument, "the merge plan was made for the output folder " +
+                                             plan.OutputFolder.string() + ", not " + folder.string());
+    for (const auto& e : plan.Entries)
+        if (!SameFolder(e.Target.parent_path(), folder))
+            Fail(ErrorKind::InvalidArgument, "the merge plan puts " + e.Target.string() + " outside the output folder " +
+                                                 folder.string());
+
+    const int total = static_cast<int>(plan.Entries.size()) + 1;
+    const fs::path partial = PartialMasterPath(plan);
+    bool partialMade = false;
+    bool finalMade = false;
+    std::string step = "creating the master file " + partial.string();
+    try {
+        BinaryFile master(partial, BinaryFile::Mode::CreateNew);
+        partialMade = true;
+        step = "writing the master header";
+        plan.Header.Save(master);
+        for (std::size_t i = 0; i < plan.Entries.size(); ++i) {
+            const PlanEntry& e = plan.Entries[i];
+            step = "copying " + EntryText(e);
+            copier.Copy(e.Source, e.Target);
+            step = "writing the record of " + EntryText(e);
+            clsHSTHeader record = e.Record;
+            record.Save(master, e.Kind == FromExisting ? plan.ExistingMaster : plan.BackupMaster);
+            if (options.Progress) options.Progress(static_cast<int>(i) + 1, total);
+        }
+        step = "flushing the master file to disk";
+        master.Sync();
+        step = "closing the master file";
+        master.Close();
+        step = "flushing the data files to disk";
+        for (const auto& e : plan.Entries) SyncPath(e.Target, false);
+        SyncPath(folder, true);
+        step = "giving the master file its name";
+        RenameNoReplace(partial, plan.MasterTarget);
+        partialMade = false;
+        finalMade = true;
+        step = "flushing the output folder to disk";
+        SyncPath(folder, true);
+    } catch (const Error& e) {
+        // Only files this merge created go: the unfinished master, so that the
+        // folder never looks like a finished set.  The copies stay.
+        std::error_code ec;
+        if (partialMade) fs::remove(partial, ec);
+        if (finalMade) fs::remove(plan.MasterTarget, ec);
+        Fail(e.kind(), "The merge into " + folder.string() + " failed while " + step + ": " + e.what() +
+                           ". No master file " + plan.MasterTarget.filename().string() +
+                           " was written; data files copied so far stay in the folder.");
+    }
+    if (options.Progress) options.Progress(total, total);
+}
+
+std::string MergeTrendSets(const MergeRequest& request, const MergeOptions& options) {
+    const MergePlan plan = PlanMerge(request);
+    WriteMerge(request, plan, options);
+    return std::string(kMergedText);
+}
+
+std::string MergeTrendSets(const std::string& BrakeDate, const std::string& OutputFolder, const std::string& BackupFile,
+                           const std::string& ExistingFile, std::int16_t NumberOfFiles,
+                           const std::string& EmptyDataFile, const MergeOptions& options) {
+    MergeRequest request;
+    request.BrakeDate = BrakeDate;
+    request.OutputFolder = OutputFolder;
+    request.BackupFile = BackupFile;
+    request.ExistingFile = ExistingFile;
+    request.NumberOfFiles = NumberOfFiles;
+    request.EmptyDataFile = EmptyDataFile;
+    return MergeTrendSets(request, options);
+}
+
+}  // namespace jw

@@ -30,7 +30,15 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
 
-std::string Quoted(const std::filesystem::path& p) { return "\"" + p.string() + "\""; }
+std::string Quoted(const std::filesystem::path& p) {
+    // Built by appending: GCC 12 at -O3 warns falsely on "\"" + s + "\"".
+    std::string q;
+    q.reserve(p.native().size() + 2);
+    q += '"';
+    q += p.native();
+    q += '"';
+    return q;
+}
 
 std::string ErrnoText(int err) { return std::generic_category().message(err); }
 
@@ -62,6 +70,8 @@ std::string ErrnoText(int err) { return std::generic_category().message(err); }
 }
 
 }  // namespace
+
+std::string BinaryFile::QuotedName() const { return Quoted(path_); }
 
 BinaryFile::BinaryFile(const std::filesystem::path& path, Mode mode) : path_(path), mode_(mode) {
     if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot open a file with an empty path");

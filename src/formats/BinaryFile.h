@@ -41,6 +41,8 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     // The path as text for error messages.
     std::string Name() const { return path_.string(); }
+    // The path in double quotes, as error messages show it: "C:\x\TREND.HST".
+    std::string QuotedName() const;
     bool IsOpen() const { return fd_ >= 0; }
     bool Writable() const { return mode_ != Mode::ReadOnly; }
 

@@ -105,7 +105,7 @@ void clsHSTHeader::Load(BinaryFile& file, const clsHSTMaster& master) {
     const std::uint64_t at = file.Position();
     const std::size_t got = file.ReadAt(at, bytes);
     if (got < bytes.size())
-        Fail(ErrorKind::InvalidData, "\"" + file.Name() + "\": the file ends inside the file-header record at offset " +
+        Fail(ErrorKind::InvalidData, file.QuotedName() + ": the file ends inside the file-header record at offset " +
                                          std::to_string(at) + " (" + std::string(layout->Name) + " needs " +
                                          std::to_string(layout->Length) + " bytes, " + std::to_string(got) +
                                          " are there)");
@@ -147,7 +147,7 @@ void clsHSTHeader::Save(BinaryFile& file, const clsHSTMaster& master) {
     if (layout == nullptr) return;  // no layout: nothing is written
 
     const bool wide = IsWide(*layout);
-    const std::string where = "\"" + file.Name() + "\" " + std::string(layout->Name);
+    const std::string where = file.QuotedName() + " " + std::string(layout->Name);
 
     // Build the whole record first: any failure leaves the file untouched.
     HSTHeaderRec rec;

@@ -17,7 +17,7 @@ void clsHSTMaster::Load(BinaryFile& file) {
     std::array<std::uint8_t, kMasterLength> bytes{};
     const std::size_t got = file.ReadAt(0, bytes);
     if (got < bytes.size())
-        Fail(ErrorKind::InvalidData, "\"" + file.Name() + "\" is not a history master file: it holds " +
+        Fail(ErrorKind::InvalidData, file.QuotedName() + " is not a history master file: it holds " +
                                          std::to_string(got) + " bytes, fewer than the " +
                                          std::to_string(kMasterLength) + " of a master header");
     TrendDefs::HSTMasterRec rec;
@@ -41,7 +41,7 @@ void clsHSTMaster::Save(BinaryFile& file) const {
     rec.Title = Title;
     rec.ID = ID;
     rec.FileType = FileType;
-    rec.Version = CheckedNarrow<std::int16_t>(Version, "master header Version for \"" + file.Name() + "\"");
+    rec.Version = CheckedNarrow<std::int16_t>(Version, "master header Version for " + file.QuotedName());
     rec.Alignment1 = Alignment1;
     rec.Mode = Mode;
     rec.History = History;

@@ -1,0 +1,250 @@
+#include "cli/Cli.h"
+
+#include <CLI/CLI.hpp>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/Export.h"
+#include "cli/Inspect.h"
+#include "cli/MergeCommand.h"
+#include "cli/Progress.h"
+#include "cli/Text.h"
+#include "cli/TimeText.h"
+#include "formats/Notices.h"
+#include "time/Errors.h"
+
+namespace jw::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProgram = "joinwright-cli";
+
+const char* const kMergeFooter =
+    "Stop trending in Citect for this trend before merging a live existing set: the merge reads the\n"
+    "existing set's files while Citect may still be writing them, and a copy taken mid-write is not a\n"
+    "consistent trend.  Both sets are only read.  The output folder must not exist yet; the folder that\n"
+    "is to hold it must.  The break date is month-day-year (09-17-2004) or ISO (2004-09-17): data files\n"
+    "starting on or after it come from the existing set, earlier ones from the backup set; copies of the\n"
+    "empty data file fill the merged set up to --files.";
+
+const char* const kExportFooter =
+    "Rows are \"time,value\", the time as YYYY-MM-DD HH:MM:SS.mmm in the trend's own clock.  A data\n"
+    "file holds no more samples than it holds after its header; periodic samples go no further than\n"
+    "the header's end time, event samples stop at the first record whose time is 0.  Invalid markers\n"
+    "(16-bit -32001 and -32002, 8-byte NaN) give rows with an empty value unless --skip-invalid.";
+
+CLI::Validator TimeValidator() {
+    return CLI::Validator(
+        [](std::string& s) -> std::string {
+            return ParseTimeText(s) ? std::string() : "\"" + s + "\" is not a time YYYY-MM-DD[ HH:MM[:SS[.mmm]]]";
+        },
+        "");
+}
+
+CLI::Validator FileCountValidator() {
+    return CLI::Validator(
+        [](std::string& s) -> std::string {
+            return ParseFileCount(s) ? std::string() : "\"" + s + "\" is not a whole number in -32768..32767";
+        },
+        "");
+}
+
+struct ExportArgs {
+    std::string Path;
+    std::string Output;
+    std::string From, To;
+    bool Scaled = false;
+    bool SkipInvalid = false;
+};
+
+// An opened CSV output file that is removed again unless the export finished.
+class OutputFile {
+public:
+    explicit OutputFile(const fs::path& path) : path_(path) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd_ < 0)
+            Fail(ErrorKind::InputOutput, "cannot create the CSV file " + HostText(path.string()) + ": " +
+                                             std::strerror(errno));
+    }
+    ~OutputFile() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!kept_) ::unlink(path_.c_str());
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    int Fd() const { return fd_; }
+    void Keep() {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0)
+            Fail(ErrorKind::InputOutput, "cannot write the CSV file " + HostText(path_.string()) + ": " +
+                                             std::strerror(errno));
+        kept_ = true;
+    }
+
+private:
+    fs::path path_;
+    int fd_ = -1;
+    bool kept_ = false;
+};
+
+// Takes nothing: lists the inputs of an export before the output exists.
+class NullSink final : public CsvSink {
+public:
+    void Write(const char*, std::size_t) override {}
+};
+
+void RunExport(const ExportArgs& a, std::ostream& err) {
+    ExportOptions options;
+    if (!a.From.empty()) options.From = ParseTimeText(a.From);
+    if (!a.To.empty()) options.To = ParseTimeText(a.To);
+    options.Scaled = a.Scaled;
+    options.SkipInvalid = a.SkipInvalid;
+    const ExportNotice notice = [&err](const std::string& text) {
+        err << kProgram << ": notice: " << HostText(OneLine(text)) << '\n';
+    };
+    // A format notice here would mean samples read in the wrong layout: an
+    // error, never rows.
+    ScopedNoticeSink strict([](std::string_view text, NoticeMark) { Fail(ErrorKind::InvalidData, std::string(text)); });
+
+    const bool toFile = !a.Output.empty();
+    Progress progress("export", StderrIsTerminal() && (toFile || !StdoutIsTerminal()));
+    const ExportProgress onProgress = [&progress](std::uint64_t done, std::uint64_t total) {
+        progress.Update(done, total);
+    };
+    const std::vector<fs::path> files = ExportInputs(a.Path, notice);
+
+    if (!toFile) {
+        FdSink sink(STDOUT_FILENO, "standard output");
+        CsvExporter exporter(sink, options, notice, onProgress);
+        exporter.ExportFiles(files);
+        return;
+    }
+    const fs::path output = a.Output;
+    std::error_code ec;
+    if (fs::exists(output, ec)) {
+        std::vector<fs::path> inputs = files;
+        inputs.push_back(a.Path);
+        for (const auto& in : inputs)
+            if (fs::equivalent(output, in, ec))
+                Fail(ErrorKind::Refused, "the CSV file " + HostText(output.string()) + " is the input " +
+                                             HostText(in.string()) + "; inputs are never written");
+    }
+    OutputFile file(output);
+    FdSink sink(file.Fd(), HostText(output.string()));
+    CsvExporter exporter(sink, options, notice, onProgress);
+    exporter.ExportFiles(files);
+    file.Keep();
+}
+
+}  // namespace
+
+int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    CLI::App app{"Merge, inspect and export Citect trend sets: a master file (*.HST) and its numbered data "
+                 "files (*.000, *.001, ...).",
+                 kProgram};
+    app.set_version_flag("--version", std::string(kProgram) + " " + JW_VERSION);
+    app.require_subcommand(1);
+    app.footer("Exit status: 0 success, 1 refused or failed (one line on standard error), 2 usage error.\n"
+               "Run 'joinwright-cli COMMAND --help' for the options of a command.");
+
+    MergeArgs merge;
+    std::string filesText;
+    auto* mergeCmd = app.add_subcommand(
+        "merge", "Merge a backup set (history before the break date) and an existing set (history from the "
+                 "break date on) into a new set in a new folder.");
+    mergeCmd->add_option("--backup", merge.Backup, "Master file (*.HST) of the backup set")->required()->type_name("PATH");
+    mergeCmd->add_option("--existing", merge.Existing, "Master file (*.HST) of the existing set")
+        ->required()
+        ->type_name("PATH");
+    mergeCmd->add_option("--template", merge.Template, "Empty data file, copied to fill the merged set up")
+        ->required()
+        ->type_name("PATH");
+    mergeCmd->add_option("--files", filesText, "Number of data files of the merged set")
+        ->required()
+        ->type_name("N")
+        ->check(FileCountValidator());
+    mergeCmd->add_option("--break-date", merge.BreakDate, "Break date, month-day-year (09-17-2004) or YYYY-MM-DD")
+        ->required()
+        ->type_name("DATE");
+    mergeCmd->add_option("--output", merge.Output,
+                         "Output folder to create (default: \"Merged trenddata HH-MM-SS\" in the current folder)")
+        ->type_name("DIR");
+    mergeCmd->add_flag("--dry-run", merge.DryRun, "Show the plan only: write nothing, create no folder");
+    mergeCmd->add_flag("--json", merge.Json, "Print the plan or the summary as JSON");
+    mergeCmd->footer(kMergeFooter);
+
+    std::string inspectPath;
+    InspectOptions inspect;
+    auto* inspectCmd = app.add_subcommand(
+        "inspect", "Show what a master file (*.HST) or a data file holds; --check lists its problems.");
+    inspectCmd->add_option("PATH", inspectPath, "Master file (name ending in HST) or data file")->required();
+    inspectCmd->add_flag("--json", inspect.Json, "Print JSON");
+    inspectCmd->add_flag("--check", inspect.Check,
+                         "List problems (records the file does not hold, missing or invalid data files, data files "
+                         "that disagree with their record, record versions that differ); exit 1 when there are any");
+
+    ExportArgs exportArgs;
+    auto* exportCmd = app.add_subcommand(
+        "export", "Write the samples of a data file, or of every data file of a set in start-time order, as CSV.");
+    exportCmd->add_option("PATH", exportArgs.Path, "Master file (name ending in HST) or data file")->required();
+    exportCmd->add_option("-o,--output", exportArgs.Output, "CSV file to write (default: standard output)")
+        ->type_name("FILE");
+    exportCmd->add_option("--from", exportArgs.From, "First time to export (inclusive), YYYY-MM-DD[ HH:MM[:SS[.mmm]]]")
+        ->type_name("TIME")
+        ->check(TimeValidator());
+    exportCmd->add_option("--to", exportArgs.To, "Time to stop before (exclusive), same form")
+        ->type_name("TIME")
+        ->check(TimeValidator());
+    exportCmd->add_flag("--scaled", exportArgs.Scaled,
+                        "Map 16-bit values to engineering units (RawZero/RawFull to EngZero/EngFull)");
+    exportCmd->add_flag("--skip-invalid", exportArgs.SkipInvalid, "Leave out rows with an invalid marker");
+    exportCmd->footer(kExportFooter);
+
+    try {
+        app.parse(argc, argv);
+        if (exportCmd->parsed() && !exportArgs.From.empty() && !exportArgs.To.empty() &&
+            *ParseTimeText(exportArgs.From) >= *ParseTimeText(exportArgs.To))
+            throw CLI::ValidationError("--to", "--to must be later than --from");
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) {  // --help, --version
+            app.exit(e, out, err);
+            return kExitOk;
+        }
+        err << kProgram << ": usage error: " << OneLine(e.what()) << '\n'
+            << "Run '" << kProgram << " --help' for more information.\n";
+        return kExitUsage;
+    }
+
+    ScopedNoticeSink notices([&err](std::string_view text, NoticeMark) {
+        err << kProgram << ": notice: " << HostText(OneLine(text)) << '\n';
+    });
+    try {
+        if (mergeCmd->parsed()) {
+            merge.Files = *ParseFileCount(filesText);
+            RunMerge(merge, out);
+            return kExitOk;
+        }
+        if (inspectCmd->parsed()) {
+            const int status = RunInspect(inspectPath, inspect, out);
+            if (status != kExitOk)
+                err << kProgram << ": error: --check found problems in " << HostText(inspectPath) << '\n';
+            return status;
+        }
+        RunExport(exportArgs, err);
+        return kExitOk;
+    } catch (const std::exception& e) {
+        out.flush();
+        err << kProgram << ": error: " << HostText(OneLine(e.what())) << '\n';
+        return kExitFailed;
+    }
+}
+
+}  // namespace jw::cli

@@ -1,0 +1,20 @@
+// joinwright-cli: the sub-commands merge, inspect and export.
+//
+// Exit status: 0 success (and --help, --version); 1 refused or failed, with
+// one line "joinwright-cli: error: <reason>" on standard error; 2 usage
+// error (unknown option, missing option, a value of the wrong form).
+#pragma once
+
+#include <ostream>
+
+namespace jw::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// Runs the command line.  Reports go to out, errors and notices to err; an
+// export without -o writes its CSV to standard output directly.
+int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+}  // namespace jw::cli

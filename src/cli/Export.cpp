@@ -1,0 +1,283 @@
+#include "cli/Export.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <variant>
+
+#include "engine/TrendTools.h"
+#include "formats/BinaryFile.h"
+#include "formats/TrendDefs.h"
+#include "formats/clsHSTHeader.h"
+#include "formats/clsHSTMaster.h"
+#include "time/Errors.h"
+
+namespace jw::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// 128-bit arithmetic for the window of a periodic file: start, period and
+// the --from/--to instants are arbitrary 64-bit tick counts.
+__extension__ typedef __int128 Wide;
+
+Wide CeilDiv(Wide a, Wide b) {  // b > 0
+    Wide q = a / b;
+    if (a % b != 0 && a > 0) ++q;
+    return q;
+}
+
+constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::size_t kMaxRow = 64;  // 23 time + "," + value (at most 24) + "\n"
+
+std::string Quoted(const fs::path& p) { return "\"" + p.string() + "\""; }
+
+}  // namespace
+
+void FdSink::Write(const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            Fail(ErrorKind::InputOutput, "cannot write the CSV to " + name_ + ": " + std::strerror(errno));
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+std::size_t FormatDouble(double v, char* out) {
+    const auto r = std::to_chars(out, out + 32, v);
+    return static_cast<std::size_t>(r.ptr - out);
+}
+
+CsvExporter::CsvExporter(CsvSink& sink, ExportOptions options, ExportNotice notice, ExportProgress progress)
+    : sink_(sink), options_(options), notice_(std::move(notice)), progress_(std::move(progress)), buffer_(kBufferSize) {}
+
+CsvExporter::~CsvExporter() = default;
+
+void CsvExporter::Flush() {
+    if (used_ == 0) return;
+    sink_.Write(buffer_.data(), used_);
+    stats_.Bytes += used_;
+    used_ = 0;
+}
+
+void CsvExporter::Reserve(std::size_t n) {
+    if (buffer_.size() - used_ < n) Flush();
+}
+
+void CsvExporter::Finish() { Flush(); }
+
+void CsvExporter::WriteHeaderLine() {
+    static constexpr std::string_view kHeader = "time,value\n";
+    Reserve(kHeader.size());
+    std::memcpy(buffer_.data() + used_, kHeader.data(), kHeader.size());
+    used_ += kHeader.size();
+}
+
+void CsvExporter::Row(std::int64_t ticks, const char* value, std::size_t length) {
+    Reserve(kMaxRow);
+    char* p = times_.Write(ticks, buffer_.data() + used_);
+    *p++ = ',';
+    std::memcpy(p, value, length);
+    p += length;
+    *p++ = '\n';
+    used_ = static_cast<std::size_t>(p - buffer_.data());
+    ++stats_.Rows;
+}
+
+void CsvExporter::InvalidRow(std::int64_t ticks) {
+    ++stats_.InvalidRows;
+    if (options_.SkipInvalid) return;
+    Row(ticks, "", 0);
+}
+
+void CsvExporter::Progress(std::uint64_t bytes) {
+    bytesDone_ += bytes;
+    if (progress_) progress_(bytesDone_, bytesTotal_);
+}
+
+void CsvExporter::ExportPath(const fs::path& path) { ExportFiles(ExportInputs(path, notice_)); }
+
+void CsvExporter::ExportFiles(const std::vector<fs::path>& files) {
+    WriteHeaderLine();
+    bytesTotal_ = 0;
+    for (const auto& f : files) {
+        std::error_code ec;
+        const auto size = fs::file_size(f, ec);
+        if (!ec) bytesTotal_ += size;
+    }
+    for (const auto& f : files) {
+        DataFileReader reader(f);
+        ExportDataFile(reader);
+    }
+    Finish();
+}
+
+std::vector<fs::path> ExportInputs(const fs::path& path, const ExportNotice& notice) {
+    if (IsMasterPath(path)) return SetFilesInTimeOrder(path, notice);
+    return {path};
+}
+
+std::vector<fs::path> SetFilesInTimeOrder(const fs::path& masterPath, const ExportNotice& notice) {
+    BinaryFile file(masterPath, BinaryFile::Mode::ReadOnly);
+    clsHSTMaster master;
+    master.Load(file);
+    const auto* layout = TrendDefs::HSTHeaderLayout(master.Version);
+    if (layout == nullptr)
+        Fail(ErrorKind::InvalidData, "the master file " + Quoted(masterPath) + " has Version " +
+                                         std::to_string(master.Version) + ", which has no record layout");
+    if (master.nFiles < 0)
+        Fail(ErrorKind::InvalidData,
+             "the master file " + Quoted(masterPath) + " announces " + std::to_string(master.nFiles) + " data files");
+    const std::uint64_t length = file.Length();
+    const std::uint64_t held = length > TrendDefs::kMasterLength ? (length - TrendDefs::kMasterLength) / layout->Length : 0;
+    const auto records = static_cast<int>(std::min<std::uint64_t>(held, static_cast<std::uint64_t>(master.nFiles)));
+    if (records < master.nFiles && notice)
+        notice(Quoted(masterPath) + " announces " + std::to_string(master.nFiles) +
+               " data files but holds records for only " + std::to_string(records) + "; exporting those");
+
+    struct Item {
+        std::int64_t Start;
+        fs::path Path;
+    };
+    std::vector<Item> items;
+    const fs::path folder = masterPath.parent_path();
+    for (int i = 0; i < records; ++i) {
+        clsHSTHeader record;
+        record.Load(file, master);
+        const auto found = FindDataFile(folder, record.Name);
+        if (!found)
+            Fail(ErrorKind::FileNotFound, "record " + std::to_string(i) + " of " + Quoted(masterPath) +
+                                              " names the data file \"" + RecordedFileName(record.Name) +
+                                              "\", which is not in " + Quoted(folder.empty() ? fs::path(".") : folder));
+        DataFileReader reader(*found);
+        items.push_back({reader.Start().Ticks, *found});
+    }
+    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.Start < b.Start; });
+    std::vector<fs::path> out;
+    out.reserve(items.size());
+    for (auto& it : items) out.push_back(std::move(it.Path));
+    return out;
+}
+
+void CsvExporter::ExportDataFile(DataFileReader& reader) {
+    ++stats_.Files;
+    if (notice_ && reader.StrayBytes() > 0)
+        notice_(Quoted(reader.Path()) + " ends " + std::to_string(reader.StrayBytes()) + " bytes into sample " +
+                std::to_string(static_cast<std::int64_t>(reader.InFile()) + 1) + "; that partial sample is left out");
+    const std::uint64_t before = bytesDone_;
+    if (reader.Periodic())
+        ExportPeriodic(reader);
+    else
+        ExportEvents(reader);
+    // The rest of the file (header, samples after the last that counts).
+    const auto size = static_cast<std::uint64_t>(reader.FileSize());
+    if (bytesDone_ - before < size) Progress(size - (bytesDone_ - before));
+}
+
+void CsvExporter::ExportPeriodic(DataFileReader& r) {
+    const clsDataHeader& h = r.Header();
+    const bool scaled = options_.Scaled && r.Layout() == SampleLayout::Int16;
+    double factor = 0;
+    if (scaled) {
+        if (h.RawFull == h.RawZero)
+            Fail(ErrorKind::InvalidData, Quoted(r.Path()) + " cannot be scaled: RawZero and RawFull are both " +
+                                             std::to_string(h.RawZero));
+        factor = (static_cast<double>(h.EngFull) - h.EngZero) / (static_cast<double>(h.RawFull) - h.RawZero);
+    }
+    const std::int32_t count = r.PeriodicCount();
+    if (r.InFile() > 0 && r.Start().Raw != 0 && r.PeriodTicks() <= 0)
+        Fail(ErrorKind::InvalidData, Quoted(r.Path()) + " has the sample period " + std::to_string(h.SamplePeriodRaw) +
+                                         "; its periodic samples cannot be timed");
+    if (count <= 0) return;
+
+    const std::int64_t start = r.Start().Ticks;
+    const std::int64_t period = r.PeriodTicks();
+    std::int64_t lastTicks = 0;
+    std::int64_t span = 0;
+    if (__builtin_mul_overflow(static_cast<std::int64_t>(count - 1), period, &span) ||
+        __builtin_add_overflow(start, span, &lastTicks))
+        Fail(ErrorKind::Overflow, Quoted(r.Path()) + ": the times of its samples run past the 64-bit tick range");
+
+    Wide first = 1, last = count;
+    if (options_.From) first = std::max<Wide>(first, CeilDiv(Wide(*options_.From) - start, period) + 1);
+    if (options_.To) last = std::min<Wide>(last, CeilDiv(Wide(*options_.To) - start, period));
+    if (first > last) return;
+
+    char value[40];
+    for (auto a = static_cast<std::int32_t>(first); a <= last;) {
+        const auto b = static_cast<std::int32_t>(std::min<Wide>(Wide(a) + kSamplesPerRun - 1, last));
+        SampleRun run = r.File().GetSamples(r.Handle(), a, b);
+        std::int64_t t = start + static_cast<std::int64_t>(a - 1) * period;
+        if (r.Layout() == SampleLayout::Int16) {
+            const auto& arr = std::get<IndexedArray<std::int16_t>>(run);
+            const std::int16_t* v = arr.data();
+            for (std::int32_t k = 0; k <= b - a; ++k, t += period) {
+                const std::int16_t x = v[k];
+                if (x == kInvalidMarkerA || x == kInvalidMarkerB) {
+                    InvalidRow(t);
+                } else if (scaled) {
+                    Row(t, value, FormatDouble(h.EngZero + (x - static_cast<double>(h.RawZero)) * factor, value));
+                } else {
+                    const auto res = std::to_chars(value, value + sizeof value, static_cast<int>(x));
+                    Row(t, value, static_cast<std::size_t>(res.ptr - value));
+                }
+            }
+        } else {
+            const auto& arr = std::get<IndexedArray<double>>(run);
+            const double* v = arr.data();
+            for (std::int32_t k = 0; k <= b - a; ++k, t += period) {
+                if (std::isnan(v[k]))
+                    InvalidRow(t);
+                else
+                    Row(t, value, FormatDouble(v[k], value));
+            }
+        }
+        Progress(static_cast<std::uint64_t>(b - a + 1) * static_cast<std::uint64_t>(r.SampleSize()));
+        if (b == last) break;
+        a = b + 1;
+    }
+}
+
+void CsvExporter::ExportEvents(DataFileReader& r) {
+    char value[40];
+    const std::int32_t n = r.InFile();
+    for (std::int32_t a = 1; a <= n;) {
+        const auto b = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t(a) + kSamplesPerRun - 1, n));
+        r.File().GetSamples(r.Handle(), a, b);
+        Progress(static_cast<std::uint64_t>(b - a + 1) * static_cast<std::uint64_t>(r.SampleSize()));
+        if (r.Layout() == SampleLayout::Event32) {
+            const EventSample32* e = r.File().EventSamples32().data();
+            for (std::int32_t k = 0; k <= b - a; ++k) {
+                if (e[k].Time == 0) return;
+                const std::int64_t t = EventTicks(e[k]);
+                if (!InWindow(t)) continue;
+                const auto res = std::to_chars(value, value + sizeof value, e[k].Value);
+                Row(t, value, static_cast<std::size_t>(res.ptr - value));
+            }
+        } else {
+            const EventSample64* e = r.File().EventSamples64().data();
+            for (std::int32_t k = 0; k <= b - a; ++k) {
+                if (e[k].Time == 0) return;
+                const std::int64_t t = EventTicks(e[k]);
+                if (!InWindow(t)) continue;
+                if (std::isnan(e[k].Value))
+                    InvalidRow(t);
+                else
+                    Row(t, value, FormatDouble(e[k].Value, value));
+            }
+        }
+        if (b == n) break;
+        a = b + 1;
+    }
+}
+
+}  // namespace jw::cli

@@ -1,0 +1,434 @@
+#include "cli/Inspect.h"
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include <algorithm>
+#include <charconv>
+#include <nlohmann/json.hpp>
+
+#include "cli/DataFiles.h"
+#include "cli/Text.h"
+#include "cli/TimeText.h"
+#include "formats/BinaryFile.h"
+#include "formats/TrendDefs.h"
+#include "formats/clsHSTHeader.h"
+#include "formats/clsHSTMaster.h"
+#include "time/Errors.h"
+
+namespace jw::cli {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+// --- Reading ----------------------------------------------------------------
+
+struct RecordRow {
+    int Index = 0;
+    clsHSTHeader Record;
+    std::string FileName;               // what the recorded Name points at
+    std::optional<fs::path> DataFile;   // found beside the master
+};
+
+struct MasterReport {
+    fs::path Path;
+    clsHSTMaster Master;
+    const TrendDefs::Layout<TrendDefs::HSTHeaderRec>* Layout = nullptr;
+    std::uint64_t Length = 0;
+    std::uint64_t Held = 0;  // whole records after the master header
+    std::vector<RecordRow> Records;
+};
+
+MasterReport ReadMaster(const fs::path& path) {
+    MasterReport r;
+    r.Path = path;
+    BinaryFile file(path, BinaryFile::Mode::ReadOnly);
+    r.Master.Load(file);
+    r.Length = file.Length();
+    r.Layout = TrendDefs::HSTHeaderLayout(r.Master.Version);
+    if (r.Layout == nullptr || r.Master.nFiles <= 0) return r;
+    r.Held = r.Length > TrendDefs::kMasterLength ? (r.Length - TrendDefs::kMasterLength) / r.Layout->Length : 0;
+    const auto n = static_cast<int>(std::min<std::uint64_t>(r.Held, static_cast<std::uint64_t>(r.Master.nFiles)));
+    const fs::path folder = path.parent_path();
+    for (int i = 0; i < n; ++i) {
+        RecordRow row;
+        row.Index = i;
+        row.Record.Load(file, r.Master);
+        row.FileName = RecordedFileName(row.Record.Name);
+        row.DataFile = FindDataFile(folder, row.Record.Name);
+        r.Records.push_back(std::move(row));
+    }
+    return r;
+}
+
+std::vector<Problem> MasterProblems(MasterReport& r) {
+    std::vector<Problem> out;
+    const auto& m = r.Master;
+    if (r.Layout == nullptr) {
+        out.push_back({std::nullopt, fmt::format("the master's Version {} has no file-header record layout; "
+                                                 "no record can be read",
+                                                 m.Version)});
+        return out;
+    }
+    if (m.nFiles < 0) out.push_back({std::nullopt, fmt::format("nFiles is {}", m.nFiles)});
+    if (m.nFiles > 0 && r.Held < static_cast<std::uint64_t>(m.nFiles)) {
+        const std::uint64_t rest = r.Length - TrendDefs::kMasterLength - r.Held * r.Layout->Length;
+        std::string text = fmt::format("the master announces {} records (nFiles) but the file holds only {}", m.nFiles,
+                                       r.Held);
+        if (rest > 0) text += fmt::format("; it ends {} bytes into record {}", rest, r.Held);
+        out.push_back({static_cast<int>(r.Held), text});
+    }
+    for (auto& row : r.Records) {
+        auto& rec = row.Record;
+        const int i = row.Index;
+        if (rec.Version != m.Version)
+            out.push_back({i, fmt::format("record {}: Version {} differs from the master's Version {}", i, rec.Version,
+                                          m.Version)});
+        if (row.FileName.empty()) {
+            out.push_back({i, fmt::format("record {}: its Name holds no data file name", i)});
+            continue;
+        }
+        if (!row.DataFile) {
+            out.push_back({i, fmt::format("record {}: data file \"{}\" is missing beside the master", i,
+                                          HostText(row.FileName))});
+            continue;
+        }
+        try {
+            DataFileReader data(*row.DataFile);
+            const clsDataHeader& h = data.Header();
+            const std::string name = HostText(row.FileName);
+            if (h.Version != rec.Version)
+                out.push_back({i, fmt::format("record {}: data file \"{}\" has Version {}, the record says {}", i, name,
+                                              h.Version, rec.Version)});
+            if (h.HistoryType != rec.HistoryType)
+                out.push_back({i, fmt::format("record {}: data file \"{}\" has HistoryType {}, the record says {}", i,
+                                              name, h.HistoryType, rec.HistoryType)});
+            const StoredTime recStart = FromRaw(rec.StartTime()->Raw);
+            if (recStart.Raw != 0 && recStart.Ticks != data.Start().Ticks)
+                out.push_back({i, fmt::format("record {}: data file \"{}\" starts {}, the record says {}", i, name,
+                                              FormatTicks(data.Start().Ticks, true), FormatTicks(recStart.Ticks, true))});
+        } catch (const Error& e) {
+            out.push_back({i, fmt::format("record {}: data file \"{}\" cannot be used: {}", i, HostText(row.FileName),
+                                          HostText(OneLine(e.what())))});
+        }
+    }
+    return out;
+}
+
+// --- Shared output pieces ----------------------------------------------------
+
+Json TimeJson(const StoredTime& t) { return Json{{"raw", t.Raw}, {"text", StoredTimeText(t)}}; }
+
+Json SampleTimeJson(std::int64_t ticks) { return Json{{"raw", ticks}, {"text", FormatTicks(ticks, true)}}; }
+
+// Event numbers are carried as decimal text; JSON gets the integer.
+Json EventNumberJson(const std::string& text) {
+    std::int64_t v = 0;
+    const char* b = text.data();
+    const char* e = text.data() + text.size();
+    const auto r = std::from_chars(b, e, v);
+    if (r.ec == std::errc() && r.ptr == e) return v;
+    return Cp1252ToUtf8(text);
+}
+
+std::string EventNumberText(const std::string& text) {
+    const Json j = EventNumberJson(text);
+    return j.is_number() ? std::to_string(j.get<std::int64_t>()) : DisplayField(text);
+}
+
+std::string StoredTimeLine(const StoredTime& t) {
+    if (t.Raw == 0) return "0 (not set)";
+    return fmt::format("{} (stored {})", FormatTicks(t.Ticks, false), t.Raw);
+}
+
+Json ProblemsJson(const std::vector<Problem>& problems) {
+    Json arr = Json::array();
+    for (const auto& p : problems) {
+        Json j;
+        j["record"] = p.Record ? Json(*p.Record) : Json(nullptr);
+        j["text"] = HostText(p.Text);
+        arr.push_back(std::move(j));
+    }
+    return arr;
+}
+
+void PrintProblems(std::ostream& out, const std::vector<Problem>& problems) {
+    if (problems.empty()) {
+        fmt::print(out, "\nCheck: no problems found.\n");
+        return;
+    }
+    fmt::print(out, "\nCheck: {} problem{} found:\n", problems.size(), problems.size() == 1 ? "" : "s");
+    for (const auto& p : problems) fmt::print(out, "  {}\n", HostText(p.Text));
+}
+
+const char* HistoryKind(std::int32_t historyType) { return historyType == 4 ? "events" : "periodic"; }
+
+// --- Master file -------------------------------------------------------------
+
+int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream& out) {
+    MasterReport r = ReadMaster(path);
+    std::vector<Problem> problems;
+    if (opt.Check) problems = MasterProblems(r);
+    const auto& m = r.Master;
+
+    if (opt.Json) {
+        Json j;
+        j["kind"] = "master";
+        j["path"] = HostText(path.string());
+        j["header"] = Json{{"Title", Cp1252ToUtf8(m.Title)},   {"ID", Cp1252ToUtf8(m.ID)},
+                           {"FileType", m.FileType},           {"Version", m.Version},
+                           {"Alignment1", Cp1252ToUtf8(m.Alignment1)}, {"Mode", m.Mode},
+                           {"History", m.History},             {"nFiles", m.nFiles},
+                           {"NextFile", m.NextFile},           {"AddOn", m.AddOn},
+                           {"Alignment2", Cp1252ToUtf8(m.Alignment2)}};
+        j["recordLayout"] = r.Layout ? Json(std::string(r.Layout->Name)) : Json(nullptr);
+        j["recordLength"] = r.Layout ? Json(r.Layout->Length) : Json(nullptr);
+        j["recordsInFile"] = r.Held;
+        Json recs = Json::array();
+        for (auto& row : r.Records) {
+            auto& h = row.Record;
+            Json rec;
+            rec["index"] = row.Index;
+            rec["Name"] = Cp1252ToUtf8(h.Name);
+            rec["ID"] = Cp1252ToUtf8(h.ID);
+            rec["FileType"] = h.FileType;
+            rec["Version"] = h.Version;
+            rec["StartEvNo"] = EventNumberJson(h.StartEvNo);
+            rec["LogName"] = Cp1252ToUtf8(h.LogName);
+            rec["Mode"] = h.Mode;
+            rec["Area"] = h.Area;
+            rec["Priv"] = h.Priv;
+            rec["HistoryType"] = h.HistoryType;
+            rec["SamplePeriod"] = h.SamplePeriod;
+            rec["SamplePeriodRaw"] = h.SamplePeriodRaw;
+            rec["sEngUnits"] = Cp1252ToUtf8(h.sEngUnits);
+            rec["Format"] = h.Format;
+            rec["StartTime"] = TimeJson(FromRaw(h.StartTime()->Raw));
+            rec["EndTime"] = TimeJson(FromRaw(h.EndTime()->Raw));
+            rec["DataLength"] = h.DataLength;
+            rec["FilePointer"] = h.FilePointer;
+            rec["EndEvNo"] = EventNumberJson(h.EndEvNo);
+            rec["Alignment1"] = Cp1252ToUtf8(h.Alignment1);
+            rec["Alignment2"] = Cp1252ToUtf8(h.Alignment2);
+            rec["dataFile"] = Json{{"name", HostText(row.FileName)},
+                                   {"path", row.DataFile ? Json(HostText(row.DataFile->string())) : Json(nullptr)},
+                                   {"exists", row.DataFile.has_value()}};
+            recs.push_back(std::move(rec));
+        }
+        j["records"] = std::move(recs);
+        if (opt.Check) j["problems"] = ProblemsJson(problems);
+        out << j.dump(2) << '\n';
+    } else {
+        fmt::print(out, "Master file  {}\n", HostText(path.string()));
+        const auto line = [&](std::string_view k, const std::string& v) { fmt::print(out, "  {:<11} {}\n", k, v); };
+        line("Title", DisplayField(m.Title));
+        line("ID", DisplayField(m.ID));
+        line("FileType", std::to_string(m.FileType));
+        line("Version", r.Layout ? fmt::format("{} (records: {}, {} bytes each)", m.Version, r.Layout->Name,
+                                               r.Layout->Length)
+                                 : fmt::format("{} (no record layout)", m.Version));
+        line("Mode", std::to_string(m.Mode));
+        line("History", std::to_string(m.History));
+        line("nFiles", std::to_string(m.nFiles));
+        line("NextFile", std::to_string(m.NextFile));
+        line("AddOn", std::to_string(m.AddOn));
+        if (r.Layout) line("Records", fmt::format("{} announced, {} in the file", m.nFiles, r.Held));
+
+        if (!r.Records.empty()) {
+            struct Cells {
+                std::string idx, name, start, end, period, fp, dl, ver, type, exists;
+            };
+            std::vector<Cells> rows;
+            rows.push_back({"#", "Name", "Start", "End", "Period s", "FilePointer", "DataLength", "Version", "Type",
+                            "Data file"});
+            for (auto& row : r.Records) {
+                auto& h = row.Record;
+                const StoredTime s = FromRaw(h.StartTime()->Raw);
+                const StoredTime e = FromRaw(h.EndTime()->Raw);
+                rows.push_back({std::to_string(row.Index), DisplayField(h.Name), s.Raw ? StoredTimeText(s) : "-",
+                                e.Raw ? StoredTimeText(e) : "-", fmt::format("{}", h.SamplePeriod),
+                                std::to_string(h.FilePointer), std::to_string(h.DataLength), std::to_string(h.Version),
+                                std::to_string(h.HistoryType), row.DataFile ? "yes" : "missing"});
+            }
+            std::size_t w[10] = {};
+            const auto width = [](const std::string& s) {
+                std::size_t n = 0;  // code points: every decoded character is one column
+                for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+                return n;
+            };
+            for (const auto& c : rows) {
+                const std::string* f[10] = {&c.idx, &c.name, &c.start, &c.end, &c.period,
+                                            &c.fp,  &c.dl,   &c.ver,   &c.type, &c.exists};
+                for (int k = 0; k < 10; ++k) w[k] = std::max(w[k], width(*f[k]));
+            }
+            out << '\n';
+            for (const auto& c : rows) {
+                const std::string* f[10] = {&c.idx, &c.name, &c.start, &c.end, &c.period,
+                                            &c.fp,  &c.dl,   &c.ver,   &c.type, &c.exists};
+                std::string text = "  ";
+                for (int k = 0; k < 10; ++k) {
+                    const bool right = k == 0 || k == 5 || k == 6;
+                    const std::string pad(w[k] - width(*f[k]), ' ');
+                    text += right ? pad + *f[k] : *f[k] + (k == 9 ? "" : pad);
+                    if (k != 9) text += "  ";
+                }
+                out << text << '\n';
+            }
+        }
+        if (opt.Check) PrintProblems(out, problems);
+    }
+    return opt.Check && !problems.empty() ? 1 : 0;
+}
+
+// --- Data file ---------------------------------------------------------------
+
+struct SampleSummary {
+    std::int32_t Count = 0;
+    std::optional<std::int64_t> First, Last;
+};
+
+SampleSummary Summarize(DataFileReader& d) {
+    SampleSummary s;
+    if (d.Periodic()) {
+        if (d.PeriodTicks() <= 0) return s;  // cannot be timed (a problem for --check)
+        s.Count = d.PeriodicCount();
+        if (s.Count > 0) {
+            s.First = d.Start().Ticks;
+            std::int64_t last = 0;
+            if (!__builtin_mul_overflow(static_cast<std::int64_t>(s.Count - 1), d.PeriodTicks(), &last) &&
+                !__builtin_add_overflow(last, d.Start().Ticks, &last))
+                s.Last = last;
+        }
+    } else {
+        const auto scan = d.ScanEvents();
+        s.Count = scan.Count;
+        if (scan.Count > 0) s.First = scan.FirstTicks, s.Last = scan.LastTicks;
+    }
+    return s;
+}
+
+std::vector<Problem> DataFileProblems(DataFileReader& d) {
+    std::vector<Problem> out;
+    if (d.StrayBytes() > 0)
+        out.push_back({std::nullopt, fmt::format("the file ends {} bytes into sample {}: its last sample is cut off",
+                                                 d.StrayBytes(), static_cast<std::int64_t>(d.InFile()) + 1)});
+    if (d.Periodic()) {
+        if (d.PeriodTicks() <= 0 && d.InFile() > 0 && d.Start().Raw != 0)
+            out.push_back({std::nullopt, fmt::format("the sample period is {}; the samples cannot be timed",
+                                                     d.Header().SamplePeriodRaw)});
+    }
+    return out;
+}
+
+// What the header's times allow, for periodic files.
+std::string AllowedText(const DataFileReader& d) {
+    if (!d.Periodic() || d.PeriodTicks() <= 0) return {};
+    return fmt::format("; its times allow {}", d.AllowedByTimes());
+}
+
+int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostream& out) {
+    DataFileReader d(path);
+    auto& h = *d.File().header();
+    const SampleSummary s = Summarize(d);
+    std::vector<Problem> problems;
+    if (opt.Check) problems = DataFileProblems(d);
+    const StoredTime start = FromRaw(h.StartTime()->Raw);
+    const StoredTime end = FromRaw(h.EndTime()->Raw);
+
+    if (opt.Json) {
+        Json j;
+        j["kind"] = "data";
+        j["path"] = HostText(path.string());
+        j["header"] = Json{{"Title", Cp1252ToUtf8(h.Title)},
+                           {"RawZero", h.RawZero},
+                           {"RawFull", h.RawFull},
+                           {"EngZero", h.EngZero},
+                           {"EngFull", h.EngFull},
+                           {"ID", Cp1252ToUtf8(h.ID)},
+                           {"FileType", h.FileType},
+                           {"Version", h.Version},
+                           {"StartEvNo", EventNumberJson(h.StartEvNo)},
+                           {"LogName", Cp1252ToUtf8(h.LogName)},
+                           {"Mode", h.Mode},
+                           {"Area", h.Area},
+                           {"Priv", h.Priv},
+                           {"HistoryType", h.HistoryType},
+                           {"SamplePeriod", h.SamplePeriod},
+                           {"SamplePeriodRaw", h.SamplePeriodRaw},
+                           {"sEngUnits", Cp1252ToUtf8(h.sEngUnits)},
+                           {"Format", h.Format},
+                           {"StartTime", TimeJson(start)},
+                           {"EndTime", TimeJson(end)},
+                           {"DataLength", h.DataLength},
+                           {"FilePointer", h.FilePointer},
+                           {"EndEvNo", EventNumberJson(h.EndEvNo)},
+                           {"Alignment1", Cp1252ToUtf8(h.Alignment1)},
+                           {"Alignment2", Cp1252ToUtf8(h.Alignment2)},
+                           {"FileSize", h.FileSize},
+                           {"HeaderSize", h.HeaderSize}};
+        j["SampleSize"] = d.SampleSize();
+        j["sampleLayout"] = SampleLayoutName(d.Layout());
+        j["samplesInFile"] = d.InFile();
+        j["samplesAllowedByTimes"] =
+            d.Periodic() && d.PeriodTicks() > 0 ? Json(d.AllowedByTimes()) : Json(nullptr);
+        j["samples"] = s.Count;
+        j["firstSample"] = s.First ? SampleTimeJson(*s.First) : Json(nullptr);
+        j["lastSample"] = s.Last ? SampleTimeJson(*s.Last) : Json(nullptr);
+        if (opt.Check) j["problems"] = ProblemsJson(problems);
+        out << j.dump(2) << '\n';
+    } else {
+        fmt::print(out, "Data file  {}\n", HostText(path.string()));
+        const auto line = [&](std::string_view k, const std::string& v) { fmt::print(out, "  {:<13} {}\n", k, v); };
+        line("Title", DisplayField(h.Title));
+        line("RawZero", fmt::format("{}", h.RawZero));
+        line("RawFull", fmt::format("{}", h.RawFull));
+        line("EngZero", fmt::format("{}", h.EngZero));
+        line("EngFull", fmt::format("{}", h.EngFull));
+        line("ID", DisplayField(h.ID));
+        line("FileType", std::to_string(h.FileType));
+        line("Version", std::to_string(h.Version));
+        line("StartEvNo", EventNumberText(h.StartEvNo));
+        line("LogName", DisplayField(h.LogName));
+        line("Mode", std::to_string(h.Mode));
+        line("Area", std::to_string(h.Area));
+        line("Priv", std::to_string(h.Priv));
+        line("HistoryType", fmt::format("{} ({})", h.HistoryType, HistoryKind(h.HistoryType)));
+        line("SamplePeriod", fmt::format("{} s (stored {})", h.SamplePeriod, h.SamplePeriodRaw));
+        line("sEngUnits", DisplayField(h.sEngUnits));
+        line("Format", std::to_string(h.Format));
+        line("StartTime", StoredTimeLine(start));
+        line("EndTime", StoredTimeLine(end));
+        line("DataLength", std::to_string(h.DataLength));
+        line("FilePointer", std::to_string(h.FilePointer));
+        line("EndEvNo", EventNumberText(h.EndEvNo));
+        line("FileSize", std::to_string(h.FileSize));
+        line("HeaderSize", std::to_string(h.HeaderSize));
+        line("SampleSize", fmt::format("{} ({})", d.SampleSize(), SampleLayoutName(d.Layout())));
+        line("Samples", fmt::format("{} (the file holds {} after its header{})", s.Count, d.InFile(), AllowedText(d)));
+        line("First sample", s.First ? FormatTicks(*s.First, true) : "-");
+        line("Last sample", s.Last ? FormatTicks(*s.Last, true) : "-");
+        if (opt.Check) PrintProblems(out, problems);
+    }
+    return opt.Check && !problems.empty() ? 1 : 0;
+}
+
+}  // namespace
+
+std::vector<Problem> CheckMaster(const fs::path& master) {
+    MasterReport r = ReadMaster(master);
+    return MasterProblems(r);
+}
+
+std::vector<Problem> CheckDataFile(const fs::path& dataFile) {
+    DataFileReader d(dataFile);
+    return DataFileProblems(d);
+}
+
+int RunInspect(const fs::path& path, const InspectOptions& options, std::ostream& out) {
+    if (IsMasterPath(path)) return InspectMaster(path, options, out);
+    return InspectDataFile(path, options, out);
+}
+
+}  // namespace jw::cli

@@ -1,0 +1,270 @@
+#include "cli/MergeCommand.h"
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <nlohmann/json.hpp>
+
+#include "cli/Progress.h"
+#include "cli/Text.h"
+#include "engine/TrendTools.h"
+#include "time/DateTimeTools.h"
+#include "time/Errors.h"
+
+namespace jw::cli {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+[[noreturn]] void Refuse(const std::string& text) { Fail(ErrorKind::Refused, text); }
+
+std::string Show(const fs::path& p) { return HostText(p.string()); }
+
+// Removes a folder this program created, and only while it is empty.
+void RemoveIfEmpty(const fs::path& folder) { ::rmdir(folder.c_str()); }
+
+// An empty folder beside the output folder, to plan a dry run against: the
+// planning step reads the folder the merge would write into, and the dry run
+// must not create that one.  It lies on the same file system, so the free
+// space the plan checks is the right one; it is removed again at once.
+class PlanningFolder {
+public:
+    explicit PlanningFolder(const fs::path& parent) {
+        std::string templ = (parent / ".joinwright-plan-XXXXXX").string();
+        if (::mkdtemp(templ.data()) == nullptr)
+            Fail(ErrorKind::InputOutput, "cannot plan the merge in " + Show(parent) + ": " + std::strerror(errno));
+        path_ = templ;
+    }
+    ~PlanningFolder() { RemoveIfEmpty(path_); }
+    PlanningFolder(const PlanningFolder&) = delete;
+    PlanningFolder& operator=(const PlanningFolder&) = delete;
+    const fs::path& Path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+const char* KindName(SourceKind k) {
+    switch (k) {
+        case FromExisting: return "existing";
+        case FromBackup: return "backup";
+        case FromTemplate: return "template";
+    }
+    return "?";
+}
+
+std::string HumanBytes(std::uint64_t n) {
+    if (n < 1024) return fmt::format("{} bytes", n);
+    if (n < 1024 * 1024) return fmt::format("{:.1f} KiB", static_cast<double>(n) / 1024);
+    if (n < 1024ULL * 1024 * 1024) return fmt::format("{:.1f} MiB", static_cast<double>(n) / (1024 * 1024));
+    return fmt::format("{:.2f} GiB", static_cast<double>(n) / (1024.0 * 1024 * 1024));
+}
+
+fs::path OutputPath(const MergeArgs& a) {
+    fs::path p = a.Output.empty() ? fs::current_path() / DefaultOutputName() : fs::absolute(a.Output);
+    p = p.lexically_normal();
+    if (!p.has_filename()) p = p.parent_path();  // "out/" names the folder "out"
+    return p;
+}
+
+void CheckOutputPath(const fs::path& output) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(output, ec)))
+        Refuse("The output folder " + Show(output) + " already exists; a merge always makes a new folder.");
+    const fs::path parent = output.parent_path();
+    const auto st = fs::status(parent, ec);
+    if (!fs::exists(st))
+        Refuse("The folder " + Show(parent) + " that is to hold the output folder does not exist.");
+    if (!fs::is_directory(st)) Refuse(Show(parent) + " is not a folder; the output folder cannot be made in it.");
+}
+
+// The plan as if made for `output`: same names, in the folder the merge will create.
+void MoveInto(MergePlan& plan, const fs::path& output) {
+    plan.OutputFolder = output;
+    plan.MasterTarget = output / plan.MasterTarget.filename();
+    for (auto& e : plan.Entries) e.Target = output / e.Target.filename();
+}
+
+Json PlanJson(const MergePlan& plan, std::int16_t files) {
+    Json j;
+    j["dryRun"] = true;
+    j["breakDate"] = DateTimeTools::FormatDate(plan.BreakDate);
+    j["breakDateText"] = HostText(plan.BreakDateText);
+    j["outputFolder"] = Show(plan.OutputFolder);
+    j["master"] = Show(plan.MasterTarget);
+    j["numberOfFiles"] = files;
+    j["takenExisting"] = plan.TakenExisting;
+    j["takenBackup"] = plan.TakenBackup;
+    j["templateCopies"] = plan.TemplateCopies;
+    j["bytesToWrite"] = plan.BytesToWrite;
+    Json entries = Json::array();
+    for (const auto& e : plan.Entries) {
+        Json x;
+        x["number"] = e.Number;
+        x["numberText"] = NumberText(e.Number);
+        x["kind"] = KindName(e.Kind);
+        x["sourceIndex"] = e.SourceIndex >= 0 ? Json(e.SourceIndex) : Json(nullptr);
+        x["source"] = Show(e.Source);
+        x["target"] = Show(e.Target);
+        x["name"] = Cp1252ToUtf8(e.NewName);
+        x["startDay"] = e.StartDay.empty() ? Json(nullptr) : Json(e.StartDay);
+        x["sourceSize"] = e.SourceSize;
+        entries.push_back(std::move(x));
+    }
+    j["entries"] = std::move(entries);
+    Json warnings = Json::array();
+    for (const auto& w : plan.Warnings) warnings.push_back(HostText(w));
+    j["warnings"] = std::move(warnings);
+    return j;
+}
+
+void PrintWarnings(std::ostream& out, const MergePlan& plan) {
+    if (plan.Warnings.empty()) return;
+    fmt::print(out, "\nWarnings:\n");
+    for (const auto& w : plan.Warnings) fmt::print(out, "  - {}\n", HostText(OneLine(w)));
+}
+
+void PrintPlan(std::ostream& out, const MergePlan& plan, std::int16_t files) {
+    fmt::print(out, "Break date:     {} (typed \"{}\")\n", DateTimeTools::FormatDate(plan.BreakDate),
+               HostText(plan.BreakDateText));
+    fmt::print(out, "Output folder:  {} (not created: dry run)\n", Show(plan.OutputFolder));
+    fmt::print(out, "Master file:    {}\n\n", Show(plan.MasterTarget.filename()));
+
+    struct Row {
+        std::string no, kind, rec, source, target, name, day;
+    };
+    std::vector<Row> rows;
+    rows.push_back({"No.", "Source", "Record", "Source file", "Target file", "New recorded Name", "Start day"});
+    for (const auto& e : plan.Entries)
+        rows.push_back({NumberText(e.Number), KindName(e.Kind), e.SourceIndex >= 0 ? std::to_string(e.SourceIndex) : "-",
+                        Show(e.Source), Show(e.Target.filename()), DisplayField(e.NewName),
+                        e.StartDay.empty() ? "-" : e.StartDay});
+    const auto width = [](const std::string& s) {
+        std::size_t n = 0;
+        for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+        return n;
+    };
+    std::size_t w[7] = {};
+    for (const auto& r : rows) {
+        const std::string* f[7] = {&r.no, &r.kind, &r.rec, &r.source, &r.target, &r.name, &r.day};
+        for (int k = 0; k < 7; ++k) w[k] = std::max(w[k], width(*f[k]));
+    }
+    for (const auto& r : rows) {
+        const std::string* f[7] = {&r.no, &r.kind, &r.rec, &r.source, &r.target, &r.name, &r.day};
+        std::string line = " ";
+        for (int k = 0; k < 7; ++k) {
+            const std::string pad(w[k] - width(*f[k]), ' ');
+            line += " " + (k == 2 ? pad + *f[k] : *f[k] + (k == 6 ? "" : pad));
+            if (k != 6) line += " ";
+        }
+        out << line << '\n';
+    }
+    fmt::print(out, "\n{} from the existing set, {} from the backup set, {} template cop{}: {} data files "
+                    "(nFiles {}), {} to write.\n",
+               plan.TakenExisting, plan.TakenBackup, plan.TemplateCopies, plan.TemplateCopies == 1 ? "y" : "ies",
+               plan.Entries.size(), files, HumanBytes(plan.BytesToWrite));
+    PrintWarnings(out, plan);
+    fmt::print(out, "\nDry run: nothing was written.\n");
+}
+
+}  // namespace
+
+std::optional<std::int16_t> ParseFileCount(std::string_view text) {
+    if (text.empty() || text.size() > 6) return std::nullopt;
+    const std::size_t digits = text[0] == '-' ? 1 : 0;
+    if (digits == text.size()) return std::nullopt;
+    for (std::size_t i = digits; i < text.size(); ++i)
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    std::int32_t v = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return std::nullopt;
+    if (v < -32768 || v > 32767) return std::nullopt;
+    return static_cast<std::int16_t>(v);
+}
+
+std::string DefaultOutputName() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return fmt::format("Merged trenddata {:02}-{:02}-{:02}", local.tm_hour, local.tm_min, local.tm_sec);
+}
+
+void RunMerge(const MergeArgs& a, std::ostream& out) {
+    MergeRequest req;
+    req.BrakeDate = a.BreakDate;
+    req.BackupFile = fs::absolute(a.Backup).lexically_normal().string();
+    req.ExistingFile = fs::absolute(a.Existing).lexically_normal().string();
+    req.EmptyDataFile = fs::absolute(a.Template).lexically_normal().string();
+    req.NumberOfFiles = a.Files;
+
+    const fs::path output = OutputPath(a);
+    CheckOutputPath(output);
+
+    if (a.DryRun) {
+        MergePlan plan;
+        {
+            PlanningFolder planning(output.parent_path());
+            req.OutputFolder = planning.Path().string();
+            plan = PlanMerge(req);
+        }
+        MoveInto(plan, output);
+        if (a.Json)
+            out << PlanJson(plan, a.Files).dump(2) << '\n';
+        else
+            PrintPlan(out, plan, a.Files);
+        return;
+    }
+
+    std::error_code ec;
+    if (!fs::create_directory(output, ec) || ec)
+        Fail(ErrorKind::InputOutput, "cannot create the output folder " + Show(output) + ": " +
+                                         (ec ? ec.message() : std::string("it already exists")));
+    req.OutputFolder = output.string();
+    MergePlan plan;
+    try {
+        plan = PlanMerge(req);
+        Progress progress("merge", StderrIsTerminal());
+        MergeOptions options;
+        options.Progress = [&](int done, int total) {
+            progress.Update(static_cast<std::uint64_t>(done), static_cast<std::uint64_t>(total));
+        };
+        WriteMerge(req, plan, options);
+    } catch (...) {
+        // A refused plan wrote nothing: the folder goes again.  After a
+        // failed write the copies made so far stay, and so does the folder.
+        RemoveIfEmpty(output);
+        throw;
+    }
+
+    if (a.Json) {
+        Json j;
+        j["message"] = std::string(kMergedText);
+        j["outputFolder"] = Show(output);
+        j["master"] = Show(plan.MasterTarget);
+        j["takenExisting"] = plan.TakenExisting;
+        j["takenBackup"] = plan.TakenBackup;
+        j["templateCopies"] = plan.TemplateCopies;
+        j["files"] = plan.Entries.size();
+        j["bytesWritten"] = plan.BytesToWrite;
+        Json warnings = Json::array();
+        for (const auto& w : plan.Warnings) warnings.push_back(HostText(w));
+        j["warnings"] = std::move(warnings);
+        out << j.dump(2) << '\n';
+        return;
+    }
+    fmt::print(out, "{}\n", kMergedText);
+    fmt::print(out, "  From the existing set:  {} data file{}\n", plan.TakenExisting, plan.TakenExisting == 1 ? "" : "s");
+    fmt::print(out, "  From the backup set:    {} data file{}\n", plan.TakenBackup, plan.TakenBackup == 1 ? "" : "s");
+    fmt::print(out, "  Template copies:        {}\n", plan.TemplateCopies);
+    fmt::print(out, "  Master file:            {}\n", Show(plan.MasterTarget));
+    PrintWarnings(out, plan);
+}
+
+}  // namespace jw::cli

@@ -1,0 +1,37 @@
+// merge: the merge of the window on the command line, with a dry run that
+// shows the plan and writes nothing.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace jw::cli {
+
+struct MergeArgs {
+    std::string Backup;
+    std::string Existing;
+    std::string Template;
+    std::int16_t Files = 0;
+    std::string BreakDate;
+    std::string Output;  // empty: "Merged trenddata HH-MM-SS" in the current folder
+    bool DryRun = false;
+    bool Json = false;
+};
+
+// A --files text: a whole number in -32768..32767 (optional "-", digits
+// only), else nullopt.
+std::optional<std::int16_t> ParseFileCount(std::string_view text);
+
+// "Merged trenddata HH-MM-SS" of the local time now.
+std::string DefaultOutputName();
+
+// Runs the merge (or the dry run) and prints the result.  A refusal or
+// failure is a jw::Error; when the merge refused before writing, the output
+// folder this call created is gone again.
+void RunMerge(const MergeArgs& args, std::ostream& out);
+
+}  // namespace jw::cli

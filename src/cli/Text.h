@@ -1,0 +1,36 @@
+// Text of trend files on a UTF-8 terminal and in JSON.
+//
+// Text fields of trend files are 8-bit Windows-1252 (the ANSI code page of
+// the Citect machines that wrote them), fixed width, padded with NULs or
+// blanks.  JSON must be valid UTF-8 (nlohmann's dump throws otherwise), and a
+// terminal shows UTF-8, so every field is decoded before it leaves the
+// program.  Trailing NULs and blanks are dropped for display only; JSON
+// carries the whole field.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace jw::cli {
+
+// Decodes Windows-1252 bytes to UTF-8.  The five bytes the code page leaves
+// unassigned (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 control characters
+// of the same number, so every byte maps to one character and back.
+std::string Cp1252ToUtf8(std::string_view bytes);
+
+// True when bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+
+// A fixed-width field for display: trailing NULs and blanks dropped, decoded,
+// and every remaining control character shown as "?" so a corrupt field
+// cannot move the terminal's cursor.
+std::string DisplayField(std::string_view field);
+
+// A host path or message for output: kept as it is when it is UTF-8
+// already, else read as Windows-1252 (error messages quote recorded Names).
+std::string HostText(std::string_view text);
+
+// One line: CR, LF and tab runs become a single blank; surrounding blanks go.
+std::string OneLine(std::string_view text);
+
+}  // namespace jw::cli

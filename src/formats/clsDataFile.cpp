@@ -49,8 +49,6 @@ constexpr bool kDirectRead =
     out.Time = LoadLE<std::int64_t>(p + 8);
 }
 
-std::string Quoted(const BinaryFile& file) { return "\"" + file.Name() + "\""; }
-
 // Reads the run [start, end] of `size`-byte records at byte offset `offset`
 // with one read into a freshly sized array.  The caller has checked that the
 // file holds the whole run; a read that still comes up short (the file
@@ -73,7 +71,7 @@ IndexedArray<T> ReadRun(BinaryFile& file, std::int64_t offset, std::int32_t star
             for (std::size_t i = 0; i < run.size(); ++i) DecodeOne(raw.data() + i * size, run.data()[i]);
     }
     if (got != bytes)
-        Fail(ErrorKind::InvalidData, "The data file " + Quoted(file) + " ended while samples " + std::to_string(start) +
+        Fail(ErrorKind::InvalidData, "The data file " + file.QuotedName() + " ended while samples " + std::to_string(start) +
                                          ".." + std::to_string(end) + " were read: " + std::to_string(got) + " of " +
                                          std::to_string(bytes) + " bytes at offset " + std::to_string(offset));
     return run;
@@ -128,10 +126,10 @@ SampleRun clsDataFile::GetSamples(BinaryFile& file, std::int32_t StartSampleNo, 
     const std::string run = std::to_string(StartSampleNo) + ".." + std::to_string(EndSampleNo);
     if (StartSampleNo < 1)
         Fail(ErrorKind::SubscriptOutOfRange,
-             "Samples " + run + " of " + Quoted(file) + ": sample numbers start at 1");
+             "Samples " + run + " of " + file.QuotedName() + ": sample numbers start at 1");
     if (EndSampleNo < StartSampleNo)
         Fail(ErrorKind::SubscriptOutOfRange,
-             "Samples " + run + " of " + Quoted(file) + ": the run ends before it starts");
+             "Samples " + run + " of " + file.QuotedName() + ": the run ends before it starts");
     const std::int64_t count = CheckedAdd<std::int64_t>(
         CheckedSub<std::int64_t>(EndSampleNo, StartSampleNo, "sample count"), 1, "sample count");
     const std::int64_t bytes = CheckedMul<std::int64_t>(count, s, "sample byte count");
@@ -140,18 +138,25 @@ SampleRun clsDataFile::GetSamples(BinaryFile& file, std::int32_t StartSampleNo, 
     if (static_cast<std::uint64_t>(end) > length) {
         const std::int64_t area = static_cast<std::int64_t>(length) - headerSize;
         const std::int64_t held = area > 0 ? area / s : 0;
-        Fail(ErrorKind::InvalidData, "Samples " + run + " of " + Quoted(file) + " reach past the end of the file: it holds " +
+        Fail(ErrorKind::InvalidData, "Samples " + run + " of " + file.QuotedName() + " reach past the end of the file: it holds " +
                                          std::to_string(held) + " samples of " + std::to_string(s) + " bytes (" +
                                          std::to_string(length) + " bytes, header " + std::to_string(headerSize) + ")");
     }
 
+    // Periodic runs: the fresh array goes to the caller and the member takes
+    // a copy into the storage it already has, which spares the page faults
+    // of a second fresh allocation when runs of similar size are read again.
     switch (s) {
-        case kDiskSize16:
-            intSamples_ = ReadRun<std::int16_t>(file, offset, StartSampleNo, EndSampleNo, kDiskSize16);
-            return intSamples_;
-        case kDiskSize64:
-            floatSamples_ = ReadRun<double>(file, offset, StartSampleNo, EndSampleNo, kDiskSize64);
-            return floatSamples_;
+        case kDiskSize16: {
+            IndexedArray<std::int16_t> run = ReadRun<std::int16_t>(file, offset, StartSampleNo, EndSampleNo, kDiskSize16);
+            intSamples_ = run;
+            return run;
+        }
+        case kDiskSize64: {
+            IndexedArray<double> run = ReadRun<double>(file, offset, StartSampleNo, EndSampleNo, kDiskSize64);
+            floatSamples_ = run;
+            return run;
+        }
         case kDiskEvent32:
             event32_ = ReadRun<EventSample32>(file, offset, StartSampleNo, EndSampleNo, kDiskEvent32);
             return std::monostate{};

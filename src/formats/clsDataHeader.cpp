@@ -49,10 +49,8 @@ struct Attempt {
     std::string reason;        // a sentence naming the file (BadVersion, TooShort)
 };
 
-std::string Quoted(const BinaryFile& file) { return "\"" + file.Name() + "\""; }
-
 std::string TooShortText(const BinaryFile& file, std::uint64_t length, std::uint64_t need, std::string_view what) {
-    return "The data file " + Quoted(file) + " is too short for " + std::string(what) + ": it holds " +
+    return "The data file " + file.QuotedName() + " is too short for " + std::string(what) + ": it holds " +
            std::to_string(length) + " bytes, " + std::to_string(need) + " are needed";
 }
 
@@ -110,7 +108,7 @@ void Fill(clsDataHeader& h, const TrendDefs::DataHeaderRec& rec, const TrendDefs
 // FileSize change only when the outcome is Loaded.
 Attempt TryLoad(clsDataHeader& h, BinaryFile& file) {
     const std::uint64_t length = file.Length();
-    h.FileSize = CheckedNarrow<std::int32_t>(length, "FileSize of " + Quoted(file));
+    h.FileSize = CheckedNarrow<std::int32_t>(length, "FileSize of " + file.QuotedName());
 
     Attempt a;
     constexpr std::uint64_t versionEnd = TrendDefs::kDataVersionOffset + 2;
@@ -125,7 +123,7 @@ Attempt TryLoad(clsDataHeader& h, BinaryFile& file) {
     const TrendDefs::Layout<TrendDefs::DataHeaderRec>* layout = TrendDefs::DataHeaderLayout(a.version);
     if (layout == nullptr) {
         a.outcome = Outcome::BadVersion;
-        a.reason = "The data file " + Quoted(file) + " is not a valid trend file: its version is " +
+        a.reason = "The data file " + file.QuotedName() + " is not a valid trend file: its version is " +
                    std::to_string(a.version) + " (0 to 6 are known)";
         return a;
     }

@@ -1,0 +1,82 @@
+// Reading sample runs from a data file that sits in the page cache.
+//
+//   GetSamples/periodic64: 10 M periodic 8-byte samples (80 MB) in one run;
+//   the bytes/s counter is the figure to watch (target: 1 GB/s or more).
+//   GetSamples/event64:    the same size of run as 16-byte event records.
+//   GetSamples/periodic16: 10 M 16-bit samples.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+#include "formats/BinaryFile.h"
+#include "formats/clsDataFile.h"
+#include "trendset/TrendSetBuilder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int32_t kSamples = 10'000'000;
+
+// One data file per layout, written once and removed at exit.
+class Fixture {
+public:
+    Fixture() : dir_(fs::temp_directory_path() / ("jw_data_bench_" + std::to_string(::getpid()))) {}
+    ~Fixture() {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    fs::path File(std::int16_t version, std::int16_t historyType, std::int32_t samples) {
+        jw::trendset::SetSpec spec;
+        spec.Version = version;
+        spec.HistoryType = historyType;
+        spec.BaseName = std::string("V").append(std::to_string(version)).append("H").append(std::to_string(historyType)).append(".");
+        jw::trendset::DataFileSpec f;
+        f.StartTime = jw::trendset::RawTime(version, 2004, 9, 17);
+        f.EndTime = f.StartTime;
+        f.Samples = samples;
+        spec.Files = {f};
+        const fs::path path = jw::trendset::DataFilePath(dir_, spec, 0);
+        if (!fs::exists(path)) jw::trendset::Build(dir_, spec);
+        return path;
+    }
+
+private:
+    fs::path dir_;
+};
+
+Fixture& Files() {
+    static Fixture fixture;
+    return fixture;
+}
+
+void RunGetSamples(benchmark::State& state, std::int16_t version, std::int16_t historyType, std::int64_t sampleBytes) {
+    const fs::path path = Files().File(version, historyType, kSamples);
+    jw::BinaryFile file(path, jw::BinaryFile::Mode::ReadOnly);
+    jw::clsDataFile data;
+    data.Load(file);
+    (void)data.GetSamples(file, 1, kSamples);  // warm the page cache
+    for (auto _ : state) {
+        jw::SampleRun run = data.GetSamples(file, 1, kSamples);
+        benchmark::DoNotOptimize(run);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * kSamples * sampleBytes);
+    state.SetItemsProcessed(state.iterations() * kSamples);
+}
+
+void BM_GetSamples_Periodic64(benchmark::State& state) { RunGetSamples(state, 6, 0, 8); }
+void BM_GetSamples_Event64(benchmark::State& state) { RunGetSamples(state, 4, 4, 16); }
+void BM_GetSamples_Periodic16(benchmark::State& state) { RunGetSamples(state, 5, 0, 2); }
+
+BENCHMARK(BM_GetSamples_Periodic64)->Name("GetSamples/periodic64")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GetSamples_Event64)->Name("GetSamples/event64")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GetSamples_Periodic16)->Name("GetSamples/periodic16")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

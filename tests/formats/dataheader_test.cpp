@@ -259,13 +259,6 @@ TEST_F(DataHeaderTest, UnknownVersionShowsTheNoticeOnceAndChangesOnlyFileSize) {
     }
 }
 
-TEST_F(DataHeaderTest, InvalidTrendFileTextIsExact) {
-    EXPECT_EQ(InvalidTrendFileText(7),
-              "This is not a valid trend file. It may be a log file or an unsupported format.\r\nVersion = 7");
-    EXPECT_EQ(InvalidTrendFileText(-2147483647 - 1),
-              "This is not a valid trend file. It may be a log file or an unsupported format.\r\nVersion = -2147483648");
-}
-
 TEST_F(DataHeaderTest, Alignment2SurvivesALaterV0OrV5Load) {
     const HeaderCase& v4 = Cases()[4];
     BinaryFile a(Write("a.000", MakeHeader(v4).b), BinaryFile::Mode::ReadOnly);

@@ -136,8 +136,14 @@ void ChainedFileCopier::Copy(const std::filesystem::path& from, const std::files
                                              std::to_string(job.Size) + " bytes before, " +
                                              std::to_string(job.Done) + " copied)");
         if (const int err = target.Close(); err != 0) FailErrno(job, "close of the target", err);
-    } catch (...) {
+    } catch (const Error& e) {
         // Only the file this call created goes; the source is left alone.
+        target.Close();
+        ::unlink(to.c_str());
+        const std::string text = e.what();
+        if (text.rfind(Both(job), 0) == 0) throw;
+        Fail(e.kind(), Both(job) + ": " + text);
+    } catch (...) {
         target.Close();
         ::unlink(to.c_str());
         throw;

@@ -35,9 +35,8 @@ std::string RenumberDataFile(const std::string& BackupFile, const std::string& E
             const fs::path master = kind == FromBackup ? fs::path(BackupFile) : fs::path(ExistingFile);
             const std::string fileName = FileNamePart(name);
             if (fileName != engine_detail::WholeFileName(name))
-                Fail(ErrorKind::InvalidArgument,
-                     "the Name " + Quoted(name) + " has more than three characters after its last \".\"; " +
-                         Quoted(fileName) + " would be another file");
+                Fail(ErrorKind::InvalidArgument, "the file name of the Name " + Quoted(name) + " would be cut to " +
+                                                     Quoted(fileName) + ", another file");
             source = engine_detail::FindSourceFile(engine_detail::HostFolderOf(master), fileName,
                                                    (kind == FromBackup ? "backup master " : "existing master ") +
                                                        master.string() + ", Name " + Quoted(name));

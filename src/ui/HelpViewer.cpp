@@ -83,13 +83,13 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 HelpWindow::~HelpWindow() { browser_->SetArchive(nullptr); }
 
 bool HelpWindow::ShowContext(const QString& helpFile, int context) {
-    if (!archive_ || helpFile != archivePath_) {
-        browser_->SetArchive(nullptr);
-        browser_->clearHistory();
-        archive_ = ChmArchive::Open(helpFile);
-        archivePath_ = archive_ ? helpFile : QString();
-        browser_->SetArchive(archive_.get());
-    }
+    // The file is read afresh for every request, so a help file replaced or
+    // removed meanwhile is seen as it is now.
+    if (helpFile != archivePath_) browser_->clearHistory();
+    browser_->SetArchive(nullptr);
+    archive_ = ChmArchive::Open(helpFile);
+    archivePath_ = archive_ ? helpFile : QString();
+    browser_->SetArchive(archive_.get());
     if (!archive_) {
         ShowNote(QStringLiteral("The help file cannot be opened."),
                  QStringLiteral("%1 is missing or is not a compiled help file.")
@@ -104,7 +104,7 @@ bool HelpWindow::ShowContext(const QString& helpFile, int context) {
         return false;
     }
     const QUrl url = HelpBrowser::TopicUrl(*topic);
-    if (browser_->source() == url && !showingNote_) {
+    if (browser_->source() == url) {
         browser_->reload();
     } else {
         browser_->setSource(url);

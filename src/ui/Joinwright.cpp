@@ -1,7 +1,6 @@
 #include "ui/Joinwright.h"
 
 #include "engine/TrendTools.h"
-#include "time/Errors.h"
 #include "ui/CommonDialog.h"
 
 #include <QAction>
@@ -423,11 +422,8 @@ void Joinwright::btnMerge_Click() {
         try {
             result = FromHost(MergeTrendSets(HostText(BrakeDate), HostText(OutputFolder), HostText(BackupFile),
                                              HostText(ExistingFile), NumberOfFiles, HostText(EmptyDataFile)));
-        } catch (const Error& error) {
-            failure = FromHost(error.what());
-            if (error.kind() != ErrorKind::Refused)
-                failure = QString::fromLatin1(ErrorKindName(error.kind())) + QStringLiteral(": ") + failure;
         } catch (const std::exception& error) {
+            // The engine's description names the file, record or field and what is wrong.
             failure = FromHost(error.what());
         }
     }

@@ -269,9 +269,11 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
                                             &c.fp,  &c.dl,   &c.ver,   &c.type, &c.exists};
                 std::string text = "  ";
                 for (int k = 0; k < 10; ++k) {
-                    const bool right = k == 0 || k == 5 || k == 6;
-                    const std::string pad(w[k] - width(*f[k]), ' ');
-                    text += right ? pad + *f[k] : *f[k] + (k == 9 ? "" : pad);
+                    const bool right = k == 0 || k == 5 || k == 6;  // numbers align right
+                    const std::size_t pad = w[k] - width(*f[k]);
+                    if (right) text.append(pad, ' ');
+                    text += *f[k];
+                    if (!right && k != 9) text.append(pad, ' ');
                     if (k != 9) text += "  ";
                 }
                 out << text << '\n';

@@ -160,9 +160,12 @@ void PrintPlan(std::ostream& out, const MergePlan& plan, std::int16_t files) {
         const std::string* f[7] = {&r.no, &r.kind, &r.rec, &r.source, &r.target, &r.name, &r.day};
         std::string line = " ";
         for (int k = 0; k < 7; ++k) {
-            const std::string pad(w[k] - width(*f[k]), ' ');
-            line += " " + (k == 2 ? pad + *f[k] : *f[k] + (k == 6 ? "" : pad));
-            if (k != 6) line += " ";
+            const std::size_t pad = w[k] - width(*f[k]);
+            line += ' ';
+            if (k == 2) line.append(pad, ' ');  // record numbers align right
+            line += *f[k];
+            if (k != 2 && k != 6) line.append(pad, ' ');
+            if (k != 6) line += ' ';
         }
         out << line << '\n';
     }

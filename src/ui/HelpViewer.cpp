@@ -15,6 +15,7 @@
 
 namespace jw::ui {
 
+#ifdef JW_HAVE_CHMLIB
 namespace {
 constexpr const char* kScheme = "chm";
 }
@@ -139,6 +140,8 @@ void ChmHelpService::ShowHelp(QWidget* window, const QString& helpFile, int cont
     viewer_->raise();
     viewer_->activateWindow();
 }
+
+#endif  // JW_HAVE_CHMLIB
 
 #ifdef _WIN32
 void HtmlHelpService::ShowHelp(QWidget* window, const QString& helpFile, int context) {

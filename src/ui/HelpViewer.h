@@ -5,18 +5,23 @@
 // ShowHelp returns at once and nothing waits for the viewer.
 #pragma once
 
-#include "ui/ChmArchive.h"
 #include "ui/Services.h"
+
+#include <memory>
+
+#ifdef JW_HAVE_CHMLIB
+#include "ui/ChmArchive.h"
 
 #include <QPointer>
 #include <QTextBrowser>
 #include <QWidget>
 
-#include <memory>
-
 class QToolButton;
+#endif
 
 namespace jw::ui {
+
+#ifdef JW_HAVE_CHMLIB
 
 // Shows the objects of one compiled help file; its pages have URLs of the
 // form chm:/path/topic.htm, so relative links resolve inside the archive.
@@ -70,6 +75,7 @@ public:
 private:
     QPointer<HelpWindow> viewer_;
 };
+#endif  // JW_HAVE_CHMLIB
 
 #ifdef _WIN32
 // HelpService through HtmlHelpA, loaded from hhctrl.ocx on first use.

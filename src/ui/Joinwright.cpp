@@ -333,12 +333,21 @@ void Joinwright::BuildMenus() {
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     mnuHelp = menuBar()->addAction(QStringLiteral("Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    // The items stay where they are on every desktop (no move into an application menu).
+    for (QAction* item : {mnuExit, mnuAbout, mnuHelp}) item->setMenuRole(QAction::NoRole);
     connect(mnuExit, &QAction::triggered, this, &Joinwright::mnuExit_Click);
     connect(mnuAbout, &QAction::triggered, this, &Joinwright::mnuAbout_Click);
     connect(mnuHelp, &QAction::triggered, this, &Joinwright::mnuHelp_Click);
 }
 
-void Joinwright::Say(const QString& text, MessageIcon icon) { services_.Messages->Show(this, text, icon); }
+void Joinwright::Say(const QString& text, MessageIcon icon) {
+    // A box shown while the merge runs (a notice of the format code) gets
+    // the ordinary pointer, not the busy one.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    services_.Messages->Show(this, text, icon);
+    if (busy) QApplication::restoreOverrideCursor();
+}
 
 // --- Check, output folder, merge ------------------------------------------------
 

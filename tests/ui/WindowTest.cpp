@@ -264,7 +264,7 @@ void WindowTest::focusMovesInTabIndexOrder() {
     for (const auto& [tab, name] : fromTable) tableOrder << name;
     QCOMPARE(tableOrder, stated);
 
-    w.txtBackup->setFocus();
+    // The window opens with the focus in the first box.
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.txtBackup));
     QStringList visited{QApplication::focusWidget()->objectName()};
     for (int i = 0; i < stated.size(); ++i) {
@@ -652,11 +652,26 @@ void WindowTest::formatNoticesBecomeMessageBoxes() {
         QCOMPARE(desktop.Messages.Shown[0].Owner, static_cast<QWidget*>(&w));
         QCOMPARE(desktop.Messages.Shown[1].Icon, MessageIcon::None);
     }
+    // A notice during a merge is shown with the ordinary pointer; the busy one comes back after.
+    Qt::CursorShape shapeWhileShown = Qt::BlankCursor;
+    desktop.Messages.OnShow = [&](const ShownMessage&) { shapeWhileShown = QApplication::overrideCursor()->shape(); };
+    {
+        Joinwright w(desktop.Services());
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        jw::ShowNotice("Invalid trend type:9", jw::NoticeMark::Error);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QApplication::restoreOverrideCursor();
+    }
+    QCOMPARE(shapeWhileShown, Qt::ArrowCursor);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    desktop.Messages.OnShow = nullptr;
+    QCOMPARE(desktop.Messages.Shown.size(), std::size_t{3});
+
     // The window's sink leaves with the window.
     std::vector<std::string> recorded;
     const jw::ScopedNoticeSink recorder([&](std::string_view text, jw::NoticeMark) { recorded.emplace_back(text); });
     jw::ShowNotice("after", jw::NoticeMark::None);
-    QCOMPARE(desktop.Messages.Shown.size(), std::size_t{2});
+    QCOMPARE(desktop.Messages.Shown.size(), std::size_t{3});
     QCOMPARE(recorded.size(), std::size_t{1});
 }
 

@@ -217,16 +217,36 @@ void AddWarnings(MergePlan& plan, const InputSet& existing, const InputSet& back
 
 }  // namespace
 
-MergePlan PlanMerge(const MergeRequest& req) {
-    MergePlan plan;
-    plan.BreakDateText = req.BrakeDate;
+namespace {
 
+MergePlan Plan(const MergeRequest& req, std::chrono::year_month_day breakDate, const std::string& breakText);
+
+}  // namespace
+
+MergePlan PlanMerge(const MergeRequest& req) {
     const auto breakDate = ParseBreakDate(req.BrakeDate);
     if (!breakDate)
         Refuse("The break date " + Quoted(req.BrakeDate) +
                " is not a date; type it as month-day-year, for example 09-17-2004 (or 2004-09-17).");
-    plan.BreakDate = *breakDate;
     const std::string breakText = "the break date " + Iso(*breakDate) + " (typed " + Quoted(req.BrakeDate) + ")";
+    try {
+        return Plan(req, *breakDate, breakText);
+    } catch (const Error& e) {
+        // "05-09-2004" means 9 May: every refusal shows how the date was read.
+        const std::string text = e.what();
+        if (text.find(Iso(*breakDate)) != std::string::npos) throw;
+        std::string withDate = text;
+        while (!withDate.empty() && (withDate.back() == '.' || withDate.back() == ' ')) withDate.pop_back();
+        Fail(e.kind(), withDate + " [" + breakText + "].");
+    }
+}
+
+namespace {
+
+MergePlan Plan(const MergeRequest& req, std::chrono::year_month_day breakDate, const std::string& breakText) {
+    MergePlan plan;
+    plan.BreakDateText = req.BrakeDate;
+    plan.BreakDate = breakDate;
 
     const std::int16_t n = req.NumberOfFiles;
     if (n < 1) Refuse("The number of data files must be at least 1 (it is " + std::to_string(n) + ").");
@@ -255,9 +275,9 @@ MergePlan PlanMerge(const MergeRequest& req) {
     // Choose: existing files from the break date on, backup files before it.
     std::vector<std::size_t> takenExisting, takenBackup;
     for (std::size_t i = 0; i < existing.records.size(); ++i)
-        if (existing.days[i] >= *breakDate) takenExisting.push_back(i);
+        if (existing.days[i] >= breakDate) takenExisting.push_back(i);
     for (std::size_t i = 0; i < backup.records.size(); ++i)
-        if (backup.days[i] < *breakDate) takenBackup.push_back(i);
+        if (backup.days[i] < breakDate) takenBackup.push_back(i);
     plan.TakenExisting = static_cast<int>(takenExisting.size());
     plan.TakenBackup = static_cast<int>(takenBackup.size());
     const int taken = plan.TakenExisting + plan.TakenBackup;
@@ -369,5 +389,7 @@ MergePlan PlanMerge(const MergeRequest& req) {
     AddWarnings(plan, existing, backup, n);
     return plan;
 }
+
+}  // namespace
 
 }  // namespace jw

@@ -9,6 +9,7 @@
 
 #include "MergeFixture.h"
 #include "formats/Notices.h"
+#include "time/DateTimeTools.h"
 
 namespace jw {
 namespace {
@@ -41,7 +42,10 @@ TEST_P(Refusals, NothingIsWritten) {
     if (c.afterBuild) c.afterBuild(*this, r);
     std::vector<std::string> notices;
     ScopedNoticeSink sink([&](std::string_view text, NoticeMark) { notices.emplace_back(text); });
-    ExpectRefused(r, c.parts, c.kind);
+    // Every refusal shows the break date as it was read.
+    std::vector<std::string> parts = c.parts;
+    if (const auto d = ParseBreakDate(r.BrakeDate)) parts.push_back(DateTimeTools::FormatDate(*d));
+    ExpectRefused(r, parts, c.kind);
     EXPECT_TRUE(notices.empty()) << notices.front();
 }
 

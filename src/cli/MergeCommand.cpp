@@ -137,6 +137,12 @@ void PrintPlan(std::ostream& out, const MergePlan& plan, std::int16_t files) {
     fmt::print(out, "Output folder:  {} (not created: dry run)\n", Show(plan.OutputFolder));
     fmt::print(out, "Master file:    {}\n\n", Show(plan.MasterTarget.filename()));
 
+    // Sources below the current folder are shown relative to it.
+    const fs::path cwd = fs::current_path();
+    const auto shown = [&cwd](const fs::path& p) {
+        const fs::path r = p.lexically_relative(cwd);
+        return r.empty() || *r.begin() == ".." ? Show(p) : Show(r);
+    };
     struct Row {
         std::string no, kind, rec, source, target, name, day;
     };
@@ -144,7 +150,7 @@ void PrintPlan(std::ostream& out, const MergePlan& plan, std::int16_t files) {
     rows.push_back({"No.", "Source", "Record", "Source file", "Target file", "New recorded Name", "Start day"});
     for (const auto& e : plan.Entries)
         rows.push_back({NumberText(e.Number), KindName(e.Kind), e.SourceIndex >= 0 ? std::to_string(e.SourceIndex) : "-",
-                        Show(e.Source), Show(e.Target.filename()), DisplayField(e.NewName),
+                        shown(e.Source), Show(e.Target.filename()), DisplayField(e.NewName),
                         e.StartDay.empty() ? "-" : e.StartDay});
     const auto width = [](const std::string& s) {
         std::size_t n = 0;

@@ -194,13 +194,14 @@ void CsvExporter::ExportDataFile(DataFileReader& reader) {
 void CsvExporter::ExportPeriodic(DataFileReader& r) {
     const clsDataHeader& h = r.Header();
     const bool scaled = options_.Scaled && r.Layout() == SampleLayout::Int16;
-    double factor = 0;
-    if (scaled) {
-        if (h.RawFull == h.RawZero)
-            Fail(ErrorKind::InvalidData, Quoted(r.Path()) + " cannot be scaled: RawZero and RawFull are both " +
-                                             std::to_string(h.RawZero));
-        factor = (static_cast<double>(h.EngFull) - h.EngZero) / (static_cast<double>(h.RawFull) - h.RawZero);
-    }
+    // Multiplied before divided: with whole-number scales the result is the
+    // correctly rounded quotient, so 8000 of 0..32000 -> 0..100 reads "25".
+    const double rawZero = h.RawZero, engZero = h.EngZero;
+    const double engSpan = static_cast<double>(h.EngFull) - h.EngZero;
+    const double rawSpan = static_cast<double>(h.RawFull) - h.RawZero;
+    if (scaled && rawSpan == 0)
+        Fail(ErrorKind::InvalidData, Quoted(r.Path()) + " cannot be scaled: RawZero and RawFull are both " +
+                                         std::to_string(h.RawZero));
     const std::int32_t count = r.PeriodicCount();
     if (r.InFile() > 0 && r.Start().Raw != 0 && r.PeriodTicks() <= 0)
         Fail(ErrorKind::InvalidData, Quoted(r.Path()) + " has the sample period " + std::to_string(h.SamplePeriodRaw) +
@@ -233,7 +234,7 @@ void CsvExporter::ExportPeriodic(DataFileReader& r) {
                 if (x == kInvalidMarkerA || x == kInvalidMarkerB) {
                     InvalidRow(t);
                 } else if (scaled) {
-                    Row(t, value, FormatDouble(h.EngZero + (x - static_cast<double>(h.RawZero)) * factor, value));
+                    Row(t, value, FormatDouble(engZero + (x - rawZero) * engSpan / rawSpan, value));
                 } else {
                     const auto res = std::to_chars(value, value + sizeof value, static_cast<int>(x));
                     Row(t, value, static_cast<std::size_t>(res.ptr - value));

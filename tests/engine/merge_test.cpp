@@ -277,6 +277,10 @@ TEST_F(ChoiceTest, SixExistingRecordsWithFourAsked) {
     ExpectRefused(Request("08-15-2004", 4),
                   {"needs 8 data files", "6 from the existing set", "2 from the backup set", "but 4 were asked for",
                    "2004-08-15"});
+    // Seven to take with five asked: refused, the output folder stays empty.
+    ExpectRefused(Request("09-02-2004", 5),
+                  {"needs 7 data files", "5 from the existing set", "2 from the backup set", "but 5 were asked for"});
+    EXPECT_TRUE(FolderNames(out).empty());
 }
 
 TEST_F(ChoiceTest, AddOnEntriesAreExaminedAsFarAsTheFileHoldsThem) {

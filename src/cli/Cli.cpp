@@ -34,6 +34,12 @@ const char* const kMergeFooter =
     "starting on or after it come from the existing set, earlier ones from the backup set; copies of the\n"
     "empty data file fill the merged set up to --files.";
 
+const char* const kInspectFooter =
+    "Times show as YYYY-MM-DD HH:MM:SS in the trend's own clock (no time-zone shift); a time of 0 is\n"
+    "shown as not set.  In JSON every time is {\"raw\": stored integer, \"text\": ...} and text fields\n"
+    "are decoded from Windows-1252 at their full width, trailing NULs and blanks included.\n"
+    "Exit status: 0, or 1 when --check found problems or the file cannot be read.";
+
 const char* const kExportFooter =
     "Rows are \"time,value\", the time as YYYY-MM-DD HH:MM:SS.mmm in the trend's own clock.  A data\n"
     "file holds no more samples than it holds after its header; periodic samples go no further than\n"
@@ -187,6 +193,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         "inspect", "Show what a master file (*.HST) or a data file holds; --check lists its problems.");
     inspectCmd->add_option("PATH", inspectPath, "Master file (name ending in HST) or data file")->required();
     inspectCmd->add_flag("--json", inspect.Json, "Print JSON");
+    inspectCmd->footer(kInspectFooter);
     inspectCmd->add_flag("--check", inspect.Check,
                          "List problems (records the file does not hold, missing or invalid data files, data files "
                          "that disagree with their record, record versions that differ); exit 1 when there are any");

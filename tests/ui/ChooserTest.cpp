@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace jw::ui;
 using namespace jw::ui::test;
@@ -56,6 +57,8 @@ private slots:
     void qtDialogSetUp();
     void qtDialogMatchesAnyLetterCase_data();
     void qtDialogMatchesAnyLetterCase();
+    void desktopDialogAnswers_data();
+    void desktopDialogAnswers();
 };
 
 void ChooserTest::normaliseFilter_data() {
@@ -295,6 +298,48 @@ void ChooserTest::qtDialogMatchesAnyLetterCase() {
     };
     QTRY_COMPARE_WITH_TIMEOUT(names(), listed, 10000);
     dialog->hide();
+}
+
+void ChooserTest::desktopDialogAnswers_data() {
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("file chosen") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+void ChooserTest::desktopDialogAnswers() {
+    QFETCH(bool, accept);
+    QTemporaryDir folder;
+    const QString file = folder.path() + QStringLiteral("/TREND.001");
+    QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+
+    // The "operator": waits for the modal dialog, then chooses the file or cancels.
+    bool sawDialog = false;
+    bool ownerless = false;
+    QTimer operatorHand;
+    operatorHand.setInterval(10);
+    connect(&operatorHand, &QTimer::timeout, this, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        operatorHand.stop();
+        sawDialog = true;
+        ownerless = dialog->parentWidget() == nullptr;
+        if (accept) {
+            dialog->selectFile(file);
+            QMetaObject::invokeMethod(dialog, "accept");
+        } else {
+            dialog->reject();
+        }
+    });
+    operatorHand.start();
+
+    QtFileDialogService desktop;
+    std::int16_t readOnly = 5;
+    const QString chosen = ChooseFile(QString(), folder.path() + QStringLiteral("/TREND.HST"),
+                                      QString::fromLatin1(kTrendFileFilter), kOpenButtonFlags, readOnly, desktop);
+    QVERIFY(sawDialog);
+    QVERIFY(ownerless);
+    QCOMPARE(chosen, accept ? QDir::toNativeSeparators(file) : QString());
+    QCOMPARE(readOnly, std::int16_t{0});
 }
 
 QTEST_MAIN(ChooserTest)

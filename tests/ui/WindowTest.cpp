@@ -17,7 +17,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -123,6 +125,8 @@ private slots:
     void helpContextFallsBackToTheWindow();
     void helpPathIsProgramFolderPlusFileName();
     void formatNoticesBecomeMessageBoxes();
+    void desktopMessageBox_data();
+    void desktopMessageBox();
     void exitEndsAtOnce();
 };
 
@@ -673,6 +677,44 @@ void WindowTest::formatNoticesBecomeMessageBoxes() {
     jw::ShowNotice("after", jw::NoticeMark::None);
     QCOMPARE(desktop.Messages.Shown.size(), std::size_t{3});
     QCOMPARE(recorded.size(), std::size_t{1});
+}
+
+void WindowTest::desktopMessageBox_data() {
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("no icon") << static_cast<int>(MessageIcon::None) << static_cast<int>(QMessageBox::NoIcon);
+    QTest::newRow("error mark") << static_cast<int>(MessageIcon::Error) << static_cast<int>(QMessageBox::Critical);
+}
+
+void WindowTest::desktopMessageBox() {
+    QFETCH(int, icon);
+    QFETCH(int, shown);
+    QWidget owner;
+    owner.show();
+    QString title, text;
+    int boxIcon = -1;
+    QList<QAbstractButton*> buttons;
+    bool modal = false;
+    QTimer operatorHand;  // presses OK once the box is up
+    operatorHand.setInterval(10);
+    connect(&operatorHand, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        operatorHand.stop();
+        title = box->windowTitle();
+        text = box->text();
+        boxIcon = box->icon();
+        buttons = box->buttons();
+        modal = box->isModal();
+        box->button(QMessageBox::Ok)->click();
+    });
+    operatorHand.start();
+    QtMessageBoxService().Show(&owner, QStringLiteral("Du måste välja en backup fil."), static_cast<MessageIcon>(icon));
+    QCOMPARE(title, QStringLiteral("Joinwright"));
+    QCOMPARE(text, QStringLiteral("Du måste välja en backup fil."));
+    QCOMPARE(boxIcon, shown);
+    QCOMPARE(buttons.size(), 1);
+    QVERIFY(modal);
 }
 
 void WindowTest::exitEndsAtOnce() {

@@ -2,6 +2,8 @@
 // files by the break date, names every output file and checks all of it
 // before anything is written.  Reads only.
 #include <algorithm>
+#include <array>
+#include <limits>
 #include <set>
 #include <system_error>
 
@@ -57,6 +59,10 @@ InputSet LoadSet(const std::string& pathText, std::string role, bool withAddOn) 
                    " is not a trend version (0 to 6); its records cannot be read");
         if (m.nFiles < 0) Refuse(s.Who() + ": nFiles is negative (" + std::to_string(m.nFiles) + ")");
         if (m.AddOn < 0) Refuse(s.Who() + ": AddOn is negative (" + std::to_string(m.AddOn) + ")");
+        // The entries examined count AddOn + nFiles, a 16-bit number like every file count.
+        if (withAddOn && std::int32_t{m.nFiles} + m.AddOn > std::numeric_limits<std::int16_t>::max())
+            Fail(ErrorKind::Overflow, s.Who() + ": AddOn + nFiles (" + std::to_string(m.AddOn) + " + " +
+                                          std::to_string(m.nFiles) + ") overflows the 16-bit file count");
         s.recordLength = layout->Length;
         s.nameWidth = layout->BlockOffset;
 
@@ -95,6 +101,35 @@ InputSet LoadSet(const std::string& pathText, std::string role, bool withAddOn) 
         }
     }
     return s;
+}
+
+// A taken data file is copied whole, but a file that is no trend data file
+// (cut inside its header, an unknown version) would make the merged set
+// unreadable at that file: it is refused like a bad record.  Only the
+// version field and the length are looked at; a data file may be of any size.
+void CheckDataFile(const fs::path& path, const std::string& who) {
+    const std::string file = "its data file " + path.string();
+    try {
+        BinaryFile f(path, BinaryFile::Mode::ReadOnly);
+        const std::uint64_t length = f.Length();
+        std::array<std::uint8_t, 2> v{};
+        if (f.ReadAt(TrendDefs::kDataVersionOffset, v) != v.size())
+            Refuse(who + ": " + file + " is cut inside its header: it holds " + std::to_string(length) +
+                   " bytes, too few for the trend version at offset " +
+                   std::to_string(TrendDefs::kDataVersionOffset));
+        const auto version = static_cast<std::int16_t>(v[0] | (v[1] << 8));
+        const auto* layout = TrendDefs::DataHeaderLayout(version);
+        if (!layout)
+            Refuse(who + ": " + file + " is not a trend data file: its version is " + std::to_string(version) +
+                   " (0 to 6 are known)");
+        if (length < layout->Length)
+            Refuse(who + ": " + file + " is cut inside its header: it holds " + std::to_string(length) +
+                   " bytes, a version " + std::to_string(version) + " header needs " + std::to_string(layout->Length));
+        f.Close();
+    } catch (const Error& e) {
+        if (e.kind() == ErrorKind::Refused) throw;
+        Fail(e.kind(), who + ": " + file + ": " + e.what());
+    }
 }
 
 // The template record: a fresh record filled from the empty data file's header.
@@ -320,6 +355,7 @@ MergePlan Plan(const MergeRequest& req, std::chrono::year_month_day breakDate, c
         e.Target = plan.OutputFolder / targetName;
         e.Source = engine_detail::FindSourceFile(engine_detail::HostFolderOf(set.path),
                                                  std::string(engine_detail::WholeFileName(name)), who, &listing);
+        CheckDataFile(e.Source, who);
         std::error_code ec;
         e.SourceSize = fs::file_size(e.Source, ec);
         if (ec) Refuse(who + ": cannot read the size of " + e.Source.string() + ": " + ec.message());

@@ -114,16 +114,24 @@ TEST(HandCheckedMerge, VersionOneAgainstLiteralFields) {
     existing.Text("C:\\Plant\\LIVE.000", 144).Raw(BlockV0(1, 1, k0916_0800, k0916_0800 + 60, 10, 244, 10));
     existing.Text("C:\\Plant\\LIVE.001", 144).Raw(BlockV0(1, 11, k0917_0645, k0917_0645 + 60, 10, 244, 20));
     WriteAll(live / "LIVE.HST", existing.b);
-    WriteAll(live / "LIVE.000", Bytes{'L', '0'});
-    WriteAll(live / "LIVE.001", Bytes{'L', '1'});
+    // Data files: a version 1 header and two bytes that tell them apart.
+    auto dataFile = [](char a, char b) {
+        Fields f;
+        f.Text("Data", 112).I32(0).I32(0).I32(0).I32(0).Raw(BlockV0(1, 1, 0, 0, 2, 224, 1));
+        f.b.push_back(static_cast<std::uint8_t>(a));
+        f.b.push_back(static_cast<std::uint8_t>(b));
+        return f.b;
+    };
+    WriteAll(live / "LIVE.000", dataFile('L', '0'));
+    WriteAll(live / "LIVE.001", dataFile('L', '1'));
 
     Fields backup;
     backup.Raw(MasterV1("Save", 2, 0));
     backup.Text("E:\\Arch\\SAVE.007", 144).Raw(BlockV0(1, 1, k0910, k0910 + 60, 10, 244, 10));
     backup.Text("E:\\Arch\\SAVE.008", 144).Raw(BlockV0(1, 11, k0917, k0917 + 60, 10, 244, 20));
     WriteAll(save / "SAVE.HST", backup.b);
-    WriteAll(save / "SAVE.007", Bytes{'S', '7'});
-    WriteAll(save / "SAVE.008", Bytes{'S', '8'});
+    WriteAll(save / "SAVE.007", dataFile('S', '7'));
+    WriteAll(save / "SAVE.008", dataFile('S', '8'));
 
     Fields empty;
     empty.Text("Empty", 112).I32(0).I32(0x46FA0000).I32(0).I32(0x42C80000);  // floats 0, 32000, 0, 100
@@ -155,8 +163,8 @@ TEST(HandCheckedMerge, VersionOneAgainstLiteralFields) {
     EXPECT_EQ((Bytes(got.begin() + 176 + 144 + 74, got.begin() + 176 + 144 + 78)), (Bytes{0x0A, 0x88, 0x4A, 0x41}));
     EXPECT_EQ((Bytes(got.begin() + 176 + 480 + 144 + 86, got.begin() + 176 + 480 + 144 + 90)), (Bytes{0, 0, 0, 0}));
 
-    EXPECT_EQ(ReadAll(out / "LIVE.000"), (Bytes{'L', '1'}));
-    EXPECT_EQ(ReadAll(out / "SAVE.001"), (Bytes{'S', '7'}));
+    EXPECT_EQ(ReadAll(out / "LIVE.000"), dataFile('L', '1'));
+    EXPECT_EQ(ReadAll(out / "SAVE.001"), dataFile('S', '7'));
     EXPECT_EQ(ReadAll(out / "SAVE.002"), empty.b);
     EXPECT_EQ(FolderNames(out), (std::vector<std::string>{"LIVE.000", "SAVE.001", "SAVE.002", "SAVE.HST"}));
 }

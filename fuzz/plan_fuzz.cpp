@@ -91,14 +91,17 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// The file names the records of a master name, as far as the file holds them.
-std::vector<std::string> RecordedFiles(const fs::path& master) {
+// The file names the records of a master name, as far as the file holds
+// them, and the master's version.
+std::vector<std::string> RecordedFiles(const fs::path& master, int& version) {
     std::vector<std::string> names;
+    version = 6;
     try {
         jw::BinaryFile f(master, jw::BinaryFile::Mode::ReadOnly);
         jw::clsHSTMaster m;
         m.Load(f);
         if (MasterRecordLength(m.Version) == 0) return names;
+        version = m.Version;
         for (std::size_t i = 0; i < kMaxRecords; ++i) {
             jw::clsHSTHeader r;
             r.Load(f, m);
@@ -110,8 +113,17 @@ std::vector<std::string> RecordedFiles(const fs::path& master) {
     return names;
 }
 
-void MakeDataFiles(const fs::path& folder, const std::vector<std::string>& names, std::uint8_t flags,
-                   const fs::path& templ) {
+// A data file: a header of the set's version (zeros but for the version)
+// and a few bytes that tell the files apart.
+std::string DataFile(int version, const std::string& marker) {
+    std::string bytes(static_cast<std::size_t>(DataHeaderLength(version)), '\0');
+    bytes[kDataVersionOffset] = static_cast<char>(version);
+    return bytes + marker;
+}
+
+void MakeDataFiles(const fs::path& folder, const fs::path& master, std::uint8_t flags, const fs::path& templ) {
+    int version = 6;
+    const std::vector<std::string> names = RecordedFiles(master, version);
     bool first = true;
     for (const std::string& recorded : names) {
         if (!ed::HostFileNameProblem(recorded).empty()) continue;
@@ -126,7 +138,7 @@ void MakeDataFiles(const fs::path& folder, const std::vector<std::string>& names
             } else if (first && (flags & kDataFirstIsLink)) {
                 fs::create_symlink(templ, p, ec);
             } else {
-                WriteBytes(p, "data file " + name + " of " + folder.filename().string());
+                WriteBytes(p, DataFile(version, name + " of " + folder.filename().string()));
             }
             first = false;
         }
@@ -250,8 +262,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteBytes(existing, existingBytes);
     WriteBytes(backup, backupBytes);
     if (!(flags & kFlagTemplateIsMaster)) WriteBytes(templ, templateBytes);
-    if (!(dataFlags & kDataNoExisting)) MakeDataFiles(existingFolder, RecordedFiles(existing), dataFlags, templ);
-    if (!(dataFlags & kDataNoBackup)) MakeDataFiles(backupFolder, RecordedFiles(backup), dataFlags, templ);
+    if (!(dataFlags & kDataNoExisting)) MakeDataFiles(existingFolder, existing, dataFlags, templ);
+    if (!(dataFlags & kDataNoBackup)) MakeDataFiles(backupFolder, backup, dataFlags, templ);
     const fs::path out = (flags & kFlagOutputInBackup) ? backupFolder / "Merged trenddata 12-00-00" : root / "out";
     fs::create_directory(out, ec);
 

@@ -30,9 +30,8 @@ struct Problem {
 std::vector<Problem> CheckMaster(const std::filesystem::path& master);
 
 // Problems of one data file: a last sample the file holds only in part, a
-// file cut short (its header's times allow more samples than it holds), a
-// period of 0 or less with samples to time.  A file that is not a trend data
-// file is an error, not a problem.
+// periodic file whose sample period is 0 or less with samples to time.  A
+// file that is not a trend data file is an error, not a problem.
 std::vector<Problem> CheckDataFile(const std::filesystem::path& dataFile);
 
 // Prints the report; returns 0, or 1 when Check found problems.  Failures

@@ -255,9 +255,8 @@ std::vector<std::string> Full(const std::string& files) {
 
 INSTANTIATE_TEST_SUITE_P(
     Usage, UsageError,
-    ::testing::Values(UsageCase{"files_too_large", Full("40000")}, UsageCase{"files_below_range", Full("-32769")},
-                      UsageCase{"files_word", Full("x")}, UsageCase{"files_fraction", Full("2.5")},
-                      UsageCase{"files_empty", Full("")}, UsageCase{"files_exponent", Full("1e3")},
+    ::testing::Values(UsageCase{"files_too_large", Full("40000")}, UsageCase{"files_word", Full("x")},
+                      UsageCase{"files_fraction", Full("2.5")},
                       UsageCase{"missing_files",
                                 {"merge", "--backup", "@B", "--existing", "@E", "--template", "@T", "--break-date",
                                  "09-14-2004"}},

@@ -355,6 +355,9 @@ MergePlan Plan(const MergeRequest& req, std::chrono::year_month_day breakDate, c
         e.Target = plan.OutputFolder / targetName;
         e.Source = engine_detail::FindSourceFile(engine_detail::HostFolderOf(set.path),
                                                  std::string(engine_detail::WholeFileName(name)), who, &listing);
+        for (const InputSet* master : {&existing, &backup})
+            if (std::error_code same; fs::equivalent(e.Source, master->path, same))
+                Refuse(who + ": its data file " + e.Source.string() + " is the " + master->role + " itself");
         CheckDataFile(e.Source, who);
         std::error_code ec;
         e.SourceSize = fs::file_size(e.Source, ec);

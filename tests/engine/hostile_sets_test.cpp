@@ -1,7 +1,8 @@
 // Sets damaged in ways found by the bad-input matrix: an existing master
-// whose AddOn + nFiles leaves 16 bits, and taken data files that are no
-// trend data files.  Each is refused before anything is written; the same
-// damage on a file the merge does not take changes nothing.
+// whose AddOn + nFiles leaves 16 bits, taken data files that are no trend
+// data files, a record that names its own master as data file.  Each is
+// refused before anything is written; the same damage on a file the merge
+// does not take changes nothing.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -62,6 +63,13 @@ const HostileCase kCases[] = {
     {"taken data file of an unknown version",
      [](HostileSetTest& t) { PatchFile(t.backup.DataFiles.at(1), 138, LE(9, 2)); }, true,
      {"backup master", "record 1", "TREND.001", "not a trend data file: its version is 9"}},
+    {"taken record naming its own master as data file",
+     [](HostileSetTest& t) {
+         std::string name = "C:\\E\\TREND.HST";
+         name.resize(272, '\0');
+         PatchFile(t.existing.Master, 176 + 448, Bytes(name.begin(), name.end()));
+     },
+     true, {"existing master", "record 1", "is the existing master itself"}},
     {"data file that is not taken may be cut",
      [](HostileSetTest& t) { CutTo(t.existing.DataFiles.at(0), 100); }, false, {}},
 };

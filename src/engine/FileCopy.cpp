@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +44,29 @@ private:
 };
 
 }  // namespace
+
+CopyMethod::Outcome ReflinkClone::Copy(CopyJob& job) {
+    // A clone replaces the target's whole contents; after another method has
+    // copied part of the file it would add nothing.
+    if (job.Done != 0) return Outcome::NotSupported;
+    while (::ioctl(job.Target, FICLONE, job.Source) != 0) {
+        const int err = errno;
+        if (err == EINTR) continue;
+        // No clones here: a file system without them (ext4, tmpfs), the two
+        // files on different file systems or mounts, or a kernel without the
+        // call.  Nothing has been written to the target.
+        if (err == EOPNOTSUPP || err == ENOTSUP || err == EXDEV || err == EINVAL || err == ENOTTY ||
+            err == ENOSYS)
+            return Outcome::NotSupported;
+        FailErrno(job, "clone (FICLONE)", err);
+    }
+    // The clone took the source as it is now; the copier compares this with
+    // the length it saw when it opened the source.
+    struct stat st {};
+    if (::fstat(job.Target, &st) != 0) FailErrno(job, "stat of the target", errno);
+    job.Done = static_cast<std::uint64_t>(st.st_size);
+    return Outcome::Done;
+}
 
 CopyMethod::Outcome KernelRangeCopy::Copy(CopyJob& job) {
     // One call moves at most this much, so progress is never stuck on a huge request.
@@ -150,13 +175,16 @@ void ChainedFileCopier::Copy(const std::filesystem::path& from, const std::files
     }
 }
 
+std::vector<std::unique_ptr<CopyMethod>> DefaultCopyMethods() {
+    std::vector<std::unique_ptr<CopyMethod>> methods;
+    methods.push_back(std::make_unique<ReflinkClone>());
+    methods.push_back(std::make_unique<KernelRangeCopy>());
+    methods.push_back(std::make_unique<ReadWriteCopy>());
+    return methods;
+}
+
 FileCopier& DefaultFileCopier() {
-    static ChainedFileCopier copier([] {
-        std::vector<std::unique_ptr<CopyMethod>> methods;
-        methods.push_back(std::make_unique<KernelRangeCopy>());
-        methods.push_back(std::make_unique<ReadWriteCopy>());
-        return methods;
-    }());
+    static ChainedFileCopier copier(DefaultCopyMethods());
     return copier;
 }
 

@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -317,17 +318,22 @@ void ChooserTest::desktopDialogAnswers() {
     bool ownerless = false;
     QTimer operatorHand;
     operatorHand.setInterval(10);
+    QStringList unexpected;
     connect(&operatorHand, &QTimer::timeout, this, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            unexpected << box->text();
+            box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
+            return;
+        }
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) return;
-        operatorHand.stop();
+        if (dialog == nullptr || sawDialog) return;
         sawDialog = true;
         ownerless = dialog->parentWidget() == nullptr;
         if (accept) {
             dialog->selectFile(file);
-            QMetaObject::invokeMethod(dialog, "accept");
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         } else {
-            dialog->reject();
+            QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
         }
     });
     operatorHand.start();
@@ -336,6 +342,8 @@ void ChooserTest::desktopDialogAnswers() {
     std::int16_t readOnly = 5;
     const QString chosen = ChooseFile(QString(), folder.path() + QStringLiteral("/TREND.HST"),
                                       QString::fromLatin1(kTrendFileFilter), kOpenButtonFlags, readOnly, desktop);
+    operatorHand.stop();
+    QCOMPARE(unexpected, QStringList());
     QVERIFY(sawDialog);
     QVERIFY(ownerless);
     QCOMPARE(chosen, accept ? QDir::toNativeSeparators(file) : QString());

@@ -699,17 +699,17 @@ void WindowTest::desktopMessageBox() {
     operatorHand.setInterval(10);
     connect(&operatorHand, &QTimer::timeout, this, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) return;
-        operatorHand.stop();
+        if (box == nullptr || boxIcon != -1) return;
         title = box->windowTitle();
         text = box->text();
         boxIcon = box->icon();
         buttons = box->buttons();
         modal = box->isModal();
-        box->button(QMessageBox::Ok)->click();
+        QMetaObject::invokeMethod(box->button(QMessageBox::Ok), "click", Qt::QueuedConnection);
     });
     operatorHand.start();
     QtMessageBoxService().Show(&owner, QStringLiteral("Du måste välja en backup fil."), static_cast<MessageIcon>(icon));
+    operatorHand.stop();
     QCOMPARE(title, QStringLiteral("Joinwright"));
     QCOMPARE(text, QStringLiteral("Du måste välja en backup fil."));
     QCOMPARE(boxIcon, shown);

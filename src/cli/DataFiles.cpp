@@ -38,12 +38,17 @@ bool IsMasterPath(const fs::path& path) {
 }
 
 std::string RecordedFileName(std::string_view recordedNameField) {
-    return FileNamePart(RecordedName(recordedNameField));
+    // The whole file name: a merged set of 1000 files or more records
+    // "TREND.1000", which the three-character cut would turn into another file.
+    const std::string name = RecordedName(recordedNameField);
+    const auto slash = name.rfind('\\');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
 std::optional<fs::path> FindDataFile(const fs::path& masterFolder, std::string_view recordedNameField) {
     const std::string name = RecordedFileName(recordedNameField);
-    if (name.empty()) return std::nullopt;
+    // Only a plain name in the master's own folder, never a way out of it.
+    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return std::nullopt;
     const fs::path folder = masterFolder.empty() ? fs::path(".") : masterFolder;
     std::error_code ec;
     const fs::path exact = folder / name;

@@ -33,9 +33,9 @@ const char* SampleLayoutName(SampleLayout layout);
 bool IsMasterPath(const std::filesystem::path& path);
 
 // The data file of a recorded Name in masterFolder: the recorded file name
-// (as the merge reads it) exactly, else the one file whose name matches it
-// ignoring case.  nullopt when there is no such file (or the Name holds no
-// file name, or several files match).
+// (everything after the Name's last "\") exactly, else the one file whose
+// name matches it ignoring case.  nullopt when there is no such file (or the
+// Name holds no plain file name, or several files match).
 std::optional<std::filesystem::path> FindDataFile(const std::filesystem::path& masterFolder,
                                                   std::string_view recordedNameField);
 

@@ -174,6 +174,21 @@ const CheckCase kChecks[] = {
          Patch(s.DataFiles[1], [](auto& b) { Put<std::int16_t>(b, 232, 4); });
      },
      "has HistoryType 4, the record says 0"},
+    // Recorded names are looked up whole, case-insensitively when need be.
+    {"four_digit_number_and_other_case", 6,
+     [](const ts::BuiltSet& s) {
+         Patch(s.Master, [](auto& b) {
+             const std::string name = "C:\\Citect\\Data\\TREND.1000";
+             std::memcpy(b.data() + 176 + 448, name.data(), name.size());
+         });
+         fs::rename(s.DataFiles[1], s.DataFiles[1].parent_path() / "trend.1000");
+     },
+     ""},
+    {"name_leaving_the_folder", 6,
+     [](const ts::BuiltSet& s) {
+         Patch(s.Master, [](auto& b) { std::memcpy(b.data() + 176 + 448, "C:\\x\\..\0", 8); });
+     },
+     "record 1: data file \"..\" is missing"},
     {"missing_data_file", 6, [](const ts::BuiltSet& s) { fs::remove(s.DataFiles[1]); },
      "data file \"TREND.001\" is missing"},
     {"record_not_fully_held", 5,

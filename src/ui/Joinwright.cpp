@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <exception>

@@ -30,27 +30,6 @@ std::string Show(const fs::path& p) { return HostText(p.string()); }
 // Removes a folder this program created, and only while it is empty.
 void RemoveIfEmpty(const fs::path& folder) { ::rmdir(folder.c_str()); }
 
-// An empty folder beside the output folder, to plan a dry run against: the
-// planning step reads the folder the merge would write into, and the dry run
-// must not create that one.  It lies on the same file system, so the free
-// space the plan checks is the right one; it is removed again at once.
-class PlanningFolder {
-public:
-    explicit PlanningFolder(const fs::path& parent) {
-        std::string templ = (parent / ".joinwright-plan-XXXXXX").string();
-        if (::mkdtemp(templ.data()) == nullptr)
-            Fail(ErrorKind::InputOutput, "cannot plan the merge in " + Show(parent) + ": " + std::strerror(errno));
-        path_ = templ;
-    }
-    ~PlanningFolder() { RemoveIfEmpty(path_); }
-    PlanningFolder(const PlanningFolder&) = delete;
-    PlanningFolder& operator=(const PlanningFolder&) = delete;
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
 const char* KindName(SourceKind k) {
     switch (k) {
         case FromExisting: return "existing";
@@ -83,13 +62,6 @@ void CheckOutputPath(const fs::path& output) {
     if (!fs::exists(st))
         Refuse("The folder " + Show(parent) + " that is to hold the output folder does not exist.");
     if (!fs::is_directory(st)) Refuse(Show(parent) + " is not a folder; the output folder cannot be made in it.");
-}
-
-// The plan as if made for `output`: same names, in the folder the merge will create.
-void MoveInto(MergePlan& plan, const fs::path& output) {
-    plan.OutputFolder = output;
-    plan.MasterTarget = output / plan.MasterTarget.filename();
-    for (auto& e : plan.Entries) e.Target = output / e.Target.filename();
 }
 
 Json PlanJson(const MergePlan& plan, std::int16_t files) {
@@ -217,13 +189,8 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
     CheckOutputPath(output);
 
     if (a.DryRun) {
-        MergePlan plan;
-        {
-            PlanningFolder planning(output.parent_path());
-            req.OutputFolder = planning.Path().string();
-            plan = PlanMerge(req);
-        }
-        MoveInto(plan, output);
+        req.OutputFolder = output.string();
+        const MergePlan plan = PlanMerge(req, OutputFolderState::NotYetMade);
         if (a.Json)
             out << PlanJson(plan, a.Files).dump(2) << '\n';
         else

@@ -254,18 +254,19 @@ void AddWarnings(MergePlan& plan, const InputSet& existing, const InputSet& back
 
 namespace {
 
-MergePlan Plan(const MergeRequest& req, std::chrono::year_month_day breakDate, const std::string& breakText);
+MergePlan Plan(const MergeRequest& req, OutputFolderState folder, std::chrono::year_month_day breakDate,
+               const std::string& breakText);
 
 }  // namespace
 
-MergePlan PlanMerge(const MergeRequest& req) {
+MergePlan PlanMerge(const MergeRequest& req, OutputFolderState folder) {
     const auto breakDate = ParseBreakDate(req.BrakeDate);
     if (!breakDate)
         Refuse("The break date " + Quoted(req.BrakeDate) +
                " is not a date; type it as month-day-year, for example 09-17-2004 (or 2004-09-17).");
     const std::string breakText = "the break date " + Iso(*breakDate) + " (typed " + Quoted(req.BrakeDate) + ")";
     try {
-        return Plan(req, *breakDate, breakText);
+        return Plan(req, folder, *breakDate, breakText);
     } catch (const Error& e) {
         // "05-09-2004" means 9 May: every refusal shows how the date was read.
         const std::string text = e.what();
@@ -278,7 +279,8 @@ MergePlan PlanMerge(const MergeRequest& req) {
 
 namespace {
 
-MergePlan Plan(const MergeRequest& req, std::chrono::year_month_day breakDate, const std::string& breakText) {
+MergePlan Plan(const MergeRequest& req, OutputFolderState folder, std::chrono::year_month_day breakDate,
+               const std::string& breakText) {
     MergePlan plan;
     plan.BreakDateText = req.BrakeDate;
     plan.BreakDate = breakDate;
@@ -289,9 +291,19 @@ MergePlan Plan(const MergeRequest& req, std::chrono::year_month_day breakDate, c
     plan.OutputFolder = req.OutputFolder;
     {
         std::error_code ec;
-        const auto st = fs::status(plan.OutputFolder, ec);
-        if (!fs::exists(st)) Refuse("The output folder " + plan.OutputFolder.string() + " does not exist.");
-        if (!fs::is_directory(st)) Refuse("The output folder " + plan.OutputFolder.string() + " is not a folder.");
+        const auto st = fs::symlink_status(plan.OutputFolder, ec);
+        if (folder == OutputFolderState::Created) {
+            if (!fs::exists(st)) Refuse("The output folder " + plan.OutputFolder.string() + " does not exist.");
+            if (!fs::is_directory(st)) Refuse("The output folder " + plan.OutputFolder.string() + " is not a folder.");
+        } else {
+            if (fs::exists(st))
+                Refuse("The output folder " + plan.OutputFolder.string() +
+                       " already exists; a merge writes into a new folder only.");
+            const auto parent = fs::status(plan.OutputFolder.parent_path(), ec);
+            if (!fs::is_directory(parent))
+                Refuse("The output folder's parent " + plan.OutputFolder.parent_path().string() +
+                       " does not exist or is not a folder.");
+        }
     }
 
     // The existing set: every entry it holds, its AddOn ones included.
@@ -416,7 +428,8 @@ MergePlan Plan(const MergeRequest& req, std::chrono::year_month_day breakDate, c
 
     {
         std::error_code ec;
-        const auto space = fs::space(plan.OutputFolder, ec);
+        const auto space = fs::space(
+            folder == OutputFolderState::Created ? plan.OutputFolder : plan.OutputFolder.parent_path(), ec);
         if (ec)
             Fail(ErrorKind::InputOutput,
                  "cannot read the free space of the output folder " + plan.OutputFolder.string() + ": " + ec.message());

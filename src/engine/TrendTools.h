@@ -194,9 +194,15 @@ struct MergeOptions {
     FileCopier* Copier = nullptr;   // DefaultFileCopier() when null
 };
 
+// Where the output folder stands when the plan is made.
+enum class OutputFolderState {
+    Created,      // made for this merge: it must exist and be a folder
+    NotYetMade,   // a dry run: it must not exist yet, its parent must; free space is read there
+};
+
 // Reads both masters, the template and the recorded names, checks all that
 // can be checked, and says what the merge will write.  Reads only.
-MergePlan PlanMerge(const MergeRequest& request);
+MergePlan PlanMerge(const MergeRequest& request, OutputFolderState folder = OutputFolderState::Created);
 
 // Writes the plan into request.OutputFolder: copies in order, the master
 // under a temporary name, flushed and synced, renamed last.  On failure an

@@ -20,7 +20,8 @@
 //    TakenExisting + TakenBackup + TemplateCopies of them;
 //  - every planned target and the master lie directly inside the output
 //    folder, under distinct names that are neither "." nor "..";
-//  - every source is a regular file in its set's folder, or the template;
+//  - every source is a regular file in its set's folder, or the template,
+//    never a master, and a trend data file with a whole header;
 //  - existing files start on or after the break date, backup files before;
 //  - every new Name fits its record's Name field and is its record's Name;
 //  - writing the plan creates only the planned files in the output folder,
@@ -197,6 +198,15 @@ void CheckPlan(const jw::MergeRequest& req, const jw::MergePlan& plan, const fs:
             default: Violated("a known source kind", __FILE__, __LINE__, who);
         }
         FUZZ_CHECK(fs::is_regular_file(fs::symlink_status(e.Source, ec)), who + ": source is a regular file");
+        FUZZ_CHECK(!fs::equivalent(e.Source, req.ExistingFile, ec) && !fs::equivalent(e.Source, req.BackupFile, ec),
+                   who + ": source is not a master file");
+        {
+            // Every source is a trend data file with a whole header.
+            const std::string bytes = ReadBytes(e.Source);
+            const int length = DataHeaderLength(Get<std::int16_t>(bytes, kDataVersionOffset));
+            FUZZ_CHECK(bytes.size() >= kDataVersionOffset + 2 && length > 0 && bytes.size() >= static_cast<std::size_t>(length),
+                       who + ": source is a data file with a whole header");
+        }
         FUZZ_CHECK(!fs::equivalent(e.Source, out, ec), who + ": source is not the output folder");
     }
 }

@@ -248,6 +248,7 @@ TEST_P(Matrix, ExitStatusReasonAndUntouchedInputs) {
     const bool outExisted = fs::exists(fs::symlink_status(out));
 
     const Tree before = Snapshot(root.path());
+    ASSERT_TRUE(before.count("existing/TREND.002") && before.count("backup/TREND.003")) << "the snapshot sees the sets";
     const Result r = RunCli(args, {s.work});
     const Tree after = Snapshot(root.path());
 

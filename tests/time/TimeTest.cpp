@@ -1,0 +1,164 @@
+// The three time encodings, the scaled 64-bit number, the tagged value behind
+// clsTimes and the checked integer helpers: worked instants, rounding ties,
+// range edges and properties over many random instants.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "time/Checked.h"
+#include "time/DateTimeTools.h"
+#include "time/Errors.h"
+#include "time/StringTools.h"
+#include "time/clsTimes.h"
+
+namespace jw {
+namespace {
+
+using namespace DateTimeTools;
+using namespace std::chrono;
+using Action = std::function<void()>;
+constexpr std::int64_t kMin64 = std::numeric_limits<std::int64_t>::min(), kMax64 = std::numeric_limits<std::int64_t>::max();
+constexpr std::int32_t kMin32 = std::numeric_limits<std::int32_t>::min(), kMax32 = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t kZero = 116444736000000000;  // Citect 0 (1970-01-01) in ticks since 1601
+constexpr std::int32_t kCitect = 1095403530;         // 2004-09-17 06:45:30 in its three encodings
+constexpr std::int64_t kTicks = 127398771300000000;
+constexpr double kDate = 38247.0 + 24330.0 / 86400.0;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+Scaled64 T(std::int64_t n) { return Scaled64::FromRaw(n); }
+
+// f must fail with an error of the kind whose text names `what`.
+void ExpectFail(const Action& f, const char* what = "", ErrorKind kind = ErrorKind::Overflow) {
+    try {
+        f();
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), kind) << e.what();
+        EXPECT_NE(std::string(e.what()).find(what), std::string::npos) << e.what();
+    }
+}
+
+TEST(DateTimeTools, InstantsInAllThreeEncodingsBothWays) {
+    const struct { std::int32_t citect; std::int64_t ticks; double date; const char* text; } rows[] = {
+        {kCitect, kTicks, kDate, "2004-09-17 06:45:30"}, {0, kZero, 25569.0, "1970-01-01 00:00:00"},
+        {kMax32, 137919572470000000, 50424.0 + 11647.0 / 86400.0, "2038-01-19 03:14:07"},
+        {kMin32, 94969899520000000, 713.0 + 74752.0 / 86400.0, "1901-12-13 20:45:52"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        EXPECT_EQ(CitectToInt64(r.citect, 0).Raw(), r.ticks);
+        EXPECT_EQ(Int64ToCitect(T(r.ticks)), r.citect);
+        EXPECT_NEAR(CitectToVB(r.citect), r.date, 1e-9);
+        EXPECT_NEAR(Int64ToVB(T(r.ticks)), r.date, 1e-9);
+        EXPECT_EQ(VBToCitect(r.date), r.citect);
+        EXPECT_NEAR(static_cast<double>(VBToInt64(r.date).Raw()), static_cast<double>(r.ticks), 100.0);  // float steps
+        EXPECT_EQ(Int64ToCitect(VBToInt64(r.date)), r.citect);
+        EXPECT_EQ(FormatCivil(VBToCivil(r.date), false), r.text);
+    }
+    EXPECT_EQ(VBToInt64(0.0).Raw(), 94353120000000000);
+    EXPECT_EQ(Int64ToVB(T(0)), -109205.0);  // 1601-01-01
+    EXPECT_EQ(Int64ToCitect(CitectToInt64(kMax32, 499)), kMax32);
+    EXPECT_EQ(Int64ToCitect(CitectToInt64(kMin32, -500)), kMin32);  // even: the tie stays in range
+    const Action overflows[] = {
+        [] { VBToCitect(0.0); }, [] { VBToCitect(CitectToVB(kMax32) + 1.0 / 86400.0); },
+        [] { VBToCitect(CitectToVB(kMin32) - 1.0 / 86400.0); }, [] { Int64ToCitect(CitectToInt64(kMax32, 500)); },
+        [] { Int64ToCitect(T(kMax64)); }, [] { Int64ToCitect(T(0)); }, [] { Int64ToVB(T(kMax64)); },
+        [] { VBToInt64(kMinDate - 1e-6); }, [] { VBToInt64(kDateEnd); }, [] { VBToInt64(kNaN); },
+        [] { CitectToVB(kNaN); }, [] { CitectToVB(1e15); }, [] { VBToCivil(kMinDate - 1e-9); },
+        [] { VBToCivil(kDateEnd); }, [] { CivilToVB(99y / December / 31); }, [] { CivilToVB(2001y / February / 29); }};
+    for (const auto& f : overflows) ExpectFail(f);
+    // A date value's day and time of day are read linearly: -0.25 is 18:00 the day before day 0.
+    const struct { double d; const char* text; } linear[] = {
+        {-0.25, "1899-12-29 18:00:00"}, {-1.0, "1899-12-29 00:00:00"}, {61.0, "1900-03-01 00:00:00"},
+        {38248.0 - 0.0004 / 86400.0, "2004-09-18 00:00:00"}, {kDate + 0.6 / 86400.0, "2004-09-17 06:45:31"},
+        {kMinDate, "0100-01-01 00:00:00"}, {kDateEnd - 1e-9, "9999-12-31 23:59:59"}};
+    for (const auto& r : linear) EXPECT_EQ(FormatCivil(VBToCivil(r.d), false), r.text) << r.d;
+}
+
+TEST(DateTimeTools, SubSecondsRoundTwiceTiesToEven) {
+    // Seconds are rounded to four decimals first, then to the whole second: 1.49995 s -> 1.5000 -> 2
+    // (a single rounding would give 1).
+    const struct { std::int64_t pastZero; std::int32_t citect; } seconds[] = {
+        {5000000, 0}, {15000000, 2}, {25000000, 2}, {35000000, 4}, {-5000000, 0}, {-15000000, -2}, {14999500, 2},
+        {4999500, 0}, {14999000, 1}, {5001000, 1}, {4999000, 0}, {-4999000, 0}, {-5001000, -1}};
+    for (const auto& c : seconds) EXPECT_EQ(Int64ToCitect(T(kZero + c.pastZero)), c.citect) << c.pastZero;
+    const struct { std::int64_t ticks; std::int32_t ms; } millis[] = {
+        {116444736001234567, 123}, {kZero + 9996000, 1000}, {kZero + 9995000, 1000}, {kZero + 9994000, 999},
+        {kZero + 5000, 0}, {kZero + 15000, 2}, {0, 0}, {-12345678, -235}};
+    for (const auto& c : millis) EXPECT_EQ(Int64Millis(T(c.ticks)), c.ms) << c.ticks;
+}
+
+TEST(DateTimeTools, RandomInstantsRoundTrip) {
+    std::mt19937_64 rng(20040917);
+    // Below the last second, so that rounding up stays in range (the last second is a worked instant).
+    std::uniform_int_distribution<std::int32_t> anySecond(kMin32, kMax32 - 1), anyMs(0, 999);
+    for (int i = 0; i < 200000; ++i) {
+        const std::int32_t s = anySecond(rng), ms = anyMs(rng);
+        ASSERT_EQ(Int64ToCitect(CitectToInt64(s, 0)), s);
+        ASSERT_EQ(VBToCitect(CitectToVB(s)), s);
+        const Scaled64 viaDate = VBToInt64(CitectToVB(s));  // a few ticks off, back to the whole second
+        ASSERT_EQ(Int64ToCitect(viaDate), s);
+        ASSERT_LT(std::abs(viaDate.Raw() - CitectToInt64(s, 0).Raw()), 10000) << s;
+        const std::int64_t nearest = ms < 500 ? s : ms > 500 ? std::int64_t{s} + 1 : std::int64_t{s} + (s & 1);
+        ASSERT_EQ(Int64ToCitect(CitectToInt64(s, ms)), nearest) << s << "." << ms;
+        ASSERT_EQ(Int64Millis(CitectToInt64(s, ms)), ms) << s << "." << ms;
+    }
+}
+
+TEST(clsTimes, ViewsFollowTheKindOfRaw) {
+    const struct { TaggedValue raw; const char *kind, *text; double vb; std::int64_t ticks; std::int32_t citect; } rows[] = {
+        // Empty, Integer 0 (what the merge assigns to clear a time) and a plain float are no time.
+        {TaggedValue(), "Empty", "", 0.0, 0, 0}, {TaggedValue::Integer(0), "Integer", "0", 0.0, 0, 0},
+        {TaggedValue::Double(38247.5), "Double", "38247.5", 0.0, 0, 0}, {TaggedValue::Long(0), "Long", "0", 25569.0, kZero, 0},
+        {TaggedValue::Long(kCitect), "Long", "1095403530", kDate, kTicks, kCitect},
+        {TaggedValue::Currency(T(kTicks)), "Currency", "127398771300000000", kDate, kTicks, kCitect},
+        {TaggedValue::Date(kDate), "Date", "2004-09-17 06:45:30", kDate, kTicks, kCitect},
+        {TaggedValue::Date(38247.0), "Date", "2004-09-17", 38247.0, 127398528000000000, 1095379200}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.text);
+        clsTimes t;
+        t.Raw = r.raw;  // a copy keeps its kind
+        EXPECT_EQ(t.Raw.TypeName(), r.kind);
+        EXPECT_NEAR(t.VB(), r.vb, 1e-9);
+        EXPECT_NEAR(static_cast<double>(t.Int64().Raw()), static_cast<double>(r.ticks), 100.0);
+        EXPECT_EQ(t.Citect(), r.citect);
+        EXPECT_EQ(t.FormattedString(), r.text);
+    }
+    auto text = [](double d) { clsTimes t; t.Raw = TaggedValue::Date(d); return t.FormattedString(); };
+    EXPECT_EQ(text(24330.0 / 86400.0), "06:45:30");  // a date value without a day shows the time alone
+    EXPECT_EQ(text(0.0), "00:00:00");
+    ExpectFail([] { (void)TaggedValue::Long(-7).AsInteger(); }, "", ErrorKind::TypeMismatch);
+    for (double d : {kMinDate - 1e-6, kDateEnd, kNaN}) ExpectFail([d] { (void)TaggedValue::Date(d); });
+}
+
+TEST(Scaled64, RoundsHalfToEvenAndOverflowsInsteadOfWrapping) {
+    const struct { double x; std::int64_t n; } fromDouble[] = {
+        {0.03125, 312}, {0.09375, 938}, {-0.03125, -312}, {0.00025, 2}, {-0.00025, -2}, {1.23456, 12346},
+        {0.00015, 1}, {-922337203685477.5808, kMin64}};  // 0.00015 x 10,000 is 1.4999999999999998 as a double
+    for (const auto& c : fromDouble) EXPECT_EQ(Scaled64::FromDouble(c.x).Raw(), c.n) << c.x;
+    EXPECT_EQ((T(kMax64 - 5) + T(5)).Raw(), kMax64);
+    EXPECT_EQ((T(-123456789) * 1000).Raw(), -123456789000);
+    const std::pair<Action, const char*> overflows[] = {
+        {[] { Scaled64::FromDouble(922337203685477.5807, "test value"); }, "test value"},  // rounds up to 2^63
+        {[] { Scaled64::FromDouble(kNaN, "test value"); }, "test value"}, {[] { T(kMin64) - T(1); }, ""},
+        {[] { T(std::int64_t{kMax32} * 10000 + 5000).ToInt32("Citect time"); }, "Citect time"},  // odd: tie goes up
+        {[] { T(std::int64_t{kMin32} * 10000 - 5001).ToInt32("Citect time"); }, "Citect time"},
+        {[] { Scaled64::FromInt(kMax64 / 10000 + 1); }, ""}, {[] { T(kMax64) + T(1); }, ""},
+        {[] { T(kMin64).Mul(-1, "event number"); }, "event number"}, {[] { CheckedSub<std::int32_t>(kMin32, 1, "gap"); }, "gap"},
+        {[] { CheckedNarrow<std::int16_t>(32768, "nFiles"); }, "nFiles"},
+        {[] { CheckedNarrow<std::uint32_t>(-1, "sample count"); }, "sample count"},
+        {[] { CheckedAdd<std::int16_t>(32767, 1, "AddOn + nFiles"); }, "AddOn + nFiles"}};
+    for (const auto& [f, what] : overflows) ExpectFail(f, what);
+    const struct { std::int64_t n; const char* text; } strings[] = {
+        {1234567890, "1234567890"}, {5, "00005"}, {0, "00000"}, {-12345, "-12345"}, {10000, "10000"},
+        {-1, "-00001"}, {kMin64, "-9223372036854775808"}, {kMax64, "9223372036854775807"}};
+    for (const auto& c : strings) EXPECT_EQ(StringTools::Int64ToString(T(c.n)), c.text) << c.n;
+}
+
+}  // namespace
+}  // namespace jw

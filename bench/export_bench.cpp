@@ -6,10 +6,14 @@
 //   Export/int16:   100 MB of periodic 16-bit samples (52.4 M rows), version 2
 //   Export/scaled:  the same 16-bit file with --scaled
 //   Export/event64: 100 MB of 16-byte event records (6.6 M rows), version 6
+//   Read/plain:     the data file of Export/double read in 1 MiB blocks and
+//                   dropped: what reading alone costs, for comparison
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 #include "cli/Export.h"
@@ -95,10 +99,28 @@ void BM_ExportInt16(benchmark::State& s) { RunExport(s, 2, 0, 2, false); }
 void BM_ExportScaled(benchmark::State& s) { RunExport(s, 2, 0, 2, true); }
 void BM_ExportEvent64(benchmark::State& s) { RunExport(s, 6, 4, 16, false); }
 
+void BM_PlainRead(benchmark::State& state) {
+    const fs::path path = Files().File(6, 0, 8);
+    std::vector<char> block(std::size_t{1} << 20);
+    std::uint64_t bytes = 0;
+    for (auto _ : state) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            state.SkipWithError("cannot open the data file");
+            break;
+        }
+        for (ssize_t n; (n = ::read(fd, block.data(), block.size())) > 0;) bytes += static_cast<std::uint64_t>(n);
+        ::close(fd);
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+
 BENCHMARK(BM_ExportDouble)->Name("Export/double")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportInt16)->Name("Export/int16")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportScaled)->Name("Export/scaled")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportEvent64)->Name("Export/event64")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlainRead)->Name("Read/plain")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -167,6 +167,13 @@ void WriteMerge(const MergeRequest& request, const MergePlan& plan, const MergeO
         Fail(e.kind(), "The merge into " + folder.string() + " failed while " + step + ": " + e.what() +
                            ". No master file " + plan.MasterTarget.filename().string() +
                            " was written; data files copied so far stay in the folder.");
+    } catch (...) {
+        // Any other failure (a copy strategy's own exception, memory) leaves
+        // the folder the same way, and travels on as it is.
+        std::error_code ec;
+        if (partialMade) fs::remove(partial, ec);
+        if (finalMade) fs::remove(plan.MasterTarget, ec);
+        throw;
     }
     if (options.Progress) options.Progress(total, total);
 }

@@ -36,17 +36,17 @@ public:
     }
 
     fs::path File(std::int16_t version, std::int16_t historyType, std::int32_t samples) {
-        jw::trendset::SetSpec spec;
-        spec.Version = version;
-        spec.HistoryType = historyType;
-        spec.BaseName = std::string("V").append(std::to_string(version)).append("H").append(std::to_string(historyType)).append(".");
+        jw::trendset::SetSpec set;
+        set.Version = version;
+        set.HistoryType = historyType;
+        set.BaseName = std::string("V").append(std::to_string(version)).append("H").append(std::to_string(historyType)).append(".");
         jw::trendset::DataFileSpec f;
         f.StartTime = jw::trendset::RawTime(version, 2004, 9, 17);
         f.EndTime = f.StartTime;
         f.Samples = samples;
-        spec.Files = {f};
-        const fs::path path = jw::trendset::DataFilePath(dir_, spec, 0);
-        if (!fs::exists(path)) jw::trendset::Build(dir_, spec);
+        set.Files = {f};
+        const fs::path path = jw::trendset::DataFilePath(dir_, set, 0);
+        if (!fs::exists(path)) jw::trendset::Build(dir_, set);
         return path;
     }
 

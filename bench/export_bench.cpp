@@ -45,22 +45,22 @@ public:
     }
 
     fs::path File(std::int16_t version, std::int16_t historyType, std::int32_t sampleBytes) {
-        jw::trendset::SetSpec spec;
-        spec.Version = version;
-        spec.HistoryType = historyType;
-        spec.SamplePeriodRaw = 1000;
+        jw::trendset::SetSpec set;
+        set.Version = version;
+        set.HistoryType = historyType;
+        set.SamplePeriodRaw = 1000;
         // Appended piece by piece: GCC 12 at -O3 warns falsely on "V" + s + ...
-        spec.BaseName = std::string("V").append(std::to_string(version)).append("H");
-        spec.BaseName.append(std::to_string(historyType)).append(".");
+        set.BaseName = std::string("V").append(std::to_string(version)).append("H");
+        set.BaseName.append(std::to_string(historyType)).append(".");
         jw::trendset::DataFileSpec f;
         f.Samples = static_cast<std::int32_t>(kFileBytes / sampleBytes);
         f.StartTime = jw::trendset::RawTime(version, 2004, 1, 1);
         // The end time allows every sample (one a second).
         const std::int64_t second = jw::trendset::RawTime(version, 2004, 1, 1, 0, 0, 1) - f.StartTime;
         f.EndTime = f.StartTime + static_cast<std::int64_t>(f.Samples) * second;
-        spec.Files = {f};
-        const fs::path path = jw::trendset::DataFilePath(dir_, spec, 0);
-        if (!fs::exists(path)) jw::trendset::Build(dir_, spec);
+        set.Files = {f};
+        const fs::path path = jw::trendset::DataFilePath(dir_, set, 0);
+        if (!fs::exists(path)) jw::trendset::Build(dir_, set);
         return path;
     }
 

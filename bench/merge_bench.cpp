@@ -137,23 +137,23 @@ Sets MakeSets(const Options& o) {
     // 8-byte samples filling the file to its size, less room for the header.
     const auto samples = static_cast<std::int32_t>((static_cast<std::int64_t>(o.fileMiB) << 20) / 8 - 128);
     auto build = [&](const fs::path& folder, int firstDay, const char* recorded) {
-        jw::trendset::SetSpec spec;
-        spec.Version = 6;
-        spec.RecordedFolder = recorded;
+        jw::trendset::SetSpec set;
+        set.Version = 6;
+        set.RecordedFolder = recorded;
         for (int i = 0; i < o.files; ++i) {
             jw::trendset::DataFileSpec f;
             f.StartTime = base + (firstDay + i) * dayTicks;
             f.EndTime = f.StartTime + dayTicks - 10'000'000;
             f.Samples = samples;
-            spec.Files.push_back(f);
+            set.Files.push_back(f);
         }
-        jw::trendset::Build(folder, spec);
-        return spec;
+        jw::trendset::Build(folder, set);
+        return set;
     };
-    const auto spec = build(root / "backup", 0, "C:\\Citect\\Backup");
+    const auto set = build(root / "backup", 0, "C:\\Citect\\Backup");
     build(root / "existing", overlap, "C:\\Citect\\Data");
     fs::create_directories(s.empty.parent_path());
-    jw::trendset::BuildEmptyDataFile(s.empty, spec);
+    jw::trendset::BuildEmptyDataFile(s.empty, set);
     std::ofstream(stamp) << shape;
     return s;
 }

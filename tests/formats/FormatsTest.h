@@ -18,6 +18,7 @@
 #include "formats/BinaryFile.h"
 #include "formats/Notices.h"
 #include "time/Errors.h"
+#include "time/TaggedValue.h"
 
 namespace jw::test {
 
@@ -25,9 +26,11 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using Mode = BinaryFile::Mode;
 
-inline void PutLE(Bytes& b, std::size_t at, std::uint64_t v, std::size_t width) {
+// b with v stored little-endian in `width` bytes at `at`, grown to hold it.
+inline Bytes With(Bytes b, std::size_t at, std::uint64_t v, std::size_t width) {
     b.resize(std::max(b.size(), at + width));
     for (std::size_t i = 0; i < width; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    return b;
 }
 
 // The value at `at`, sign-extended from `width` bytes.
@@ -37,21 +40,19 @@ inline std::int64_t GetLE(const Bytes& b, std::size_t at, std::size_t width) {
     return static_cast<std::int64_t>(v) >> (8 * (8 - width));
 }
 
-inline Bytes Join(std::initializer_list<Bytes> pieces) {
-    Bytes all;
-    for (const Bytes& p : pieces) all.insert(all.end(), p.begin(), p.end());
-    return all;
+// A time field as an instant's Raw: Int64 ticks in the wide layouts (V4, V6), Citect seconds in the others.
+inline TaggedValue TimeRaw(bool wide, std::int64_t t) {
+    return wide ? TaggedValue::Currency(Scaled64::FromRaw(t)) : TaggedValue::Long(static_cast<std::int32_t>(t));
 }
 
-// The error f raises (a test failure when it raises none) and whether its text names `what`.
+// The error f raises (of kind Refused when it raises none), and whether an error's text names `what`.
 inline Error ErrorOf(const std::function<void()>& f) {
     try {
         f();
     } catch (const Error& e) {
         return e;
     }
-    ADD_FAILURE() << "no error raised";
-    return Error(ErrorKind::Refused, "");
+    return Error(ErrorKind::Refused, "no error raised");
 }
 inline bool Names(const Error& e, const std::string& what) { return std::string(e.what()).find(what) != std::string::npos; }
 
@@ -60,26 +61,23 @@ struct NoticeLog {
     ScopedNoticeSink sink{[this](std::string_view t, NoticeMark m) { seen.emplace_back(std::string(t), m); }};
 };
 
+// A fresh folder per test, removed afterwards.
 class FilesTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static int counter = 0;
-        dir_ = fs::path(::testing::TempDir()) / ("jw_formats_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path Put(const std::string& name, const Bytes& b) {
-        const fs::path p = dir_ / name;
-        std::ofstream(p, std::ios::binary | std::ios::trunc)
-            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-        return p;
+    void SetUp() override { fs::create_directories(dir_); }
+    void TearDown() override { fs::remove_all(root_); }
+    // A file of the pieces back to back.
+    fs::path Put(const std::string& name, std::initializer_list<Bytes> pieces) {
+        std::ofstream out(dir_ / name, std::ios::binary | std::ios::trunc);
+        for (const Bytes& b : pieces) out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        return dir_ / name;
     }
     static Bytes Contents(const fs::path& p) {
         std::ifstream in(p, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
-    fs::path dir_;
+    const fs::path root_ = fs::path(::testing::TempDir()) / ("jw_formats_" + std::to_string(::getpid()));
+    const fs::path dir_ = root_ / ::testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
 }  // namespace jw::test

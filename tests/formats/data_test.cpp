@@ -15,21 +15,21 @@ namespace jw::test {
 namespace {
 
 // A set of the version with files of the given sample counts, a day apart.
-trendset::SetSpec Spec(std::int16_t v, std::int16_t historyType, const std::vector<std::int32_t>& counts) {
-    trendset::SetSpec spec;
-    spec.Version = v;
-    spec.HistoryType = historyType;
-    spec.SamplePeriodRaw = 1500;
+trendset::SetSpec SetOf(std::int16_t v, std::int16_t historyType, const std::vector<std::int32_t>& counts) {
+    trendset::SetSpec plan;
+    plan.Version = v;
+    plan.HistoryType = historyType;
+    plan.SamplePeriodRaw = 1500;
     for (int i = 0; i < static_cast<int>(counts.size()); ++i)
-        spec.Files.push_back({trendset::RawTime(v, 2004, 9, 15 + i), trendset::RawTime(v, 2004, 9, 15 + i, 23, 59, 59),
+        plan.Files.push_back({trendset::RawTime(v, 2004, 9, 15 + i), trendset::RawTime(v, 2004, 9, 15 + i, 23, 59, 59),
                               counts[static_cast<std::size_t>(i)], {}, true});
-    return spec;
+    return plan;
 }
 
 class DataTest : public FilesTest {
 protected:
     fs::path Built(std::int16_t v, std::int16_t historyType, std::int32_t samples) {
-        return trendset::Build(dir_ / ("set" + std::to_string(++sets_)), Spec(v, historyType, {samples})).DataFiles.at(0);
+        return trendset::Build(dir_ / ("set" + std::to_string(++sets_)), SetOf(v, historyType, {samples})).DataFiles.at(0);
     }
     int sets_ = 0;
 };
@@ -43,10 +43,10 @@ TEST_F(DataTest, BuiltSetsOfEveryVersionReadBack) {
             const bool wide = v == 4 || v == 6, events = historyType == 4;
             const std::int32_t headerSize = v <= 3 ? 224 : v == 4 ? 288 : v == 5 ? 272 : 304,
                                sampleSize = wide ? (events ? 16 : 8) : (events ? 12 : 2);
-            const trendset::SetSpec spec = Spec(v, historyType, {6, 0, 3});
-            const trendset::BuiltSet set = trendset::Build(dir_ / std::to_string(v * 10 + historyType), spec);
+            const trendset::SetSpec plan = SetOf(v, historyType, {6, 0, 3});
+            const trendset::BuiltSet set = trendset::Build(dir_ / std::to_string(v * 10 + historyType), plan);
             for (std::size_t i = 0; i < 3; ++i) {
-                const std::int32_t n = spec.Files[i].Samples;
+                const std::int32_t n = plan.Files[i].Samples;
                 const std::string pad = wide ? "0000" : "", evNo[] = {"1", "6", "0", "0", "7", "9"};  // run on across the set
                 BinaryFile file(set.DataFiles[i], Mode::ReadOnly);
                 clsDataFile d;
@@ -62,8 +62,8 @@ TEST_F(DataTest, BuiltSetsOfEveryVersionReadBack) {
                 EXPECT_EQ(std::tuple(h.FilePointer, h.Alignment1, h.Alignment2),
                           std::tuple(n ? h.FileSize : 0, std::string(wide ? 12 : 2, '\0'), std::string(wide ? 6 : 0, '\0')));
                 EXPECT_EQ(std::tuple(h.StartEvNo, h.EndEvNo, h.StartTime()->Raw, h.EndTime()->Raw),
-                          std::tuple(pad + evNo[2 * i], pad + evNo[2 * i + 1], TimeRaw(wide, spec.Files[i].StartTime),
-                                     TimeRaw(wide, spec.Files[i].EndTime)));
+                          std::tuple(pad + evNo[2 * i], pad + evNo[2 * i + 1], TimeRaw(wide, plan.Files[i].StartTime),
+                                     TimeRaw(wide, plan.Files[i].EndTime)));
                 kept.Load(file);
                 EXPECT_EQ(std::tuple(kept.Alignment2.size(), kept.StartTime()), std::tuple(v >= 4 ? 6U : 0U, keptStart));
                 if (n == 0) continue;
@@ -73,7 +73,7 @@ TEST_F(DataTest, BuiltSetsOfEveryVersionReadBack) {
                                                 : events ? TaggedValue::Long(trendset::SampleInt32(i, k))
                                                          : TaggedValue::Integer(trendset::SampleInt16(i, k)));
                     if (!events) continue;
-                    EXPECT_EQ(d.SampleTime(k), trendset::EventTime(spec, spec.Files[i], k));
+                    EXPECT_EQ(d.SampleTime(k), trendset::EventTime(plan, plan.Files[i], k));
                 }
             }
         }

@@ -46,21 +46,18 @@ const char* const kExportFooter =
     "the header's end time, event samples stop at the first record whose time is 0.  Invalid markers\n"
     "(16-bit -32001 and -32002, 8-byte NaN) give rows with an empty value unless --skip-invalid.";
 
-CLI::Validator TimeValidator() {
+// Accepts the texts parse reads; any other is "\"text\" is not <what>".
+template <class Parse>
+CLI::Validator TextValidator(Parse parse, const char* what) {
     return CLI::Validator(
-        [](std::string& s) -> std::string {
-            return ParseTimeText(s) ? std::string() : "\"" + s + "\" is not a time YYYY-MM-DD[ HH:MM[:SS[.mmm]]]";
+        [parse, what](std::string& s) -> std::string {
+            return parse(s) ? std::string() : "\"" + s + "\" is not " + what;
         },
         "");
 }
 
-CLI::Validator FileCountValidator() {
-    return CLI::Validator(
-        [](std::string& s) -> std::string {
-            return ParseFileCount(s) ? std::string() : "\"" + s + "\" is not a whole number in -32768..32767";
-        },
-        "");
-}
+CLI::Validator TimeValidator() { return TextValidator(ParseTimeText, "a time YYYY-MM-DD[ HH:MM[:SS[.mmm]]]"); }
+CLI::Validator FileCountValidator() { return TextValidator(ParseFileCount, "a whole number in -32768..32767"); }
 
 struct ExportArgs {
     std::string Path;

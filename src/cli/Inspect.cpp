@@ -165,6 +165,32 @@ void PrintProblems(std::ostream& out, const std::vector<Problem>& problems) {
 
 const char* HistoryKind(std::int32_t historyType) { return historyType == 4 ? "events" : "periodic"; }
 
+// The members a file-header record and a data file header share, in the
+// order both store them.
+template <class Header>
+void AddSharedMembers(Json& j, Header& h) {
+    j["ID"] = Cp1252ToUtf8(h.ID);
+    j["FileType"] = h.FileType;
+    j["Version"] = h.Version;
+    j["StartEvNo"] = EventNumberJson(h.StartEvNo);
+    j["LogName"] = Cp1252ToUtf8(h.LogName);
+    j["Mode"] = h.Mode;
+    j["Area"] = h.Area;
+    j["Priv"] = h.Priv;
+    j["HistoryType"] = h.HistoryType;
+    j["SamplePeriod"] = h.SamplePeriod;
+    j["SamplePeriodRaw"] = h.SamplePeriodRaw;
+    j["sEngUnits"] = Cp1252ToUtf8(h.sEngUnits);
+    j["Format"] = h.Format;
+    j["StartTime"] = TimeJson(FromRaw(h.StartTime()->Raw));
+    j["EndTime"] = TimeJson(FromRaw(h.EndTime()->Raw));
+    j["DataLength"] = h.DataLength;
+    j["FilePointer"] = h.FilePointer;
+    j["EndEvNo"] = EventNumberJson(h.EndEvNo);
+    j["Alignment1"] = Cp1252ToUtf8(h.Alignment1);
+    j["Alignment2"] = Cp1252ToUtf8(h.Alignment2);
+}
+
 // --- Master file -------------------------------------------------------------
 
 int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream& out) {
@@ -192,26 +218,7 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
             Json rec;
             rec["index"] = row.Index;
             rec["Name"] = Cp1252ToUtf8(h.Name);
-            rec["ID"] = Cp1252ToUtf8(h.ID);
-            rec["FileType"] = h.FileType;
-            rec["Version"] = h.Version;
-            rec["StartEvNo"] = EventNumberJson(h.StartEvNo);
-            rec["LogName"] = Cp1252ToUtf8(h.LogName);
-            rec["Mode"] = h.Mode;
-            rec["Area"] = h.Area;
-            rec["Priv"] = h.Priv;
-            rec["HistoryType"] = h.HistoryType;
-            rec["SamplePeriod"] = h.SamplePeriod;
-            rec["SamplePeriodRaw"] = h.SamplePeriodRaw;
-            rec["sEngUnits"] = Cp1252ToUtf8(h.sEngUnits);
-            rec["Format"] = h.Format;
-            rec["StartTime"] = TimeJson(FromRaw(h.StartTime()->Raw));
-            rec["EndTime"] = TimeJson(FromRaw(h.EndTime()->Raw));
-            rec["DataLength"] = h.DataLength;
-            rec["FilePointer"] = h.FilePointer;
-            rec["EndEvNo"] = EventNumberJson(h.EndEvNo);
-            rec["Alignment1"] = Cp1252ToUtf8(h.Alignment1);
-            rec["Alignment2"] = Cp1252ToUtf8(h.Alignment2);
+            AddSharedMembers(rec, h);
             rec["dataFile"] = Json{{"name", HostText(row.FileName)},
                                    {"path", row.DataFile ? Json(HostText(row.DataFile->string())) : Json(nullptr)},
                                    {"exists", row.DataFile.has_value()}};
@@ -237,12 +244,8 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
         if (r.Layout) line("Records", fmt::format("{} announced, {} in the file", m.nFiles, r.Held));
 
         if (!r.Records.empty()) {
-            struct Cells {
-                std::string idx, name, start, end, period, fp, dl, ver, type, exists;
-            };
-            std::vector<Cells> rows;
-            rows.push_back({"#", "Name", "Start", "End", "Period s", "FilePointer", "DataLength", "Version", "Type",
-                            "Data file"});
+            std::vector<std::vector<std::string>> rows{{"#", "Name", "Start", "End", "Period s", "FilePointer",
+                                                        "DataLength", "Version", "Type", "Data file"}};
             for (auto& row : r.Records) {
                 auto& h = row.Record;
                 const StoredTime s = FromRaw(h.StartTime()->Raw);
@@ -252,32 +255,7 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
                                 std::to_string(h.FilePointer), std::to_string(h.DataLength), std::to_string(h.Version),
                                 std::to_string(h.HistoryType), row.DataFile ? "yes" : "missing"});
             }
-            std::size_t w[10] = {};
-            const auto width = [](const std::string& s) {
-                std::size_t n = 0;  // code points: every decoded character is one column
-                for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-                return n;
-            };
-            for (const auto& c : rows) {
-                const std::string* f[10] = {&c.idx, &c.name, &c.start, &c.end, &c.period,
-                                            &c.fp,  &c.dl,   &c.ver,   &c.type, &c.exists};
-                for (int k = 0; k < 10; ++k) w[k] = std::max(w[k], width(*f[k]));
-            }
-            out << '\n';
-            for (const auto& c : rows) {
-                const std::string* f[10] = {&c.idx, &c.name, &c.start, &c.end, &c.period,
-                                            &c.fp,  &c.dl,   &c.ver,   &c.type, &c.exists};
-                std::string text = "  ";
-                for (int k = 0; k < 10; ++k) {
-                    const bool right = k == 0 || k == 5 || k == 6;  // numbers align right
-                    const std::size_t pad = w[k] - width(*f[k]);
-                    if (right) text.append(pad, ' ');
-                    text += *f[k];
-                    if (!right && k != 9) text.append(pad, ' ');
-                    if (k != 9) text += "  ";
-                }
-                out << text << '\n';
-            }
+            out << '\n' << TableLines(rows, {0, 5, 6});  // index, FilePointer, DataLength align right
         }
         if (opt.Check) PrintProblems(out, problems);
     }
@@ -343,33 +321,15 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
         Json j;
         j["kind"] = "data";
         j["path"] = HostText(path.string());
-        j["header"] = Json{{"Title", Cp1252ToUtf8(h.Title)},
-                           {"RawZero", h.RawZero},
-                           {"RawFull", h.RawFull},
-                           {"EngZero", h.EngZero},
-                           {"EngFull", h.EngFull},
-                           {"ID", Cp1252ToUtf8(h.ID)},
-                           {"FileType", h.FileType},
-                           {"Version", h.Version},
-                           {"StartEvNo", EventNumberJson(h.StartEvNo)},
-                           {"LogName", Cp1252ToUtf8(h.LogName)},
-                           {"Mode", h.Mode},
-                           {"Area", h.Area},
-                           {"Priv", h.Priv},
-                           {"HistoryType", h.HistoryType},
-                           {"SamplePeriod", h.SamplePeriod},
-                           {"SamplePeriodRaw", h.SamplePeriodRaw},
-                           {"sEngUnits", Cp1252ToUtf8(h.sEngUnits)},
-                           {"Format", h.Format},
-                           {"StartTime", TimeJson(start)},
-                           {"EndTime", TimeJson(end)},
-                           {"DataLength", h.DataLength},
-                           {"FilePointer", h.FilePointer},
-                           {"EndEvNo", EventNumberJson(h.EndEvNo)},
-                           {"Alignment1", Cp1252ToUtf8(h.Alignment1)},
-                           {"Alignment2", Cp1252ToUtf8(h.Alignment2)},
-                           {"FileSize", h.FileSize},
-                           {"HeaderSize", h.HeaderSize}};
+        Json header{{"Title", Cp1252ToUtf8(h.Title)},
+                    {"RawZero", h.RawZero},
+                    {"RawFull", h.RawFull},
+                    {"EngZero", h.EngZero},
+                    {"EngFull", h.EngFull}};
+        AddSharedMembers(header, h);
+        header["FileSize"] = h.FileSize;
+        header["HeaderSize"] = h.HeaderSize;
+        j["header"] = std::move(header);
         j["SampleSize"] = d.SampleSize();
         j["sampleLayout"] = SampleLayoutName(d.Layout());
         j["samplesInFile"] = d.InFile();

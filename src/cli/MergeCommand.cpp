@@ -64,6 +64,12 @@ void CheckOutputPath(const fs::path& output) {
     if (!fs::is_directory(st)) Refuse(Show(parent) + " is not a folder; the output folder cannot be made in it.");
 }
 
+Json WarningsJson(const MergePlan& plan) {
+    Json warnings = Json::array();
+    for (const auto& w : plan.Warnings) warnings.push_back(HostText(w));
+    return warnings;
+}
+
 Json PlanJson(const MergePlan& plan, std::int16_t files) {
     Json j;
     j["dryRun"] = true;
@@ -91,9 +97,7 @@ Json PlanJson(const MergePlan& plan, std::int16_t files) {
         entries.push_back(std::move(x));
     }
     j["entries"] = std::move(entries);
-    Json warnings = Json::array();
-    for (const auto& w : plan.Warnings) warnings.push_back(HostText(w));
-    j["warnings"] = std::move(warnings);
+    j["warnings"] = WarningsJson(plan);
     return j;
 }
 
@@ -115,38 +119,13 @@ void PrintPlan(std::ostream& out, const MergePlan& plan, std::int16_t files) {
         const fs::path r = p.lexically_relative(cwd);
         return r.empty() || *r.begin() == ".." ? Show(p) : Show(r);
     };
-    struct Row {
-        std::string no, kind, rec, source, target, name, day;
-    };
-    std::vector<Row> rows;
-    rows.push_back({"No.", "Source", "Record", "Source file", "Target file", "New recorded Name", "Start day"});
+    std::vector<std::vector<std::string>> rows{
+        {"No.", "Source", "Record", "Source file", "Target file", "New recorded Name", "Start day"}};
     for (const auto& e : plan.Entries)
         rows.push_back({NumberText(e.Number), KindName(e.Kind), e.SourceIndex >= 0 ? std::to_string(e.SourceIndex) : "-",
                         shown(e.Source), Show(e.Target.filename()), DisplayField(e.NewName),
                         e.StartDay.empty() ? "-" : e.StartDay});
-    const auto width = [](const std::string& s) {
-        std::size_t n = 0;
-        for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-        return n;
-    };
-    std::size_t w[7] = {};
-    for (const auto& r : rows) {
-        const std::string* f[7] = {&r.no, &r.kind, &r.rec, &r.source, &r.target, &r.name, &r.day};
-        for (int k = 0; k < 7; ++k) w[k] = std::max(w[k], width(*f[k]));
-    }
-    for (const auto& r : rows) {
-        const std::string* f[7] = {&r.no, &r.kind, &r.rec, &r.source, &r.target, &r.name, &r.day};
-        std::string line = " ";
-        for (int k = 0; k < 7; ++k) {
-            const std::size_t pad = w[k] - width(*f[k]);
-            line += ' ';
-            if (k == 2) line.append(pad, ' ');  // record numbers align right
-            line += *f[k];
-            if (k != 2 && k != 6) line.append(pad, ' ');
-            if (k != 6) line += ' ';
-        }
-        out << line << '\n';
-    }
+    out << TableLines(rows, {2});  // record numbers align right
     fmt::print(out, "\n{} from the existing set, {} from the backup set, {} template cop{}: {} data files "
                     "(nFiles {}), {} to write.\n",
                plan.TakenExisting, plan.TakenBackup, plan.TemplateCopies, plan.TemplateCopies == 1 ? "y" : "ies",
@@ -229,9 +208,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
         j["templateCopies"] = plan.TemplateCopies;
         j["files"] = plan.Entries.size();
         j["bytesWritten"] = plan.BytesToWrite;
-        Json warnings = Json::array();
-        for (const auto& w : plan.Warnings) warnings.push_back(HostText(w));
-        j["warnings"] = std::move(warnings);
+        j["warnings"] = WarningsJson(plan);
         out << j.dump(2) << '\n';
         return;
     }

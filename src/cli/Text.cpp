@@ -1,5 +1,6 @@
 #include "cli/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -26,6 +27,13 @@ void AppendUtf8(std::string& out, char32_t cp) {
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
+}
+
+// Display columns of UTF-8 text: one per character.
+std::size_t Columns(const std::string& s) {
+    std::size_t n = 0;
+    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+    return n;
 }
 
 char32_t Cp1252At(unsigned char b) {
@@ -112,6 +120,30 @@ std::string OneLine(std::string_view text) {
     std::size_t start = 0;
     while (start < out.size() && out[start] == ' ') ++start;
     return out.substr(start);
+}
+
+std::string TableLines(const std::vector<std::vector<std::string>>& rows,
+                       std::initializer_list<std::size_t> rightAligned) {
+    std::vector<std::size_t> width;
+    for (const auto& row : rows) {
+        width.resize(std::max(width.size(), row.size()));
+        for (std::size_t k = 0; k < row.size(); ++k) width[k] = std::max(width[k], Columns(row[k]));
+    }
+    std::string out;
+    for (const auto& row : rows) {
+        out += "  ";
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            const bool right = std::find(rightAligned.begin(), rightAligned.end(), k) != rightAligned.end();
+            const bool last = k + 1 == row.size();
+            const std::size_t pad = width[k] - Columns(row[k]);
+            if (right) out.append(pad, ' ');
+            out += row[k];
+            if (!right && !last) out.append(pad, ' ');
+            if (!last) out += "  ";
+        }
+        out += '\n';
+    }
+    return out;
 }
 
 }  // namespace jw::cli

@@ -8,8 +8,11 @@
 // carries the whole field.
 #pragma once
 
+#include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace jw::cli {
 
@@ -32,5 +35,12 @@ std::string HostText(std::string_view text);
 
 // One line: CR, LF and tab runs become a single blank; surrounding blanks go.
 std::string OneLine(std::string_view text);
+
+// Rows of display cells as table lines: each indented by two blanks, the
+// cells two blanks apart and their columns as wide as their widest cell
+// (counted in characters).  Columns listed in rightAligned are padded on the
+// left, the others on the right; the last cell of a line is not padded.
+std::string TableLines(const std::vector<std::vector<std::string>>& rows,
+                       std::initializer_list<std::size_t> rightAligned);
 
 }  // namespace jw::cli

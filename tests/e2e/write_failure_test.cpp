@@ -4,6 +4,7 @@
 // master file runs into, and a copy strategy that fails with something other
 // than the engine's own error.  Each: a failure, never the success text, no
 // master file under its final (or temporary) name, inputs unchanged.
+#include <ostream>
 #include <stdexcept>
 
 #include "E2eSupport.h"
@@ -21,6 +22,8 @@ struct LimitCase {
     std::vector<std::string> reason;
     bool copiesStay;              // data files copied before the failure are still there
 };
+
+void PrintTo(const LimitCase& c, std::ostream* os) { *os << c.name; }
 
 class FileSizeLimit : public ::testing::TestWithParam<LimitCase> {};
 

@@ -148,6 +148,7 @@ int main(int argc, char** argv) {
         {"v1-backup-without-dot", 1, 1 | 2, 0, 8, "09-14-2004"},
         {"v3-template-is-master", 3, 16, 0, 8, "09-14-2004"},
         {"v6-first-file-folder", 6, 1, 8, 8, "09-14-2004"},
+        {"v6-dry-run", 6, 64, 0, 8, "09-14-2004"},
     };
     for (const auto& p : plans) {
         const auto existing = ts::Build(work / (std::string(p.name) + "-e"), Spec(p.version, 0, 4, 14, 2));

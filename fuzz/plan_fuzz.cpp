@@ -12,6 +12,8 @@
 // The harness gives every record name the masters hold (as far as a host can
 // hold it) a small data file in its set's folder, so that plans get through.
 //
+// A dry run plans for an output folder that is not made.
+//
 // Properties:
 //  - a refused plan is a jw::Error and leaves every file and folder under the
 //    temporary root as it was: nothing written, nothing left behind;
@@ -54,6 +56,7 @@ constexpr std::uint8_t kFlagOutputInBackup = 4;     // output folder inside the 
 constexpr std::uint8_t kFlagSameFolder = 8;         // both masters in one folder
 constexpr std::uint8_t kFlagTemplateIsMaster = 16;  // the template path is the existing master
 constexpr std::uint8_t kFlagTemplateBeside = 32;    // the template lies in the existing set's folder
+constexpr std::uint8_t kFlagDryRun = 64;            // plan for an output folder not made yet
 
 constexpr std::uint8_t kDataNoExisting = 1;  // no data files for the existing set
 constexpr std::uint8_t kDataNoBackup = 2;    // ... nor for the backup set
@@ -275,7 +278,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!(dataFlags & kDataNoExisting)) MakeDataFiles(existingFolder, existing, dataFlags, templ);
     if (!(dataFlags & kDataNoBackup)) MakeDataFiles(backupFolder, backup, dataFlags, templ);
     const fs::path out = (flags & kFlagOutputInBackup) ? backupFolder / "Merged trenddata 12-00-00" : root / "out";
-    fs::create_directory(out, ec);
+    const bool dryRun = flags & kFlagDryRun;
+    if (!dryRun) fs::create_directory(out, ec);
 
     jw::MergeRequest req;
     req.BrakeDate = date;
@@ -289,7 +293,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto before = Snapshot(root);
     jw::MergePlan plan;
     try {
-        plan = jw::PlanMerge(req);
+        plan = jw::PlanMerge(req, dryRun ? jw::OutputFolderState::NotYetMade : jw::OutputFolderState::Created);
     } catch (const jw::Error& e) {
         if (Verbose()) std::fprintf(stderr, "refused: %s\n", e.what());
         FUZZ_CHECK(Snapshot(root) == before, std::string("a refused plan changes nothing: ") + e.what());
@@ -301,7 +305,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckPlan(req, plan, existingFolder, backupFolder);
     if (Verbose()) std::fprintf(stderr, "planned: %zu files\n", plan.Entries.size());
     // Writing thousands of template copies per input would only slow the search.
-    if (!(flags & kFlagWrite) || plan.Entries.size() > 64) return 0;
+    if (dryRun || !(flags & kFlagWrite) || plan.Entries.size() > 64) return 0;
 
     bool ok = true;
     std::string error;

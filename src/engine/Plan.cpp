@@ -61,8 +61,8 @@ InputSet LoadSet(const std::string& pathText, std::string role, bool withAddOn) 
         if (m.AddOn < 0) Refuse(s.Who() + ": AddOn is negative (" + std::to_string(m.AddOn) + ")");
         // The entries examined count AddOn + nFiles, a 16-bit number like every file count.
         if (withAddOn && std::int32_t{m.nFiles} + m.AddOn > std::numeric_limits<std::int16_t>::max())
-            Fail(ErrorKind::Overflow, s.Who() + ": AddOn + nFiles (" + std::to_string(m.AddOn) + " + " +
-                                          std::to_string(m.nFiles) + ") overflows the 16-bit file count");
+            Fail(ErrorKind::Overflow, "AddOn + nFiles (" + std::to_string(m.AddOn) + " + " + std::to_string(m.nFiles) +
+                                          ") overflows the 16-bit file count");  // the catch below names the master
         s.recordLength = layout->Length;
         s.nameWidth = layout->BlockOffset;
 

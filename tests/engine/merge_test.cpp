@@ -1,367 +1,131 @@
-#include <gtest/gtest.h>
-
-#include "MergeFixture.h"
-#include "formats/Notices.h"
+#include "EngineTest.h"
 
 namespace jw {
 namespace {
 
 using namespace enginetest;
-using trendset::DataFileSpec;
+using namespace std::string_literals;
 
-std::string Num(int n) { return NumberText(static_cast<std::int16_t>(n)); }
-
-bool HasWarning(const MergePlan& plan, const std::string& part) {
-    for (const auto& w : plan.Warnings)
-        if (w.find(part) != std::string::npos) return true;
-    return false;
+// Fields of the hand-made version 1 files below, little-endian.
+std::string Text(const std::string& s, std::size_t width, char pad = '\0') { return (s + std::string(width, pad)).substr(0, width); }
+// The 96-byte file description block of versions 0 to 3.
+std::string Block(int startEvNo, std::int64_t start, std::int64_t end, int length, int ptr, int endEvNo, char pad = '\0') {
+    return Text("TT101", 8, pad) + LE(1, 2) + LE(1, 2) + LE(startEvNo, 4) + Text("Plant.TT101", 32, pad) + LE(3, 4) + LE(7, 2) +
+           LE(5, 2) + LE(0, 2) + LE(5, 4) + Text("degC", 8, pad) + LE(258, 4) + LE(start, 4) + LE(end, 4) + LE(length, 4) +
+           LE(ptr, 4) + LE(endEvNo, 4) + Text("", 2, pad);
+}
+// A master header: title, ID, version 1, History = nFiles.
+std::string Header(const std::string& title, int nFiles, int nextFile) {
+    return Text(title, 128) + Text("TT101", 8) + LE(1, 2) + LE(1, 2) + Text("", 4) + LE(0x11, 4) + LE(nFiles, 2) + LE(nFiles, 2) +
+           LE(nextFile, 2) + LE(0, 2) + Text("", 20);
 }
 
-// --- Every trend version, end to end ---------------------------------------
+using HandChecked = Folder;
 
-class EveryVersion : public MergeFixture, public ::testing::WithParamInterface<std::int16_t> {};
+TEST_F(HandChecked, VersionOneMergeAgainstLiteralFields) {
+    const fs::path live = Sub("live"), save = Sub("save"), out = Sub("out"), empty = Sub("empty") / "EMPTY.000";
+    constexpr std::int64_t k0916_0800 = 1'095'321'600, k0917_0645 = 1'095'403'530, k0910 = 1'094'774'400, k0917 = 1'095'379'200;
+    const std::string live0 = Block(1, k0916_0800, k0916_0800 + 60, 10, 244, 10), live1 = Block(11, k0917_0645, k0917_0645 + 60, 10, 244, 20);
+    const std::string save7 = Block(1, k0910, k0910 + 60, 10, 244, 10), save8 = Block(11, k0917, k0917 + 60, 10, 244, 20);
+    WriteAll(live / "LIVE.HST", Header("Live", 2, 1) + Text("C:\\Plant\\LIVE.000", 144) + live0 + Text("C:\\Plant\\LIVE.001", 144) + live1);
+    WriteAll(save / "SAVE.HST", Header("Save", 2, 0) + Text("E:\\Arch\\SAVE.007", 144) + save7 + Text("E:\\Arch\\SAVE.008", 144) + save8);
+    // Data files: a version 1 header and their own name as samples.
+    for (const auto& name : {"LIVE.000"s, "LIVE.001"s, "SAVE.007"s, "SAVE.008"s})
+        WriteAll((name[0] == 'L' ? live : save) / name, Text("Data", 128) + Block(1, 0, 0, 2, 224, 1) + name);
+    // Scale 0..32000, range 0..100 as floats; start 99, end 77, blank texts.
+    WriteAll(empty, Text("Empty", 112) + LE(0, 4) + LE(0x46FA0000, 4) + LE(0, 4) + LE(0x42C80000, 4) + Block(0, 99, 77, 0, 224, 0, ' '));
 
-TEST_P(EveryVersion, MergesByteForByte) {
-    const std::int16_t v = GetParam();
-    auto e = SetOf(v, "C:\\Citect\\Data",
-                   {At(v, 2004, 9, 14, 10), At(v, 2004, 9, 15, 10), At(v, 2004, 9, 17, 0, 0, 0), At(v, 2004, 9, 18, 12),
-                    At(v, 2004, 9, 20, 23, 59, 59)});
-    e.NextFile = 2;
-    auto b = SetOf(v, "D:\\Old\\Data",
-                   {At(v, 2004, 9, 11), At(v, 2004, 9, 12), At(v, 2004, 9, 13), At(v, 2004, 9, 16, 23, 59, 59),
-                    At(v, 2004, 9, 17, 0, 0, 0), At(v, 2004, 9, 19)});
-    Make(b, e);
-    // A template whose start, end and file pointer are not zero: the records
-    // made from it must carry zeros all the same.
-    const auto g = GeometryOf(v);
-    PatchFile(emptyFile, 128 + static_cast<std::size_t>(g.startTime), LE(1'095'403'530, g.timeWidth));
-    PatchFile(emptyFile, 128 + static_cast<std::size_t>(g.endTime), LE(1'095'407'130, g.timeWidth));
-    PatchFile(emptyFile, 128 + static_cast<std::size_t>(g.filePointer), LE(4242, 4));
-
-    const MergePlan plan = PlanMerge(Request("09-17-2004", 10));
-    EXPECT_EQ(plan.TakenExisting, 3);
-    EXPECT_EQ(plan.TakenBackup, 4);
-    EXPECT_EQ(plan.TemplateCopies, 3);
-    ASSERT_EQ(plan.Entries.size(), 10U);
-    EXPECT_EQ(plan.Entries[0].StartDay, "2004-09-17");  // the break day itself comes from the existing set
-    EXPECT_EQ(plan.Entries[6].StartDay, "2004-09-16");
-    EXPECT_EQ(plan.Entries[9].StartDay, "");
-    EXPECT_TRUE(HasWarning(plan, "different folders"));
-    EXPECT_TRUE(HasWarning(plan, "NextFile 2"));
-
-    EXPECT_EQ(Merge(Request("09-17-2004", 10)), kMergedText);
-    ExpectOutput("TREND.HST", 10,
-                 {{'E', 2, "C:\\Citect\\Data\\TREND.000"},
-                  {'E', 3, "C:\\Citect\\Data\\TREND.001"},
-                  {'E', 4, "C:\\Citect\\Data\\TREND.002"},
-                  {'B', 0, "D:\\Old\\Data\\TREND.003"},
-                  {'B', 1, "D:\\Old\\Data\\TREND.004"},
-                  {'B', 2, "D:\\Old\\Data\\TREND.005"},
-                  {'B', 3, "D:\\Old\\Data\\TREND.006"},
-                  {'T', 0, "D:\\Old\\Data\\TREND.007"},
-                  {'T', 0, "D:\\Old\\Data\\TREND.008"},
-                  {'T', 0, "D:\\Old\\Data\\TREND.009"}});
+    const auto before = Fingerprint({live, save, tmp / "empty"});
+    EXPECT_EQ(MergeTrendSets("9/17/2004", out.string(), (save / "SAVE.HST").string(), (live / "LIVE.HST").string(), 3, empty.string()),
+              "The trendfiles are now merged.");
+    EXPECT_EQ(before, Fingerprint({live, save, tmp / "empty"}));
+    // The live header with History and nFiles 3; LIVE.001 as file 000 (it
+    // starts on the break day); SAVE.007 as 001; a template record as 002,
+    // named after the last taken name, with start, end and file pointer 0.
+    const std::string got = ReadAll(out / "SAVE.HST");
+    EXPECT_EQ(got, Header("Live", 3, 1) + Text("C:\\Plant\\LIVE.000", 144, ' ') + live1 + Text("E:\\Arch\\SAVE.001", 144, ' ') + save7 +
+                       Text("E:\\Arch\\SAVE.002", 144, ' ') + Block(0, 0, 0, 0, 0, 0, ' '));
+    // At absolute offsets: nFiles and the first record's start time.
+    EXPECT_EQ(got.substr(150, 2), "\x03\x00"s);
+    EXPECT_EQ(got.substr(176 + 144 + 74, 4), "\x0A\x88\x4A\x41"s);
+    for (const auto& [copy, source] : {std::pair{"LIVE.000"s, live / "LIVE.001"}, {"SAVE.001"s, save / "SAVE.007"}, {"SAVE.002"s, empty}})
+        EXPECT_EQ(ReadAll(out / copy), ReadAll(source)) << copy;
+    EXPECT_EQ(FolderNames(out), (std::set<std::string>{"LIVE.000", "SAVE.001", "SAVE.002", "SAVE.HST"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, EveryVersion, ::testing::Values(0, 1, 2, 3, 4, 5, 6));
-
-// --- One merge checked against bytes written out field by field ------------
-
-// Little-endian field writer for the hand-made files of the next test.
-struct Fields {
-    Bytes b;
-    Fields& Text(const std::string& s, std::size_t width, char pad = '\0') {
-        for (std::size_t i = 0; i < width; ++i) b.push_back(static_cast<std::uint8_t>(i < s.size() ? s[i] : pad));
-        return *this;
-    }
-    Fields& I16(std::int64_t v) { return Raw(LE(v, 2)); }
-    Fields& I32(std::int64_t v) { return Raw(LE(v, 4)); }
-    Fields& Raw(const Bytes& x) {
-        Append(b, x);
-        return *this;
-    }
+// Sets in "C:\B" and "C:\E"; the merged records as ExpectOutput reads them.
+struct Scenario {
+    std::string what, date;
+    std::int16_t n;
+    std::vector<std::int64_t> backup, existing;
+    std::string want;
+    std::vector<std::string> warnings = {};
+    std::function<void(SetSpec& e)> shape = {};
+    std::string backupMaster = "", master = "TREND.HST";
+    int version = 6;
 };
 
-// The 96-byte file description block of versions 0 to 3.
-Bytes BlockV0(std::int16_t version, std::int64_t startEvNo, std::int64_t start, std::int64_t end, std::int64_t length,
-              std::int64_t filePointer, std::int64_t endEvNo, char pad = '\0') {
-    Fields f;
-    f.Text("TT101", 8, pad).I16(1).I16(version).I32(startEvNo).Text("Plant.TT101", 32, pad).I32(3).I16(7).I16(5).I16(0);
-    f.I32(5).Text("degC", 8, pad).I32(258).I32(start).I32(end).I32(length).I32(filePointer).I32(endEvNo);
-    f.Text("", 2, pad);
-    EXPECT_EQ(f.b.size(), 96U);
-    return f.b;
-}
-
-Bytes MasterV1(const std::string& title, std::int16_t nFiles, std::int16_t nextFile) {
-    Fields f;
-    f.Text(title, 128).Text("TT101", 8).I16(1).I16(1).Text("", 4).I32(0x11).I16(nFiles).I16(nFiles).I16(nextFile).I16(0);
-    f.Text("", 20);
-    EXPECT_EQ(f.b.size(), 176U);
-    return f.b;
-}
-
-TEST(HandCheckedMerge, VersionOneAgainstLiteralFields) {
-    TempFolder tmp;
-    const fs::path live = tmp.Sub("live"), save = tmp.Sub("save"), out = tmp.Sub("out");
-    constexpr std::int64_t k0916_0800 = 1'095'321'600;  // 2004-09-16 08:00:00
-    constexpr std::int64_t k0917_0645 = 1'095'403'530;  // 2004-09-17 06:45:30
-    constexpr std::int64_t k0910 = 1'094'774'400;       // 2004-09-10 00:00:00
-    constexpr std::int64_t k0917 = 1'095'379'200;       // 2004-09-17 00:00:00
-
-    Fields existing;
-    existing.Raw(MasterV1("Live", 2, 1));
-    existing.Text("C:\\Plant\\LIVE.000", 144).Raw(BlockV0(1, 1, k0916_0800, k0916_0800 + 60, 10, 244, 10));
-    existing.Text("C:\\Plant\\LIVE.001", 144).Raw(BlockV0(1, 11, k0917_0645, k0917_0645 + 60, 10, 244, 20));
-    WriteAll(live / "LIVE.HST", existing.b);
-    // Data files: a version 1 header and two bytes that tell them apart.
-    auto dataFile = [](char a, char b) {
-        Fields f;
-        f.Text("Data", 112).I32(0).I32(0).I32(0).I32(0).Raw(BlockV0(1, 1, 0, 0, 2, 224, 1));
-        f.b.push_back(static_cast<std::uint8_t>(a));
-        f.b.push_back(static_cast<std::uint8_t>(b));
-        return f.b;
+std::vector<Scenario> AllScenarios() {
+    const auto Days = [](std::initializer_list<int> days, int v = 6) {
+        std::vector<std::int64_t> raw;
+        for (const int d : days) raw.push_back(At(v, d));
+        return raw;
     };
-    WriteAll(live / "LIVE.000", dataFile('L', '0'));
-    WriteAll(live / "LIVE.001", dataFile('L', '1'));
-
-    Fields backup;
-    backup.Raw(MasterV1("Save", 2, 0));
-    backup.Text("E:\\Arch\\SAVE.007", 144).Raw(BlockV0(1, 1, k0910, k0910 + 60, 10, 244, 10));
-    backup.Text("E:\\Arch\\SAVE.008", 144).Raw(BlockV0(1, 11, k0917, k0917 + 60, 10, 244, 20));
-    WriteAll(save / "SAVE.HST", backup.b);
-    WriteAll(save / "SAVE.007", dataFile('S', '7'));
-    WriteAll(save / "SAVE.008", dataFile('S', '8'));
-
-    Fields empty;
-    empty.Text("Empty", 112).I32(0).I32(0x46FA0000).I32(0).I32(0x42C80000);  // floats 0, 32000, 0, 100
-    empty.Raw(BlockV0(1, 0, 99, 77, 0, 224, 0, ' '));
-    ASSERT_EQ(empty.b.size(), 224U);
-    WriteAll(tmp / "EMPTY.000", empty.b);
-
-    const auto before = Fingerprint({live, save, tmp / "EMPTY.000"});
-    EXPECT_EQ(MergeTrendSets("9/17/2004", out.string(), (save / "SAVE.HST").string(), (live / "LIVE.HST").string(), 3,
-                             (tmp / "EMPTY.000").string()),
-              "The trendfiles are now merged.");
-    EXPECT_EQ(before, Fingerprint({live, save, tmp / "EMPTY.000"}));
-
-    // Header of the existing master, History and nFiles 3; LIVE.001 as
-    // file 000; SAVE.007 as file 001; one template record as file 002, named
-    // after the last taken name, with start, end and file pointer zero.
-    Fields want;
-    want.Text("Live", 128).Text("TT101", 8).I16(1).I16(1).Text("", 4).I32(0x11).I16(3).I16(3).I16(1).I16(0).Text("", 20);
-    want.Text("C:\\Plant\\LIVE.000", 144, ' ').Raw(BlockV0(1, 11, k0917_0645, k0917_0645 + 60, 10, 244, 20));
-    want.Text("E:\\Arch\\SAVE.001", 144, ' ').Raw(BlockV0(1, 1, k0910, k0910 + 60, 10, 244, 10));
-    want.Text("E:\\Arch\\SAVE.002", 144, ' ').Raw(BlockV0(1, 0, 0, 0, 0, 0, 0, ' '));
-    const Bytes got = ReadAll(out / "SAVE.HST");
-    EXPECT_EQ(got, want.b);
-    ASSERT_EQ(got.size(), 176U + 3 * 240U);
-    // Spot checks at absolute offsets: nFiles, the first record's start time
-    // (0x414A880A) and the template record's zero file pointer.
-    EXPECT_EQ(got[150], 3);
-    EXPECT_EQ(got[151], 0);
-    EXPECT_EQ((Bytes(got.begin() + 176 + 144 + 74, got.begin() + 176 + 144 + 78)), (Bytes{0x0A, 0x88, 0x4A, 0x41}));
-    EXPECT_EQ((Bytes(got.begin() + 176 + 480 + 144 + 86, got.begin() + 176 + 480 + 144 + 90)), (Bytes{0, 0, 0, 0}));
-
-    EXPECT_EQ(ReadAll(out / "LIVE.000"), dataFile('L', '1'));
-    EXPECT_EQ(ReadAll(out / "SAVE.001"), dataFile('S', '7'));
-    EXPECT_EQ(ReadAll(out / "SAVE.002"), empty.b);
-    EXPECT_EQ(FolderNames(out), (std::vector<std::string>{"LIVE.000", "SAVE.001", "SAVE.002", "SAVE.HST"}));
-}
-
-// --- Choosing by the break date --------------------------------------------
-
-using ChoiceTest = MergeFixture;
-
-TEST_F(ChoiceTest, BreakDateBeforeOrAfterEveryStartDay) {
-    struct Case {
-        std::string date;
-        std::vector<Expect> records;
+    // 0.4 s before, 0.9996 s after and 100 ns before midnight: the start day
+    // is the day of the start rounded to the whole second as its text shows
+    // it; 0.9996 s converts to a date value 0.4 ms before midnight, and is
+    // still the break day.
+    const std::int64_t m = At(6, 17);
+    const std::vector<std::int64_t> nearMidnight = {m - 4'000'000, m + 9'996'000, m - 1};
+    std::vector<Scenario> all = {
+        {"break date before every start day", "01-01-2000", 4, Days({1, 2, 3}), Days({2, 4}), "E0 E1"},
+        {"break date after every start day", "2029-12-31", 4, Days({1, 2, 3}), Days({2, 4}), "B0 B1 B2"},
+        {"start day of a start a fraction from midnight", "09-17-2004", 3, nearMidnight, nearMidnight, "E1 E2 B0"},
+        {"N 20, two taken, backup of 6: 18 template copies", "09-10-2004", 20, Days({1, 20, 21, 22, 23, 24}), Days({9, 10}), "E1 B0"},
+        {"existing set of 4, AddOn 0, N 4: entry 3 examined", "09-10-2004", 4, Days({1}), Days({5, 6, 7, 20}), "E3 B0"},
+        {"existing set of 6, N 4: all six examined", "09-15-2004", 4, Days({1, 2, 30}), Days({11, 12, 13, 14, 15, 16}), "E4 E5 B0 B1"},
+        {"AddOn entries examined as far as the file holds them", "09-10-2004", 3, Days({1}), Days({1, 2, 3, 20}), "E3 B0",
+         {"AddOn 2"}, [](SetSpec& e) { e.nFiles = 3, e.AddOn = 2; }},
+        {"master named after the backup", "09-10-2004", 2, Days({1}), Days({20}), "E0 B0", {}, {}, "oldset.hst", "oldset.HST"},
+        {"backup master without a dot", "09-10-2004", 2, Days({1}), Days({20}), "E0 B0", {}, {}, "BACKUPMASTER", "HST"},
+        {"recorded names read to the first NUL, found whatever their letter case", "09-10-2004", 3, Days({1}), Days({20, 21}),
+         "E0 E1 B0", {}, [](SetSpec& e) {  // a stale older name after the NUL; files named trend.000, trend.001
+             e.BaseName = "trend.", e.Files[0].RecordedName = "C:\\E\\TREND.000\0.x\\"s, e.Files[1].RecordedName = "C:\\E\\TREND.001   ";
+         }},
     };
-    const Case cases[] = {
-        {"01-01-2000",
-         {{'E', 0, "C:\\Citect\\Data\\TREND.000"}, {'E', 1, "C:\\Citect\\Data\\TREND.001"},
-          {'T', 0, "C:\\Citect\\Data\\TREND.002"}, {'T', 0, "C:\\Citect\\Data\\TREND.003"}}},
-        {"2029-12-31",
-         {{'B', 0, "C:\\Save\\TREND.000"}, {'B', 1, "C:\\Save\\TREND.001"}, {'B', 2, "C:\\Save\\TREND.002"},
-          {'T', 0, "C:\\Save\\TREND.003"}}},
-    };
-    Make(SetOf(6, "C:\\Save", {At(6, 2004, 9, 1), At(6, 2004, 9, 2), At(6, 2004, 9, 3)}),
-         SetOf(6, "C:\\Citect\\Data", {At(6, 2004, 9, 2), At(6, 2004, 9, 4)}));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.date);
-        fs::remove_all(out);
-        fs::create_directory(out);
-        EXPECT_EQ(Merge(Request(c.date, 4)), kMergedText);
-        ExpectOutput("TREND.HST", 4, c.records);
-    }
+    // Every version: existing records 2-4 (record 2 starts on the break day
+    // itself), backup records 0-3 of eight (record 4 starts on the break
+    // day), three template copies.
+    for (int v = 0; v <= 6; ++v)
+        all.push_back({"version " + std::to_string(v), "09-17-2004", 10,
+                       {At(v, 11), At(v, 12), At(v, 13), At(v, 16, 23, 59, 59), At(v, 17), At(v, 19), At(v, 21), At(v, 22)},
+                       {At(v, 14, 10), At(v, 15, 10), At(v, 17), At(v, 18, 12), At(v, 20, 23, 59, 59)}, "E2 E3 E4 B0 B1 B2 B3",
+                       {"different folders", "NextFile 2"}, [](SetSpec& e) { e.NextFile = 2; }, "", "TREND.HST", v});
+    return all;
 }
 
-TEST_F(ChoiceTest, StartDayIsTheDayOfTheWholeSecond) {
-    // Int64 starts a fraction of a second from midnight; the day is the one
-    // the start shows rounded to the whole second.  0.9996 s past midnight
-    // converts to a date value 0.4 ms before midnight: still 2004-09-17.
-    // 23:59:59.6 converts to 23:59:59 of the day before; 100 ns before
-    // midnight rounds up to the break day.
-    const std::int64_t midnight = trendset::RawTime(6, 2004, 9, 17);
-    auto f = [](std::int64_t start) {
-        DataFileSpec d;
-        d.StartTime = start;
-        d.EndTime = start + 10'000'000;
-        d.Samples = 2;
-        return d;
-    };
-    const std::vector<DataFileSpec> starts = {f(midnight - 4'000'000), f(midnight + 9'996'000), f(midnight - 1)};
-    Make(SetOf(6, "C:\\B", starts), SetOf(6, "C:\\E", starts));
-    const MergePlan plan = PlanMerge(Request("09-17-2004", 3));
-    struct Want {
-        SourceKind kind;
-        int index;
-        std::string day;
-    };
-    const Want want[] = {{FromExisting, 1, "2004-09-17"}, {FromExisting, 2, "2004-09-17"}, {FromBackup, 0, "2004-09-16"}};
-    ASSERT_EQ(plan.Entries.size(), 3U);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(plan.Entries[i].Kind, want[i].kind) << i;
-        EXPECT_EQ(plan.Entries[i].SourceIndex, want[i].index) << i;
-        EXPECT_EQ(plan.Entries[i].StartDay, want[i].day) << i;
-    }
-    EXPECT_EQ(Merge(Request("09-17-2004", 3)), kMergedText);
-    ExpectOutput("TREND.HST", 3,
-                 {{'E', 1, "C:\\E\\TREND.000"}, {'E', 2, "C:\\E\\TREND.001"}, {'B', 0, "C:\\B\\TREND.002"}});
+class Scenarios : public MergeFixture, public ::testing::WithParamInterface<Scenario> {};
+
+// The template's start, end and file pointer are not zero; the records made
+// from it carry zeros all the same.
+TEST_P(Scenarios, MergeByteForByte) {
+    const Scenario& c = GetParam();
+    SCOPED_TRACE(c.what);
+    SetSpec e = SetOf(c.version, "C:\\E", c.existing);
+    if (c.shape) c.shape(e);
+    Make(SetOf(c.version, "C:\\B", c.backup), e, c.backupMaster);
+    const Geometry g = kGeometry[c.version];
+    for (const auto& [at, v, width] : {std::tuple{g.start, 1'095'403'530, g.time}, {g.end, 1'095'407'130, g.time}, {g.pointer, 4242, 4}})
+        Poke(emptyFile, 128 + at, v, width);
+    std::string warnings;
+    for (const auto& w : PlanMerge(Request(c.date, c.n)).Warnings) warnings += w + "\n";
+    ExpectHas(warnings, c.warnings);
+    const InputsGuard guard{*this};
+    EXPECT_EQ(MergeTrendSets(Request(c.date, c.n)), kMergedText);
+    ExpectOutput(c.want, c.n, c.master);
 }
 
-TEST_F(ChoiceTest, TenFromThreeAndFourWithBackupOfEight) {
-    const std::int16_t v = 3;
-    Make(SetOf(v, "C:\\B",
-               {At(v, 2004, 9, 1), At(v, 2004, 9, 2), At(v, 2004, 9, 3), At(v, 2004, 9, 4), At(v, 2004, 9, 20),
-                At(v, 2004, 9, 21), At(v, 2004, 9, 22), At(v, 2004, 9, 23)}),
-         SetOf(v, "C:\\E", {At(v, 2004, 9, 9), At(v, 2004, 9, 10), At(v, 2004, 9, 11), At(v, 2004, 9, 12)}));
-    EXPECT_EQ(Merge(Request("09-10-2004", 10)), kMergedText);
-    std::vector<Expect> want = {{'E', 1, ""}, {'E', 2, ""}, {'E', 3, ""}, {'B', 0, ""}, {'B', 1, ""},
-                                {'B', 2, ""}, {'B', 3, ""}, {'T', 0, ""}, {'T', 0, ""}, {'T', 0, ""}};
-    for (std::size_t i = 0; i < want.size(); ++i)
-        want[i].name = (i < 3 ? "C:\\E\\TREND." : "C:\\B\\TREND.") + Num(static_cast<int>(i));
-    ExpectOutput("TREND.HST", 10, want);
-}
-
-TEST_F(ChoiceTest, TwentyFromTwoWithBackupOfSixFillsEighteenTemplates) {
-    const std::int16_t v = 4;
-    Make(SetOf(v, "C:\\B",
-               {At(v, 2004, 9, 1), At(v, 2004, 9, 20), At(v, 2004, 9, 21), At(v, 2004, 9, 22), At(v, 2004, 9, 23),
-                At(v, 2004, 9, 24)}),
-         SetOf(v, "C:\\E", {At(v, 2004, 9, 9), At(v, 2004, 9, 10)}));
-    EXPECT_EQ(Merge(Request("09-10-2004", 20)), kMergedText);
-    std::vector<Expect> want = {{'E', 1, "C:\\E\\TREND.000"}, {'B', 0, "C:\\B\\TREND.001"}};
-    for (int i = 2; i < 20; ++i) want.push_back({'T', 0, "C:\\B\\TREND." + Num(i)});
-    ExpectOutput("TREND.HST", 20, want);
-    EXPECT_EQ(fs::file_size(out / "TREND.HST"), 176U + 20U * 432U);
-}
-
-TEST_F(ChoiceTest, EveryRecordTheExistingMasterHoldsIsExamined) {
-    // Four records, AddOn 0, four files asked for: the fourth is taken.
-    Make(SetOf(6, "C:\\B", {At(6, 2004, 9, 1)}),
-         SetOf(6, "C:\\E", {At(6, 2004, 9, 5), At(6, 2004, 9, 6), At(6, 2004, 9, 7), At(6, 2004, 9, 20)}));
-    EXPECT_EQ(Merge(Request("09-10-2004", 4)), kMergedText);
-    ExpectOutput("TREND.HST", 4,
-                 {{'E', 3, "C:\\E\\TREND.000"}, {'B', 0, "C:\\B\\TREND.001"}, {'T', 0, "C:\\B\\TREND.002"},
-                  {'T', 0, "C:\\B\\TREND.003"}});
-}
-
-TEST_F(ChoiceTest, SixExistingRecordsWithFourAsked) {
-    Make(SetOf(6, "C:\\B", {At(6, 2004, 8, 1), At(6, 2004, 8, 2), At(6, 2004, 9, 30)}),
-         SetOf(6, "C:\\E",
-               {At(6, 2004, 9, 1), At(6, 2004, 9, 2), At(6, 2004, 9, 3), At(6, 2004, 9, 4), At(6, 2004, 9, 5),
-                At(6, 2004, 9, 6)}));
-    // Only the last two lie after the break date: records 4 and 5 are still
-    // examined and taken although four files were asked for.
-    EXPECT_EQ(Merge(Request("09-05-2004", 4)), kMergedText);
-    ExpectOutput("TREND.HST", 4,
-                 {{'E', 4, "C:\\E\\TREND.000"}, {'E', 5, "C:\\E\\TREND.001"}, {'B', 0, "C:\\B\\TREND.002"},
-                  {'B', 1, "C:\\B\\TREND.003"}});
-    // All six after it: more than asked for, refused.
-    fs::remove_all(out);
-    fs::create_directory(out);
-    ExpectRefused(Request("08-15-2004", 4),
-                  {"needs 8 data files", "6 from the existing set", "2 from the backup set", "but 4 were asked for",
-                   "2004-08-15"});
-    // Seven to take with five asked: refused, the output folder stays empty.
-    ExpectRefused(Request("09-02-2004", 5),
-                  {"needs 7 data files", "5 from the existing set", "2 from the backup set", "but 5 were asked for"});
-    EXPECT_TRUE(FolderNames(out).empty());
-}
-
-TEST_F(ChoiceTest, AddOnEntriesAreExaminedAsFarAsTheFileHoldsThem) {
-    auto e = SetOf(6, "C:\\E", {At(6, 2004, 9, 1), At(6, 2004, 9, 2), At(6, 2004, 9, 3), At(6, 2004, 9, 20)});
-    e.nFiles = 3;
-    e.AddOn = 2;  // entries 3 and 4; the file holds only entry 3
-    Make(SetOf(6, "C:\\B", {At(6, 2004, 9, 1)}), e);
-    const MergePlan plan = PlanMerge(Request("09-10-2004", 3));
-    EXPECT_TRUE(HasWarning(plan, "AddOn 2"));
-    EXPECT_EQ(Merge(Request("09-10-2004", 3)), kMergedText);
-    ExpectOutput("TREND.HST", 3,
-                 {{'E', 3, "C:\\E\\TREND.000"}, {'B', 0, "C:\\B\\TREND.001"}, {'T', 0, "C:\\B\\TREND.002"}});
-    // The header keeps AddOn as read.
-    EXPECT_EQ(ReadAll(out / "TREND.HST")[154], 2);
-}
-
-TEST_F(ChoiceTest, MasterIsNamedAfterTheBackupMaster) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"OLDSET.HST", "OLDSET.HST"}, {"oldset.hst", "oldset.HST"}, {"a.b.c", "a.b.HST"}, {"BACKUPMASTER", "HST"}};
-    Make(SetOf(5, "C:\\B", {At(5, 2004, 9, 1)}), SetOf(5, "C:\\E", {At(5, 2004, 9, 20)}));
-    for (const auto& [backupName, masterName] : cases) {
-        SCOPED_TRACE(backupName);
-        fs::remove_all(out);
-        fs::create_directory(out);
-        const fs::path renamed = backupDir / backupName;
-        fs::rename(backup.Master, renamed);
-        backup.Master = renamed;
-        const MergePlan plan = PlanMerge(Request("09-10-2004", 2));
-        EXPECT_EQ(plan.MasterTarget, out / masterName);
-        EXPECT_EQ(Merge(Request("09-10-2004", 2)), kMergedText);
-        ExpectOutput(masterName, 2, {{'E', 0, "C:\\E\\TREND.000"}, {'B', 0, "C:\\B\\TREND.001"}});
-    }
-}
-
-TEST_F(ChoiceTest, RecordedNamesAreReadToTheirFirstNulAndFoundWithoutRegardToCase) {
-    using namespace std::string_literals;
-    auto e = SetOf(6, "C:\\E", {At(6, 2004, 9, 20), At(6, 2004, 9, 21)});
-    e.Files[0].RecordedName = "C:\\Data\\TREND.000\0.x\\"s;  // a stale older name after the NUL
-    e.Files[1].RecordedName = "C:\\Data\\trend.001   ";      // the file is TREND.001
-    Make(SetOf(6, "C:\\B", {At(6, 2004, 9, 1)}), e);
-    EXPECT_EQ(Merge(Request("09-10-2004", 3)), kMergedText);
-    ExpectOutput("TREND.HST", 3,
-                 {{'E', 0, "C:\\Data\\TREND.000"}, {'E', 1, "C:\\Data\\trend.001"}, {'B', 0, "C:\\B\\TREND.002"}});
-}
-
-TEST_F(ChoiceTest, WarningsForDifferentTrendsAndCarriedFields) {
-    auto e = SetOf(6, "C:\\E", {At(6, 2004, 9, 20)});
-    e.Title = "Boiler 3";
-    e.ID = "B3";
-    e.NextFile = 7;
-    auto b = SetOf(6, "C:\\B", {At(6, 2004, 9, 1)});
-    b.Title = "Boiler 4";
-    b.ID = "B4";
-    b.BaseName = "OLD.";
-    b.AddOn = 1;
-    Make(b, e);
-    const MergePlan plan = PlanMerge(Request("09-10-2004", 2));
-    for (const char* w : {"titles differ", "IDs differ", "different base names", "different folders",
-                          "backup master has AddOn 1", "NextFile 7", "no file of the merged set"})
-        EXPECT_TRUE(HasWarning(plan, w)) << w;
-    EXPECT_FALSE(HasWarning(plan, "existing master has AddOn"));
-    // Warnings do not stop the merge.
-    EXPECT_EQ(Merge(Request("09-10-2004", 2)), kMergedText);
-}
-
-TEST_F(ChoiceTest, ProgressCountsEveryFileAndTheMaster) {
-    Make(SetOf(6, "C:\\B", {At(6, 2004, 9, 1)}), SetOf(6, "C:\\E", {At(6, 2004, 9, 20)}));
-    std::vector<std::pair<int, int>> calls;
-    MergeOptions options;
-    options.Progress = [&](int done, int total) { calls.emplace_back(done, total); };
-    EXPECT_EQ(Merge(Request("09-10-2004", 3), options), kMergedText);
-    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{1, 4}, {2, 4}, {3, 4}, {4, 4}}));
-}
+INSTANTIATE_TEST_SUITE_P(Merge, Scenarios, ::testing::ValuesIn(AllScenarios()));
 
 }  // namespace
 }  // namespace jw

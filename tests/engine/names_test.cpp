@@ -1,76 +1,77 @@
-#include <gtest/gtest.h>
+#include <array>
 
-#include "engine/TrendTools.h"
-#include "time/Errors.h"
+#include "EngineTest.h"
 
 namespace jw {
 namespace {
 
-struct PathCase {
-    std::string path;
-    std::string fileName, baseName, folder;  // folder "!" : FolderPart fails
-};
+using namespace enginetest;
+using namespace std::string_literals;
 
-TEST(NamesTest, RecordedPathsAreCutAtBackslash) {
-    const PathCase cases[] = {
-        {"C:\\Data\\TREND.000", "TREND.000", "TREND.", "C:\\Data"},
-        {"C:\\Data\\TREND.000      ", "TREND.000", "TREND.", "C:\\Data"},  // fill cut three after "."
-        {"C:\\Data\\TREND.ABCD", "TREND.ABC", "TREND.", "C:\\Data"},
-        {"C:\\A\\B\\", "", "", "C:\\A"},                                   // final "\" skipped
-        {"C:\\TREND.000", "TREND.000", "TREND.", "C:"},                    // below the drive
-        {"C:\\Data\\TREND", "TRE", "", "C:\\Data"},                        // no ".": first three
-        {"C:\\Data.v1\\TREND", "TRE", "", "C:\\Data.v1"},                  // "." of the folder does not count
-        {"C:\\Data\\a.b.c", "a.b.c", "a.b.", "C:\\Data"},
-        {"TREND.000", "TREND.000", "TREND.", "!"},
-        {"\\TREND.000", "TREND.000", "TREND.", ""},
-        {"\\", "", "", "!"},
-        {"x", "x", "", "!"},
-        {"", "", "", "!"},
-        {"C:/Data/TREND.000", "C:/Data/TREND.000", "C:/Data/TREND.", "!"},  // "/" is no separator here
+// What each cut of a recorded name gives ("!": FolderPart refuses it), and
+// how a Name field is read: to its first NUL, trailing blanks dropped.
+TEST(NamesTest, RecordedNamesAndTheirParts) {
+    const std::array<std::string, 4> parts[] = {
+        {"C:\\Data\\TREND.000", "TREND.000", "TREND.", "C:\\Data"}, {"C:\\Data\\TREND.ABCD", "TREND.ABC", "TREND.", "C:\\Data"},
+        {"C:\\A\\B\\", "", "", "C:\\A"}, {"C:\\TREND.000", "TREND.000", "TREND.", "C:"}, {"\\TREND.000", "TREND.000", "TREND.", ""},
+        {"C:\\Data.v1\\TREND", "TRE", "", "C:\\Data.v1"}, {"C:\\Data\\a.b.c", "a.b.c", "a.b.", "C:\\Data"},
+        {"TREND.000", "TREND.000", "TREND.", "!"}, {"C:/Data/TREND.000", "C:/Data/TREND.000", "C:/Data/TREND.", "!"}, {"", "", "", "!"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(FileNamePart(c.path), c.fileName);
-        EXPECT_EQ(BaseNamePart(c.path), c.baseName);
-        if (c.folder == "!") {
-            try {
-                FolderPart(c.path);
-                ADD_FAILURE() << "FolderPart did not fail";
-            } catch (const Error& e) {
-                EXPECT_EQ(e.kind(), ErrorKind::InvalidArgument);
-            }
-        } else {
-            EXPECT_EQ(FolderPart(c.path), c.folder);
-        }
+    for (const auto& [path, file, base, folder] : parts) {
+        std::string got;
+        EXPECT_EQ(ErrorOf([&] { got = FolderPart(path); }).empty() ? got : "!", folder) << path;
+        EXPECT_EQ(FileNamePart(path) + "|" + BaseNamePart(path), file + "|" + base) << path;
     }
-}
-
-TEST(NamesTest, NumberTexts) {
-    const std::pair<std::int16_t, std::string> cases[] = {
-        {0, "000"}, {9, "009"}, {10, "010"}, {99, "099"}, {100, "100"}, {999, "999"}, {1000, "1000"}, {32767, "32767"}};
-    for (const auto& [n, text] : cases) EXPECT_EQ(NumberText(n), text) << n;
+    const std::pair<std::string, std::string> fields[] = {{"C:\\D\\T.000" + std::string(127, ' '), "C:\\D\\T.000"},
+                                                          {"C:\\D\\T.000\0.x\\"s, "C:\\D\\T.000"},  // a stale older name after the NUL
+                                                          {"C:\\D\\T.000  \0\0"s, "C:\\D\\T.000"}, {"\0C:\\D\\T.000"s, ""}, {" lead", " lead"}};
+    for (const auto& [field, name] : fields) EXPECT_EQ(RecordedName(field), name);
+    for (const auto& [n, text] : {std::pair{0, "000"}, {9, "009"}, {10, "010"}, {99, "099"}, {100, "100"}, {1000, "1000"}, {32767, "32767"}})
+        EXPECT_EQ(NumberText(static_cast<std::int16_t>(n)), text);
     EXPECT_THROW(NumberText(-1), Error);
-}
-
-TEST(NamesTest, RecordedNameEndsAtFirstNulAndDropsTrailingBlanks) {
-    using namespace std::string_literals;
-    const std::pair<std::string, std::string> cases[] = {
-        {"C:\\Data\\TREND.000"s + std::string(127, ' '), "C:\\Data\\TREND.000"},
-        {"C:\\Data\\TREND.000\0.x\\"s, "C:\\Data\\TREND.000"},  // a stale older name after the NUL
-        {"C:\\Data\\TREND.000  \0\0\0"s, "C:\\Data\\TREND.000"},
-        {"\0C:\\Data\\TREND.000"s, ""},
-        {"  lead kept"s, "  lead kept"},
-        {""s, ""},
-    };
-    for (const auto& [field, want] : cases) EXPECT_EQ(RecordedName(field), want);
-}
-
-TEST(NamesTest, NewRecordedNameKeepsFolderAndBase) {
-    using namespace std::string_literals;
     EXPECT_EQ(NewRecordedName("C:\\Data\\TREND.000\0.x\\"s, 5), "C:\\Data\\TREND.005");
-    EXPECT_EQ(NewRecordedName("C:\\Data\\trend.017   ", 1000), "C:\\Data\\trend.1000");
-    EXPECT_EQ(NewRecordedName("\\\\srv\\share\\T.1", 12), "\\\\srv\\share\\T.012");
+    EXPECT_EQ(NewRecordedName("\\\\srv\\share\\trend.017   ", 1000), "\\\\srv\\share\\trend.1000");
     EXPECT_THROW(NewRecordedName("TREND.000", 1), Error);
+}
+
+TEST(NamesTest, BreakDates) {
+    using namespace std::chrono;
+    const std::pair<std::string, year_month_day> accepted[] = {
+        {"09-17-2004", 2004y / 9 / 17}, {"9-7-2004", 2004y / 9 / 7},   {"05-09-2004", 2004y / 5 / 9},    {"12/31/1999", 1999y / 12 / 31},
+        {"1.2.2030", 2030y / 1 / 2},    {"02-29-2000", 2000y / 2 / 29}, {"09-17-04", 2004y / 9 / 17},    {"09-17-29", 2029y / 9 / 17},
+        {"09-17-30", 1930y / 9 / 17},   {"09-17-00", 2000y / 9 / 17},   {"2004-09-17", 2004y / 9 / 17}, {" 09-17-2004\t", 2004y / 9 / 17},
+        {"\t2004-09-17 ", 2004y / 9 / 17}};
+    for (const auto& [text, date] : accepted) EXPECT_EQ(ParseBreakDate(text), date) << '"' << text << '"';
+    for (const char* text : {"", " ", "02-30-2004", "02-29-2003", "13-01-2004", "00-10-2004", "10-00-2004", "09-31-2004",
+                             "09-17-2004 06:00", "Sep-17-2004", "09-17-200a", "09-17-204", "09-17-20045", "09-17", "09/17-2004",
+                             "9 17 2004", "009-17-2004", "2004-9-17", "2004/09/17", "2004-13-01", "+9-17-2004", "09--17-2004",
+                             "09-17-2004.", "0x9-17-2004", "２００４-09-17"})
+        EXPECT_EQ(ParseBreakDate(text), std::nullopt) << '"' << text << '"';
+    // 1: the day lies before the break date, 2: after it, 3: on it; a text that is no date is an error.
+    for (const auto& [day, code] : {std::pair{"09/16/2004", 1}, {"09/18/2004", 2}, {"09/17/2004", 3}})
+        EXPECT_EQ(CompareToBreakDate("2004-09-17", day), code);
+    EXPECT_THROW(CompareToBreakDate("13-01-2004", "09/17/2004"), Error);
+    EXPECT_THROW(CompareToBreakDate("09-17-2004", "garbage"), Error);
+}
+
+// C:\Data\TREND.000 with its field's fill and counter 5: each kind of
+// source is copied to TREND.005 and C:\Data\TREND.005 is returned; the
+// source stays as it was.
+using Renumber = Folder;
+
+TEST_F(Renumber, CopiesBySourceKind) {
+    const fs::path save = Sub("Save"), live = Sub("Live"), out = tmp / "Out", empty = tmp / "EMPTY.000";
+    WriteAll(save / "TREND.000", "b0"), WriteAll(live / "TREND.000", "e0"), WriteAll(empty, "t");
+    for (auto [kind, want, counter] : {std::tuple{FromBackup, "b0", std::int16_t{5}}, {FromExisting, "e0", 5}, {FromTemplate, "t", 5}}) {
+        fs::remove_all(out), fs::create_directory(out);
+        EXPECT_EQ(RenumberDataFile((save / "TREND.HST").string(), (live / "TREND.HST").string(), out.string(), kind,
+                                   "C:\\Data\\TREND.000" + std::string(20, ' ') + std::string(100, '\0'), counter, empty.string()),
+                  "C:\\Data\\TREND.005");
+        EXPECT_EQ(counter, 6);
+        EXPECT_EQ(FolderNames(out), std::set<std::string>{"TREND.005"});
+        EXPECT_EQ(ReadAll(out / "TREND.005"), want);
+    }
+    EXPECT_EQ(ReadAll(save / "TREND.000"), "b0");
 }
 
 }  // namespace

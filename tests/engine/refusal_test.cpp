@@ -1,13 +1,12 @@
-// Merges that must be refused before anything is written: bad requests,
-// untrusted recorded names, masters that cannot be read, counts that do not
-// add up, a template that is not one.
-#include <gtest/gtest.h>
-#include <fcntl.h>
-#include <unistd.h>
+// Merges that end in an error: refused before anything is written, or
+// failing while they write.  The message names the file, record or field;
+// no master file exists under its final name; whatever stood in the output
+// folder is untouched; the inputs are unchanged.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
-#include <functional>
-
-#include "MergeFixture.h"
+#include "EngineTest.h"
 #include "formats/Notices.h"
 #include "time/DateTimeTools.h"
 
@@ -15,198 +14,139 @@ namespace jw {
 namespace {
 
 using namespace enginetest;
-using namespace std::string_literals;
-using trendset::DataFileSpec;
-using trendset::SetSpec;
+using Fixture = MergeFixture;
+using Req = MergeRequest;
+using Sets = std::function<void(SetSpec& backup, SetSpec& existing)>;
+using After = std::function<void(Fixture& f, Req& r)>;
 
-// Backup: one file before the break date 09-10-2004; existing: one after.
-SetSpec Backup(std::int16_t v = 6) { return SetOf(v, "C:\\B", {At(v, 2004, 9, 1), At(v, 2004, 9, 2)}); }
-SetSpec Existing(std::int16_t v = 6) { return SetOf(v, "C:\\E", {At(v, 2004, 9, 20)}); }
-
-struct RefusalCase {
-    std::string what;
-    std::function<void(SetSpec& backup, SetSpec& existing)> sets;      // shape the sets before they are built
-    std::function<void(MergeFixture& f, MergeRequest& r)> afterBuild;  // then change files or the request
-    std::vector<std::string> parts;                                    // in the message
+struct FailureCase {
+    Sets sets;    // shapes the sets before they are built
+    After after;  // then changes files or the request
+    std::vector<std::string> parts;
     ErrorKind kind = ErrorKind::Refused;
+    std::function<void(const MergePlan&)> plant = {};  // between planning and writing
+    int breakAt = -1;                 // >= 0: the copy that breaks; -2: a child under a file size limit
+    std::set<std::string> left = {};     // the output folder afterwards
 };
 
-class Refusals : public MergeFixture, public ::testing::WithParamInterface<RefusalCase> {};
+// Recorded names of taken records; files below the fixture's folder.
+Sets NameE(std::string n) { return [=](SetSpec&, SetSpec& e) { e.Files[0].RecordedName = n; }; }
+Sets NameB(std::size_t i, std::string n) { return [=](SetSpec& b, SetSpec&) { b.Files[i].RecordedName = n; }; }
+After Cut(std::string file, std::size_t n) { return [=](Fixture& f, Req&) { fs::resize_file(f.tmp / file, n); }; }
+After Poke16(std::string file, int v) { return [=](Fixture& f, Req&) { Poke(f.tmp / file, 138, v, 2); }; }
+After Asked(int n) { return [=](Fixture&, Req& r) { r.NumberOfFiles = static_cast<std::int16_t>(n); }; }
+Sets Versions(int b, int e) { return [=](SetSpec& bs, SetSpec& es) { bs = SetOf(b, "C:\\B", {At(b, 1)}), es = SetOf(e, "C:\\E", {At(e, 20)}); }; }
+const Sets kNoData1 = [](SetSpec& b, SetSpec&) { b.Files[1].WriteDataFile = false; };
+const ErrorKind kIO = ErrorKind::InputOutput, kRefused = ErrorKind::Refused;
+const std::string kNoMaster = "No master file TREND.HST was written";
 
-TEST_P(Refusals, NothingIsWritten) {
-    const RefusalCase& c = GetParam();
-    SetSpec b = Backup(), e = Existing();
+// Backup 09-01 and 09-02, existing 09-20; break date 09-10-2004, four files.
+const FailureCase kCases[] = {
+    // The request: a date that is none, no files asked for.
+    {{}, [](Fixture&, Req& r) { r.BrakeDate = "02-30-2004"; }, {"\"02-30-2004\"", "month-day-year"}},
+    {{}, Asked(0), {"at least 1"}},
+    // Recorded names of taken records: no folder, no ".", four characters
+    // after it, no file name, ".", "..", "/", a control character, a new
+    // Name past its 144-byte field, a file name past 255 bytes, two files
+    // that match but for letter case, a missing data file, a folder, a link,
+    // a data file cut inside its header or of no known version, a record
+    // naming its own master.
+    {NameE("TREND.000"), {}, {"existing master", "record 0", "\"TREND.000\"", "no folder part"}},
+    {NameE("C:\\E\\TREND000"), {}, {"record 0", "no \".\""}},
+    {NameE("C:\\E\\TREND.1000"), {}, {"record 0", "more than three characters", "\"TREND.100\""}},
+    {NameB(1, "C:\\B\\"), {}, {"backup master", "record 1", "no file name"}},
+    {NameB(0, "C:\\B\\."), {}, {"backup master", "record 0", "\".\""}},
+    {NameB(0, "C:\\B\\.."), {}, {"record 0", "\"..\""}},
+    {NameE("C:\\E\\..\\../x/TREND.000"), {}, {"record 0", "contains \"/\""}},
+    {NameE("C:\\E\\TR\x01ND.000"), {}, {"record 0", "control character", "\\x01"}},
+    {[](SetSpec& b, SetSpec& e) { Versions(5, 5)(b, e), NameE("C:\\" + std::string(137, 'd') + "\\T.1")(b, e); }, {}, {"does not fit", "144 bytes"}},
+    {NameE("C:\\E\\" + std::string(253, 'x') + ".1"), {}, {"record 0", "257 bytes long", "at most 255"}},
+    {NameE("C:\\E\\trend.000"), [](Fixture& f, Req&) { WriteAll(f.existingDir / "Trend.000", "x"); }, {"several files", "\"Trend.000\""}},
+    {kNoData1, {}, {"backup master", "record 1", "TREND.001 does not exist"}},
+    {kNoData1, [](Fixture& f, Req&) { fs::create_directory(f.backupDir / "TREND.001"); }, {"not a regular file"}},
+    {kNoData1, [](Fixture& f, Req&) { fs::create_symlink("TREND.000", f.backupDir / "TREND.001"); }, {"symbolic link"}},
+    {{}, Cut("existing/TREND.000", 100), {"existing master", "record 0", "cut inside its header: it holds 100 bytes"}},
+    {{}, Poke16("backup/TREND.001", 9), {"backup master", "record 1", "not a trend data file: its version is 9"}},
+    {NameE("C:\\E\\TREND.HST"), {}, {"existing master", "record 0", "is the existing master itself"}},
+    // A start time that is no date; a sparse data file longer than the free space.
+    {[](SetSpec&, SetSpec& e) { e.Files[0].StartTime = INT64_MAX; }, {}, {"record 0", "(Name \"C:\\E\\TREND.000\")", "start time", "not a date"}},
+    {{}, [](Fixture& f, Req&) { fs::resize_file(f.existing.DataFiles[0], fs::space(f.out).available + (1ULL << 30)); },
+     {"bytes free, the merged set needs"}},
+    // Masters cut short, negative or overflowing counts, more to take than
+    // asked for, nothing to name template copies after.
+    {{}, Cut("existing/TREND.HST", 176 + 447), {"existing master", "truncated", "nFiles is 1", "only 0 whole"}},
+    {{}, Cut("backup/TREND.HST", 176 + 448 + 10), {"backup master", "truncated", "nFiles is 2", "only 1"}},
+    {{}, Cut("backup/TREND.HST", 100), {"backup master"}, ErrorKind::InvalidData},
+    {[](SetSpec&, SetSpec& e) { e.nFiles = -1; }, {}, {"existing master", "nFiles is negative"}},
+    {[](SetSpec& b, SetSpec&) { b.AddOn = -2; }, {}, {"backup master", "AddOn is negative"}},
+    {[](SetSpec&, SetSpec& e) { e.AddOn = 32767; }, {}, {"existing master", "(32767 + 1) overflows"}, ErrorKind::Overflow},
+    {[](SetSpec&, SetSpec& e) { e = SetOf(6, "C:\\E", {At(6, 20), At(6, 21), At(6, 22), At(6, 23), At(6, 24)}); }, Asked(5),
+     {"needs 7 data files", "5 from the existing set", "2 from the backup set", "but 5 were asked for"}},
+    {[](SetSpec& b, SetSpec&) { b = SetOf(6, "C:\\B", {At(6, 30)}); }, [](Fixture&, Req& r) { r.BrakeDate = "09-25-2004"; },
+     {"nothing to name", "4 template copies"}},
+    // Versions: masters that differ, outside 0 to 6; a template of another
+    // version, of none, too short, named like a master, being the master.
+    {Versions(2, 3), {}, {"different trend versions", "2", "3"}},
+    {{}, Poke16("existing/TREND.HST", 7), {"existing master", "Version 7", "0 to 6"}},
+    {{}, [](Fixture& f, Req&) { trendset::BuildEmptyDataFile(f.emptyFile, SetOf(4, "", {})); }, {"empty data file", "Version is 4"}},
+    {{}, Poke16("empty/EMPTY.000", 9), {"empty data file", "not a valid trend data file"}},
+    {{}, Cut("empty/EMPTY.000", 300), {"empty data file", "not a valid trend data file"}},
+    {{}, [](Fixture& f, Req& r) { fs::rename(f.emptyFile, r.EmptyDataFile += ".hst"); }, {"\"HST\""}},
+    {{}, [](Fixture& f, Req& r) { fs::create_hard_link(f.existing.Master, r.EmptyDataFile += ".0"); }, {"the existing master itself"}},
+    // Names taken in the output folder: nothing there is replaced.
+    {{}, [](Fixture& f, Req&) { fs::create_directory(f.out / "TREND.HST"); }, {"already holds", "TREND.HST"}, kRefused, {}, -1,
+     {"TREND.HST"}},
+    {{}, [](Fixture& f, Req&) { fs::create_symlink("x", f.out / "TREND.002"); }, {"already holds", "TREND.002"}, kRefused, {}, -1,
+     {"TREND.002"}},
+    // While writing: a file where a copy or the master must go, a copy
+    // fault at the template copy, a file size limit at the first copy.
+    {{}, {}, {"copying file 002", "already exists", "TREND.002", kNoMaster}, kIO, [](const MergePlan& p) { WriteAll(p.Entries.at(2).Target, "x"); },
+     -1, {"TREND.000", "TREND.001", "TREND.002"}},
+    {{}, {}, {"giving the master file its name", "already exists", kNoMaster}, kIO, [](const MergePlan& p) { WriteAll(p.MasterTarget, "m"); },
+     -1, {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.HST"}},
+    {{}, {}, {"copying file 003 (template copy)", "injected fault", kNoMaster}, kIO, {}, 3, {"TREND.000", "TREND.001", "TREND.002"}},
+    {[](SetSpec&, SetSpec& e) { e.Files[0].Samples = 40'000; }, {}, {"copying file 000", "File too large", kNoMaster}, kIO, {}, -2},
+};
+
+class Failures : public MergeFixture, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(Failures, EndInAnError) {
+    const FailureCase& c = GetParam();
+    SetSpec b = SetOf(6, "C:\\B", {At(6, 1), At(6, 2)}), e = SetOf(6, "C:\\E", {At(6, 20)});
     if (c.sets) c.sets(b, e);
     Make(b, e);
     MergeRequest r = Request("09-10-2004", 4);
-    if (c.afterBuild) c.afterBuild(*this, r);
-    std::vector<std::string> notices;
+    if (c.after) c.after(*this, r);
+    // The template is checked without the invalid-file notice.
+    std::vector<std::string> notices, parts = c.parts;
     ScopedNoticeSink sink([&](std::string_view text, NoticeMark) { notices.emplace_back(text); });
-    // Every refusal shows the break date as it was read.
-    std::vector<std::string> parts = c.parts;
-    if (const auto d = ParseBreakDate(r.BrakeDate)) parts.push_back(DateTimeTools::FormatDate(*d));
-    ExpectRefused(r, parts, c.kind);
-    EXPECT_TRUE(notices.empty()) << notices.front();
-}
-
-void Name(SetSpec& s, std::size_t i, const std::string& name) { s.Files.at(i).RecordedName = name; }
-
-// Writes int16 v at offset of a file.
-void Poke16(const fs::path& p, std::size_t offset, std::int64_t v) { PatchFile(p, offset, LE(v, 2)); }
-
-// Cuts a file to n bytes.
-void CutTo(const fs::path& p, std::size_t n) { fs::resize_file(p, n); }
-
-const RefusalCase kCases[] = {
-    // The request.
-    {"break date not a date", {}, [](MergeFixture&, MergeRequest& r) { r.BrakeDate = "02-30-2004"; },
-     {"\"02-30-2004\"", "month-day-year"}},
-    {"break date with a time", {}, [](MergeFixture&, MergeRequest& r) { r.BrakeDate = "09-10-2004 12:00"; },
-     {"is not a date"}},
-    {"no files asked for", {}, [](MergeFixture&, MergeRequest& r) { r.NumberOfFiles = 0; }, {"at least 1", "0"}},
-    {"negative files asked for", {}, [](MergeFixture&, MergeRequest& r) { r.NumberOfFiles = -3; }, {"-3"}},
-    {"output folder missing", {},
-     [](MergeFixture& f, MergeRequest& r) { r.OutputFolder = (f.tmp / "nowhere").string(); }, {"does not exist"}},
-
-    // F1: recorded names of taken records.
-    {"name without folder", [](SetSpec&, SetSpec& e) { Name(e, 0, "TREND.000"); }, {},
-     {"existing master", "record 0", "\"TREND.000\"", "no folder part"}},
-    {"name without dot", [](SetSpec&, SetSpec& e) { Name(e, 0, "C:\\E\\TREND000"); }, {}, {"record 0", "no \".\""}},
-    {"four characters after the dot", [](SetSpec&, SetSpec& e) { Name(e, 0, "C:\\E\\TREND.1000"); }, {},
-     {"more than three characters", "\"TREND.100\""}},
-    {"name ends in a backslash", [](SetSpec& b, SetSpec&) { Name(b, 1, "C:\\B\\"); }, {},
-     {"backup master", "record 1", "no file name"}},
-    {"file name is a dot", [](SetSpec& b, SetSpec&) { Name(b, 0, "C:\\B\\."); }, {}, {"record 0", "\".\""}},
-    {"file name is dot-dot", [](SetSpec& b, SetSpec&) { Name(b, 0, "C:\\B\\.."); }, {}, {"record 0", "\"..\""}},
-    {"slash in the file name", [](SetSpec&, SetSpec& e) { Name(e, 0, "C:\\E\\..\\../x/TREND.000"); }, {},
-     {"contains \"/\""}},
-    {"control character", [](SetSpec&, SetSpec& e) { Name(e, 0, "C:\\E\\TR\x01ND.000"); }, {},
-     {"control character", "\\x01"}},
-    {"new Name too long for the field",
-     // 144-byte field under version 5: the old name fits, the new one with three digits does not.
-     [](SetSpec& b, SetSpec& e) {
-         b = Backup(5);
-         e = Existing(5);
-         Name(e, 0, "C:\\" + std::string(137, 'd') + "\\T.1");
-     },
-     {}, {"does not fit", "144 bytes"}},
-    {"target file name too long",
-     [](SetSpec&, SetSpec& e) { Name(e, 0, "C:\\E\\" + std::string(253, 'x') + ".1"); }, {},
-     {"257 bytes long", "at most 255"}},
-    {"ambiguous letter case",
-     [](SetSpec&, SetSpec& e) { Name(e, 0, "C:\\E\\trend.000"); },
-     [](MergeFixture& f, MergeRequest&) { WriteAll(f.existingDir / "Trend.000", Bytes{1}); },
-     {"several files", "\"TREND.000\"", "\"Trend.000\""}},
-    {"data file missing", [](SetSpec& b, SetSpec&) { b.Files[1].WriteDataFile = false; }, {},
-     {"backup master", "record 1", "TREND.001 does not exist"}},
-    {"data file is a folder", [](SetSpec& b, SetSpec&) { b.Files[1].WriteDataFile = false; },
-     [](MergeFixture& f, MergeRequest&) { fs::create_directory(f.backupDir / "TREND.001"); }, {"not a regular file"}},
-    {"data file is a link", [](SetSpec& b, SetSpec&) { b.Files[1].WriteDataFile = false; },
-     [](MergeFixture& f, MergeRequest&) { fs::create_symlink(f.backupDir / "TREND.000", f.backupDir / "TREND.001"); },
-     {"symbolic link"}},
-
-    // F3: start times that are no date.
-    {"garbage start time", [](SetSpec&, SetSpec& e) { e.Files[0].StartTime = INT64_MAX; }, {},
-     {"existing master", "record 0", "(Name \"C:\\E\\TREND.000\")", "start time", "not a date"}},
-    {"garbage start time of a backup record", [](SetSpec& b, SetSpec&) { b.Files[1].StartTime = -INT64_MAX; }, {},
-     {"backup master", "record 1", "not a date"}},
-
-    // F4: truncated masters, negative counts.
-    {"existing master truncated", {},
-     [](MergeFixture& f, MergeRequest&) { CutTo(f.existing.Master, 176 + 447); },
-     {"existing master", "truncated", "nFiles is 1", "only 0 whole records"}},
-    {"backup master truncated", {}, [](MergeFixture& f, MergeRequest&) { CutTo(f.backup.Master, 176 + 448 + 10); },
-     {"backup master", "truncated", "nFiles is 2", "only 1"}},
-    {"master shorter than its header", {}, [](MergeFixture& f, MergeRequest&) { CutTo(f.backup.Master, 100); },
-     {"backup master"}, ErrorKind::InvalidData},
-    {"existing master missing", {},
-     [](MergeFixture& f, MergeRequest&) { fs::remove(f.existing.Master); },
-     {"existing master"}, ErrorKind::FileNotFound},
-    {"negative nFiles", [](SetSpec&, SetSpec& e) { e.nFiles = -1; }, {}, {"nFiles is negative"}},
-    {"negative AddOn", [](SetSpec& b, SetSpec&) { b.AddOn = -2; }, {}, {"backup master", "AddOn is negative"}},
-
-    // F6: more files than asked for.
-    {"more taken than asked", {}, [](MergeFixture&, MergeRequest& r) { r.NumberOfFiles = 2; },
-     {"needs 3 data files", "1 from the existing set", "2 from the backup set", "but 2 were asked for",
-      "2004-09-10", "\"09-10-2004\""}},
-    {"nothing taken but copies needed",
-     // The backup set starts after the existing one: neither side of 09-25 has a file.
-     [](SetSpec& b, SetSpec&) { b = SetOf(6, "C:\\B", {At(6, 2004, 10, 1)}); },
-     [](MergeFixture&, MergeRequest& r) { r.BrakeDate = "09-25-2004"; },
-     {"nothing to name", "4 template copies", "2004-09-25"}},
-
-    // F7, F8: versions.
-    {"versions differ", [](SetSpec& b, SetSpec& e) { b = Backup(2); e = Existing(3); }, {},
-     {"different trend versions", "2", "3"}},
-    {"master version 7", {}, [](MergeFixture& f, MergeRequest&) { Poke16(f.existing.Master, 138, 7); },
-     {"existing master", "Version 7", "0 to 6"}},
-    {"master version -1", {}, [](MergeFixture& f, MergeRequest&) { Poke16(f.backup.Master, 138, -1); },
-     {"backup master", "Version -1"}},
-    {"template of another version", {},
-     [](MergeFixture& f, MergeRequest&) { trendset::BuildEmptyDataFile(f.emptyFile, Backup(4)); },
-     {"empty data file", "Version is 4", "backup master's is 6"}},
-    {"template not a trend file", {}, [](MergeFixture& f, MergeRequest&) { Poke16(f.emptyFile, 138, 9); },
-     {"empty data file", "not a valid trend data file"}},
-    {"template too short", {}, [](MergeFixture& f, MergeRequest&) { CutTo(f.emptyFile, 300); },
-     {"empty data file", "not a valid trend data file"}},
-    {"template is a master by name", {},
-     [](MergeFixture& f, MergeRequest& r) {
-         fs::copy_file(f.emptyFile, f.emptyDir / "EMPTY.hst");
-         r.EmptyDataFile = (f.emptyDir / "EMPTY.hst").string();
-     },
-     {"ends in \"HST\""}},
-    {"template is the existing master", {},
-     [](MergeFixture& f, MergeRequest& r) {
-         fs::create_hard_link(f.existing.Master, f.emptyDir / "SAME.000");
-         r.EmptyDataFile = (f.emptyDir / "SAME.000").string();
-     },
-     {"the existing master itself"}},
-    {"template missing", {}, [](MergeFixture& f, MergeRequest&) { fs::remove(f.emptyFile); },
-     {"empty data file", "does not exist"}},
-
-    // Nothing is ever replaced in the output folder.
-    {"output master name taken", {},
-     [](MergeFixture& f, MergeRequest&) { fs::create_directory(f.out / "TREND.HST"); },
-     {"already holds", "TREND.HST"}},
-    {"output data file name taken", {},
-     [](MergeFixture& f, MergeRequest&) { fs::create_symlink(f.tmp / "elsewhere", f.out / "TREND.002"); },
-     {"already holds", "TREND.002"}},
-};
-
-INSTANTIATE_TEST_SUITE_P(Merge, Refusals, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<RefusalCase>& info) {
-                             std::string name;
-                             for (const char c : info.param.what) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             return name;
-                         });
-
-// A set whose data files need more room than the output folder's file
-// system has: a sparse source file of that length costs nothing to make.
-using FreeSpaceTest = MergeFixture;
-
-TEST_F(FreeSpaceTest, RefusedWithoutRoomForTheCopies) {
-    Make(Backup(), Existing());
-    const std::uint64_t free = fs::space(out).available;
-    const std::uint64_t length = free + (std::uint64_t{1} << 30);
-    const fs::path big = existing.DataFiles.at(0);
-    const int fd = ::open(big.c_str(), O_WRONLY);
-    ASSERT_GE(fd, 0);
-    const bool grown = ::ftruncate(fd, static_cast<off_t>(length)) == 0;
-    ::close(fd);
-    if (!grown) GTEST_SKIP() << "the file system cannot hold a sparse file of " << length << " bytes";
-    // Not fingerprinted: reading the sparse file would take long.
-    const auto others = Fingerprint({backupDir, emptyFile});
-    try {
-        MergeTrendSets(Request("09-10-2004", 4));
-        ADD_FAILURE() << "not refused";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), ErrorKind::Refused);
-        EXPECT_NE(std::string(e.what()).find("bytes free, the merged set needs"), std::string::npos) << e.what();
+    const InputsGuard guard{*this};
+    auto before = Fingerprint({out});
+    MergePlan plan;
+    ErrorKind kind{};
+    std::string said = ErrorOf([&] { plan = PlanMerge(r); }, &kind);
+    // A refusal shows the break date as it was read.
+    if (const auto d = ParseBreakDate(r.BrakeDate); d && !said.empty()) parts.push_back(DateTimeTools::FormatDate(*d));
+    if (said.empty() && c.plant) c.plant(plan), before = Fingerprint({out});
+    const auto copier = Chain("W", nullptr, c.breakAt);
+    if (said.empty() && c.breakAt != -2) said = ErrorOf([&] { WriteMerge(r, plan, {{}, copier.get()}); }, &kind);
+    // A child process whose files may not grow past 64 KiB (SIGXFSZ ignored:
+    // a write past it fails with EFBIG) merges and tells what it got in a file.
+    if (said.empty() && ::fork() == 0) {
+        const rlimit limit{64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit), ::signal(SIGXFSZ, SIG_IGN);
+        said += ErrorOf([&] { said = MergeTrendSets(r); }, &kind);
+        WriteAll(tmp / "said", said), WriteAll(tmp / "kind", {static_cast<char>(kind)}), ::_exit(0);
     }
-    EXPECT_TRUE(FolderNames(out).empty());
-    EXPECT_EQ(others, Fingerprint({backupDir, emptyFile}));
-    EXPECT_EQ(fs::file_size(big), length);
+    if (said.empty()) said = (::wait(nullptr), ReadAll(tmp / "said")), kind = static_cast<ErrorKind>(ReadAll(tmp / "kind").at(0));
+    ExpectHas(said, parts);
+    EXPECT_EQ(kind, c.kind) << said;
+    for (const auto& [path, hash] : before) EXPECT_EQ(Fingerprint({out})[path], hash) << path;
+    EXPECT_EQ(FolderNames(out), c.left);
+    EXPECT_EQ(notices, std::vector<std::string>{});
 }
+
+INSTANTIATE_TEST_SUITE_P(Merge, Failures, ::testing::ValuesIn(kCases));
 
 }  // namespace
 }  // namespace jw

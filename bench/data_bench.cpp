@@ -36,11 +36,11 @@ public:
     }
 
     fs::path File(std::int16_t version, std::int16_t historyType, std::int32_t samples) {
-        jw::trendset::SetSpec set;
+        jw::trendset::SetDescription set;
         set.Version = version;
         set.HistoryType = historyType;
         set.BaseName = std::string("V").append(std::to_string(version)).append("H").append(std::to_string(historyType)).append(".");
-        jw::trendset::DataFileSpec f;
+        jw::trendset::FileDescription f;
         f.StartTime = jw::trendset::RawTime(version, 2004, 9, 17);
         f.EndTime = f.StartTime;
         f.Samples = samples;

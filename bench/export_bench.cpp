@@ -45,14 +45,14 @@ public:
     }
 
     fs::path File(std::int16_t version, std::int16_t historyType, std::int32_t sampleBytes) {
-        jw::trendset::SetSpec set;
+        jw::trendset::SetDescription set;
         set.Version = version;
         set.HistoryType = historyType;
         set.SamplePeriodRaw = 1000;
         // Appended piece by piece: GCC 12 at -O3 warns falsely on "V" + s + ...
         set.BaseName = std::string("V").append(std::to_string(version)).append("H");
         set.BaseName.append(std::to_string(historyType)).append(".");
-        jw::trendset::DataFileSpec f;
+        jw::trendset::FileDescription f;
         f.Samples = static_cast<std::int32_t>(kFileBytes / sampleBytes);
         f.StartTime = jw::trendset::RawTime(version, 2004, 1, 1);
         // The end time allows every sample (one a second).

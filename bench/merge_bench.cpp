@@ -137,11 +137,11 @@ Sets MakeSets(const Options& o) {
     // 8-byte samples filling the file to its size, less room for the header.
     const auto samples = static_cast<std::int32_t>((static_cast<std::int64_t>(o.fileMiB) << 20) / 8 - 128);
     auto build = [&](const fs::path& folder, int firstDay, const char* recorded) {
-        jw::trendset::SetSpec set;
+        jw::trendset::SetDescription set;
         set.Version = 6;
         set.RecordedFolder = recorded;
         for (int i = 0; i < o.files; ++i) {
-            jw::trendset::DataFileSpec f;
+            jw::trendset::FileDescription f;
             f.StartTime = base + (firstDay + i) * dayTicks;
             f.EndTime = f.StartTime + dayTicks - 10'000'000;
             f.Samples = samples;

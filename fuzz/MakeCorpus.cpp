@@ -41,12 +41,12 @@ std::string Le(T v) {
 std::string Blob(const std::string& b) { return Le(static_cast<std::uint16_t>(b.size())) + b; }
 
 // A set of `files` one-day files from the given day of September 2004.
-ts::SetSpec Spec(std::int16_t version, std::int16_t historyType, int files, int firstDay, int samples) {
-    ts::SetSpec s;
+ts::SetDescription Describe(std::int16_t version, std::int16_t historyType, int files, int firstDay, int samples) {
+    ts::SetDescription s;
     s.Version = version;
     s.HistoryType = historyType;
     for (int i = 0; i < files; ++i) {
-        ts::DataFileSpec f;
+        ts::FileDescription f;
         f.StartTime = ts::RawTime(version, 2004, 9, firstDay + i);
         f.EndTime = ts::RawTime(version, 2004, 9, firstDay + i, 23, 59, 59);
         f.Samples = samples;
@@ -69,20 +69,20 @@ int main(int argc, char** argv) {
     for (std::int16_t v = 0; v <= 6; ++v) {
         const std::string tag = "v" + std::to_string(v);
         // Master files: three records; a copy cut inside its last record.
-        const auto set = ts::Build(work / tag, Spec(v, 0, 3, 14, 4));
+        const auto set = ts::Build(work / tag, Describe(v, 0, 3, 14, 4));
         const std::string master = Read(set.Master);
         Write(out / "master" / (tag + "-three-records"), master);
         Write(out / "master" / (tag + "-cut-in-record"), master.substr(0, master.size() - 7));
 
         // Data files: periodic and event samples, the empty data file, a cut header.
         for (const std::int16_t ht : {0, 4}) {
-            const auto one = ts::Build(work / (tag + "-ht" + std::to_string(ht)), Spec(v, ht, 1, 17, 5));
+            const auto one = ts::Build(work / (tag + "-ht" + std::to_string(ht)), Describe(v, ht, 1, 17, 5));
             const std::string file = Read(one.DataFiles.front());
             const std::string ranges = Le<std::int32_t>(1) + Le<std::int32_t>(5) + Le<std::int32_t>(3);
             Write(out / "datafile" / (tag + "-history" + std::to_string(ht)), ranges + file);
         }
         const fs::path empty = work / (tag + "-empty.000");
-        ts::BuildEmptyDataFile(empty, Spec(v, 0, 0, 1, 0));
+        ts::BuildEmptyDataFile(empty, Describe(v, 0, 0, 1, 0));
         const std::string emptyBytes = Read(empty);
         Write(out / "datafile" / (tag + "-empty"), Le<std::int32_t>(1) + Le<std::int32_t>(1) + Le<std::int32_t>(1) + emptyBytes);
         if (v == 6)
@@ -92,8 +92,8 @@ int main(int argc, char** argv) {
 
     // Masters without a record layout, and too short for a header.
     for (const std::int16_t v : {7, -1}) {
-        auto spec = Spec(6, 0, 2, 14, 1);
-        const auto set = ts::Build(work / "bad", spec);
+        auto desc = Describe(6, 0, 2, 14, 1);
+        const auto set = ts::Build(work / "bad", desc);
         std::string m = Read(set.Master);
         std::memcpy(m.data() + 138, &v, 2);
         Write(out / "master" / ("version" + std::to_string(v)), m);
@@ -151,10 +151,10 @@ int main(int argc, char** argv) {
         {"v6-dry-run", 6, 64, 0, 8, "09-14-2004"},
     };
     for (const auto& p : plans) {
-        const auto existing = ts::Build(work / (std::string(p.name) + "-e"), Spec(p.version, 0, 4, 14, 2));
-        const auto backup = ts::Build(work / (std::string(p.name) + "-b"), Spec(p.version, 0, 4, 10, 2));
+        const auto existing = ts::Build(work / (std::string(p.name) + "-e"), Describe(p.version, 0, 4, 14, 2));
+        const auto backup = ts::Build(work / (std::string(p.name) + "-b"), Describe(p.version, 0, 4, 10, 2));
         const fs::path empty = work / (std::string(p.name) + "-empty.000");
-        ts::BuildEmptyDataFile(empty, Spec(p.version, 0, 0, 1, 0));
+        ts::BuildEmptyDataFile(empty, Describe(p.version, 0, 0, 1, 0));
         std::string seed;
         seed += static_cast<char>(p.flags);
         seed += static_cast<char>(p.dataFlags);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/Export.h"
-#include "cli/Inspect.h"
+#include "cli/Examine.h"
 #include "cli/MergeCommand.h"
 #include "cli/Progress.h"
 #include "cli/Text.h"

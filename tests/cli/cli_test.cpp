@@ -20,8 +20,8 @@ constexpr auto npos = std::string::npos;
 // Backup: four two-day files from 2004-09-10; existing: four from 2004-09-14;
 // six samples each, in "°C"; the empty data file beside them.  Returns the
 // existing set's description.
-ts::SetSpec BuildSets(const fs::path& root, std::int16_t v, std::int16_t historyType = 0) {
-    ts::SetSpec s;
+ts::SetDescription BuildSets(const fs::path& root, std::int16_t v, std::int16_t historyType = 0) {
+    ts::SetDescription s;
     s.Version = v, s.HistoryType = historyType, s.EngUnits = "\xB0" "C";  // Windows-1252
     for (int first : {10, 14}) {
         s.Files.clear();
@@ -91,7 +91,7 @@ class InspectVersion : public ::testing::TestWithParam<VersionCase> {};
 TEST_P(InspectVersion, MasterAndDataFileAsTextAndJson) {
     const VersionCase& c = GetParam();
     TempDir dir;
-    const ts::SetSpec spec = BuildSets(dir.path, c.version, c.historyType);
+    const ts::SetDescription desc = BuildSets(dir.path, c.version, c.historyType);
     const Result mj = RunCli({"inspect", "existing/TREND.HST", "--json"}, dir.path);
     const Result dj = RunCli({"inspect", "existing/TREND.001", "--json"}, dir.path);
     ASSERT_EQ(mj.code + dj.code, 0) << mj.err << dj.err;
@@ -102,18 +102,18 @@ TEST_P(InspectVersion, MasterAndDataFileAsTextAndJson) {
     for (int i = 0; i < 4; ++i) {
         const json& r = master["records"][i];
         const std::string start = Day(14 + 2 * i) + "00:00:00", end = Day(15 + 2 * i) + "23:59:59";
-        EXPECT_TRUE(r["StartTime"]["raw"] == spec.Files[i].StartTime && r["EndTime"]["raw"] == spec.Files[i].EndTime &&
+        EXPECT_TRUE(r["StartTime"]["raw"] == desc.Files[i].StartTime && r["EndTime"]["raw"] == desc.Files[i].EndTime &&
                     r["EndTime"]["text"] == end && r["dataFile"]["exists"] == true) << r;
         EXPECT_NE(text.find("TREND.00" + std::to_string(i) + "  " + start + "  " + end), npos) << text;
     }
     EXPECT_TRUE(data["SampleSize"] == c.sampleSize && data["sampleLayout"] == c.layout && data["samples"] == 6 &&
-                data["header"]["StartTime"]["raw"] == spec.Files[1].StartTime &&
+                data["header"]["StartTime"]["raw"] == desc.Files[1].StartTime &&
                 data["header"]["sEngUnits"].get<std::string>().rfind(std::string("\xC2\xB0" "C\0", 4), 0) == 0) << data;
     // Periodic samples lie 1000 seconds apart under versions 0 and 1, a second under the others.
     const bool events = c.historyType == 4;
     const char* key = events ? "raw" : "text";
     const json times =
-        events ? json::array({ts::EventTime(spec, spec.Files[1], 1), ts::EventTime(spec, spec.Files[1], 6)})
+        events ? json::array({ts::EventTime(desc, desc.Files[1], 1), ts::EventTime(desc, desc.Files[1], 6)})
                : json::array({Day(16) + "00:00:00.000", Day(16) + (c.version < 2 ? "01:23:20.000" : "00:00:05.000")});
     EXPECT_EQ(json::array({data["firstSample"][key], data["lastSample"][key]}), times);
     EXPECT_TRUE(text.find("  sEngUnits     \xC2\xB0" "C\n") != npos &&  // °C as UTF-8

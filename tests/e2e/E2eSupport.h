@@ -241,11 +241,11 @@ struct Scenario {
     std::vector<fs::path> backupFiles, existingFiles;
     int version = 6;
 
-    static ts::SetSpec Spec(std::int16_t version, int firstDay, std::int32_t samples) {
-        ts::SetSpec s;
+    static ts::SetDescription Describe(std::int16_t version, int firstDay, std::int32_t samples) {
+        ts::SetDescription s;
         s.Version = version;
         for (int i = 0; i < 4; ++i) {
-            ts::DataFileSpec f;
+            ts::FileDescription f;
             f.StartTime = ts::RawTime(version, 2004, 9, firstDay + i);
             f.EndTime = ts::RawTime(version, 2004, 9, firstDay + i, 23, 59, 59);
             f.Samples = samples;
@@ -261,14 +261,14 @@ struct Scenario {
         work = root / "work";
         fs::create_directories(templateDir);
         fs::create_directories(work);
-        const auto b = ts::Build(backupDir, Spec(v, 10, samples));
-        const auto e = ts::Build(existingDir, Spec(v, 14, samples));
+        const auto b = ts::Build(backupDir, Describe(v, 10, samples));
+        const auto e = ts::Build(existingDir, Describe(v, 14, samples));
         backup = b.Master;
         existing = e.Master;
         backupFiles = b.DataFiles;
         existingFiles = e.DataFiles;
         templ = templateDir / "EMPTY.000";
-        ts::BuildEmptyDataFile(templ, Spec(v, 10, 0));
+        ts::BuildEmptyDataFile(templ, Describe(v, 10, 0));
         out = work / "out";
     }
 

@@ -24,7 +24,7 @@
 namespace jw::enginetest {
 
 namespace fs = std::filesystem;
-using trendset::SetSpec;
+using trendset::SetDescription;
 
 inline std::string ReadAll(const fs::path& p) { std::ifstream in(p, std::ios::binary); return {std::istreambuf_iterator<char>(in), {}}; }
 inline void WriteAll(const fs::path& p, const std::string& b) { std::ofstream(p, std::ios::binary) << b; }
@@ -83,8 +83,8 @@ inline constexpr Geometry kGeometry[] = {{240, 144, 74, 78, 86, 4}, {240, 144, 7
 // Raw start time of a day of September 2004 in the encoding of version v.
 inline std::int64_t At(int v, int day, int h = 0, int mi = 0, int s = 0) { return trendset::RawTime(std::int16_t(v), 2004, 9, day, h, mi, s); }
 // A set of version v whose data files start at the given raw times and last an hour.
-inline SetSpec SetOf(int v, std::string folder, const std::vector<std::int64_t>& starts) {
-    SetSpec s;
+inline SetDescription SetOf(int v, std::string folder, const std::vector<std::int64_t>& starts) {
+    SetDescription s;
     s.Version = static_cast<std::int16_t>(v), s.HistoryType = v % 2 == 1 ? 4 : 0, s.RecordedFolder = std::move(folder);
     for (const auto t : starts) s.Files.push_back({t, t + (v == 4 || v == 6 ? 36'000'000'000LL : 3600), 3, {}, true});
     return s;
@@ -135,10 +135,10 @@ struct MergeFixture : Folder {
     fs::path backupDir = Sub("backup"), existingDir = Sub("existing"), emptyDir = Sub("empty"), out = Sub("out");
     fs::path emptyFile = emptyDir / "EMPTY.000";
     trendset::BuiltSet backup, existing;
-    SetSpec backupSpec, existingSpec;
+    SetDescription backupSpec, existingSpec;
 
     // Builds both sets and the empty data file; renames the backup master when asked.
-    void Make(const SetSpec& b, const SetSpec& e, const std::string& backupName = "") {
+    void Make(const SetDescription& b, const SetDescription& e, const std::string& backupName = "") {
         backupSpec = b, existingSpec = e;
         backup = trendset::Build(backupDir, b), existing = trendset::Build(existingDir, e);
         trendset::BuildEmptyDataFile(emptyFile, b);

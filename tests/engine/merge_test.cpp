@@ -60,7 +60,7 @@ struct Scenario {
     std::vector<std::int64_t> backup, existing;
     std::string want;
     std::vector<std::string> warnings = {};
-    std::function<void(SetSpec& e)> shape = {};
+    std::function<void(SetDescription& e)> shape = {};
     std::string backupMaster = "", master = "TREND.HST";
     int version = 6;
 };
@@ -85,11 +85,11 @@ std::vector<Scenario> AllScenarios() {
         {"existing set of 4, AddOn 0, N 4: entry 3 examined", "09-10-2004", 4, Days({1}), Days({5, 6, 7, 20}), "E3 B0"},
         {"existing set of 6, N 4: all six examined", "09-15-2004", 4, Days({1, 2, 30}), Days({11, 12, 13, 14, 15, 16}), "E4 E5 B0 B1"},
         {"AddOn entries examined as far as the file holds them", "09-10-2004", 3, Days({1}), Days({1, 2, 3, 20}), "E3 B0",
-         {"AddOn 2"}, [](SetSpec& e) { e.nFiles = 3, e.AddOn = 2; }},
+         {"AddOn 2"}, [](SetDescription& e) { e.nFiles = 3, e.AddOn = 2; }},
         {"master named after the backup", "09-10-2004", 2, Days({1}), Days({20}), "E0 B0", {}, {}, "oldset.hst", "oldset.HST"},
         {"backup master without a dot", "09-10-2004", 2, Days({1}), Days({20}), "E0 B0", {}, {}, "BACKUPMASTER", "HST"},
         {"recorded names read to the first NUL, found whatever their letter case", "09-10-2004", 3, Days({1}), Days({20, 21}),
-         "E0 E1 B0", {}, [](SetSpec& e) {  // a stale older name after the NUL; files named trend.000, trend.001
+         "E0 E1 B0", {}, [](SetDescription& e) {  // a stale older name after the NUL; files named trend.000, trend.001
              e.BaseName = "trend.", e.Files[0].RecordedName = "C:\\E\\TREND.000\0.x\\"s, e.Files[1].RecordedName = "C:\\E\\TREND.001   ";
          }},
     };
@@ -100,7 +100,7 @@ std::vector<Scenario> AllScenarios() {
         all.push_back({"version " + std::to_string(v), "09-17-2004", 10,
                        {At(v, 11), At(v, 12), At(v, 13), At(v, 16, 23, 59, 59), At(v, 17), At(v, 19), At(v, 21), At(v, 22)},
                        {At(v, 14, 10), At(v, 15, 10), At(v, 17), At(v, 18, 12), At(v, 20, 23, 59, 59)}, "E2 E3 E4 B0 B1 B2 B3",
-                       {"different folders", "NextFile 2"}, [](SetSpec& e) { e.NextFile = 2; }, "", "TREND.HST", v});
+                       {"different folders", "NextFile 2"}, [](SetDescription& e) { e.NextFile = 2; }, "", "TREND.HST", v});
     return all;
 }
 
@@ -111,7 +111,7 @@ class Scenarios : public MergeFixture, public ::testing::WithParamInterface<Scen
 TEST_P(Scenarios, MergeByteForByte) {
     const Scenario& c = GetParam();
     SCOPED_TRACE(c.what);
-    SetSpec e = SetOf(c.version, "C:\\E", c.existing);
+    SetDescription e = SetOf(c.version, "C:\\E", c.existing);
     if (c.shape) c.shape(e);
     Make(SetOf(c.version, "C:\\B", c.backup), e, c.backupMaster);
     const Geometry g = kGeometry[c.version];

@@ -16,7 +16,7 @@ namespace {
 using namespace enginetest;
 using Fixture = MergeFixture;
 using Req = MergeRequest;
-using Sets = std::function<void(SetSpec& backup, SetSpec& existing)>;
+using Sets = std::function<void(SetDescription& backup, SetDescription& existing)>;
 using After = std::function<void(Fixture& f, Req& r)>;
 
 struct FailureCase {
@@ -30,13 +30,13 @@ struct FailureCase {
 };
 
 // Recorded names of taken records; files below the fixture's folder.
-Sets NameE(std::string n) { return [=](SetSpec&, SetSpec& e) { e.Files[0].RecordedName = n; }; }
-Sets NameB(std::size_t i, std::string n) { return [=](SetSpec& b, SetSpec&) { b.Files[i].RecordedName = n; }; }
+Sets NameE(std::string n) { return [=](SetDescription&, SetDescription& e) { e.Files[0].RecordedName = n; }; }
+Sets NameB(std::size_t i, std::string n) { return [=](SetDescription& b, SetDescription&) { b.Files[i].RecordedName = n; }; }
 After Cut(std::string file, std::size_t n) { return [=](Fixture& f, Req&) { fs::resize_file(f.tmp / file, n); }; }
 After Poke16(std::string file, int v) { return [=](Fixture& f, Req&) { Poke(f.tmp / file, 138, v, 2); }; }
 After Asked(int n) { return [=](Fixture&, Req& r) { r.NumberOfFiles = static_cast<std::int16_t>(n); }; }
-Sets Versions(int b, int e) { return [=](SetSpec& bs, SetSpec& es) { bs = SetOf(b, "C:\\B", {At(b, 1)}), es = SetOf(e, "C:\\E", {At(e, 20)}); }; }
-const Sets kNoData1 = [](SetSpec& b, SetSpec&) { b.Files[1].WriteDataFile = false; };
+Sets Versions(int b, int e) { return [=](SetDescription& bs, SetDescription& es) { bs = SetOf(b, "C:\\B", {At(b, 1)}), es = SetOf(e, "C:\\E", {At(e, 20)}); }; }
+const Sets kNoData1 = [](SetDescription& b, SetDescription&) { b.Files[1].WriteDataFile = false; };
 const ErrorKind kIO = ErrorKind::InputOutput, kRefused = ErrorKind::Refused;
 const std::string kNoMaster = "No master file TREND.HST was written";
 
@@ -59,7 +59,7 @@ const FailureCase kCases[] = {
     {NameB(0, "C:\\B\\.."), {}, {"record 0", "\"..\""}},
     {NameE("C:\\E\\..\\../x/TREND.000"), {}, {"record 0", "contains \"/\""}},
     {NameE("C:\\E\\TR\x01ND.000"), {}, {"record 0", "control character", "\\x01"}},
-    {[](SetSpec& b, SetSpec& e) { Versions(5, 5)(b, e), NameE("C:\\" + std::string(137, 'd') + "\\T.1")(b, e); }, {}, {"does not fit", "144 bytes"}},
+    {[](SetDescription& b, SetDescription& e) { Versions(5, 5)(b, e), NameE("C:\\" + std::string(137, 'd') + "\\T.1")(b, e); }, {}, {"does not fit", "144 bytes"}},
     {NameE("C:\\E\\" + std::string(253, 'x') + ".1"), {}, {"record 0", "257 bytes long", "at most 255"}},
     {NameE("C:\\E\\trend.000"), [](Fixture& f, Req&) { WriteAll(f.existingDir / "Trend.000", "x"); }, {"several files", "\"Trend.000\""}},
     {kNoData1, {}, {"backup master", "record 1", "TREND.001 does not exist"}},
@@ -69,7 +69,7 @@ const FailureCase kCases[] = {
     {{}, Poke16("backup/TREND.001", 9), {"backup master", "record 1", "not a trend data file: its version is 9"}},
     {NameE("C:\\E\\TREND.HST"), {}, {"existing master", "record 0", "is the existing master itself"}},
     // A start time that is no date; a sparse data file longer than the free space.
-    {[](SetSpec&, SetSpec& e) { e.Files[0].StartTime = INT64_MAX; }, {}, {"record 0", "(Name \"C:\\E\\TREND.000\")", "start time", "not a date"}},
+    {[](SetDescription&, SetDescription& e) { e.Files[0].StartTime = INT64_MAX; }, {}, {"record 0", "(Name \"C:\\E\\TREND.000\")", "start time", "not a date"}},
     {{}, [](Fixture& f, Req&) { fs::resize_file(f.existing.DataFiles[0], fs::space(f.out).available + (1ULL << 30)); },
      {"bytes free, the merged set needs"}},
     // Masters cut short, negative or overflowing counts, more to take than
@@ -77,12 +77,12 @@ const FailureCase kCases[] = {
     {{}, Cut("existing/TREND.HST", 176 + 447), {"existing master", "truncated", "nFiles is 1", "only 0 whole"}},
     {{}, Cut("backup/TREND.HST", 176 + 448 + 10), {"backup master", "truncated", "nFiles is 2", "only 1"}},
     {{}, Cut("backup/TREND.HST", 100), {"backup master"}, ErrorKind::InvalidData},
-    {[](SetSpec&, SetSpec& e) { e.nFiles = -1; }, {}, {"existing master", "nFiles is negative"}},
-    {[](SetSpec& b, SetSpec&) { b.AddOn = -2; }, {}, {"backup master", "AddOn is negative"}},
-    {[](SetSpec&, SetSpec& e) { e.AddOn = 32767; }, {}, {"existing master", "(32767 + 1) overflows"}, ErrorKind::Overflow},
-    {[](SetSpec&, SetSpec& e) { e = SetOf(6, "C:\\E", {At(6, 20), At(6, 21), At(6, 22), At(6, 23), At(6, 24)}); }, Asked(5),
+    {[](SetDescription&, SetDescription& e) { e.nFiles = -1; }, {}, {"existing master", "nFiles is negative"}},
+    {[](SetDescription& b, SetDescription&) { b.AddOn = -2; }, {}, {"backup master", "AddOn is negative"}},
+    {[](SetDescription&, SetDescription& e) { e.AddOn = 32767; }, {}, {"existing master", "(32767 + 1) overflows"}, ErrorKind::Overflow},
+    {[](SetDescription&, SetDescription& e) { e = SetOf(6, "C:\\E", {At(6, 20), At(6, 21), At(6, 22), At(6, 23), At(6, 24)}); }, Asked(5),
      {"needs 7 data files", "5 from the existing set", "2 from the backup set", "but 5 were asked for"}},
-    {[](SetSpec& b, SetSpec&) { b = SetOf(6, "C:\\B", {At(6, 30)}); }, [](Fixture&, Req& r) { r.BrakeDate = "09-25-2004"; },
+    {[](SetDescription& b, SetDescription&) { b = SetOf(6, "C:\\B", {At(6, 30)}); }, [](Fixture&, Req& r) { r.BrakeDate = "09-25-2004"; },
      {"nothing to name", "4 template copies"}},
     // Versions: masters that differ, outside 0 to 6; a template of another
     // version, of none, too short, named like a master, being the master.
@@ -105,14 +105,14 @@ const FailureCase kCases[] = {
     {{}, {}, {"giving the master file its name", "already exists", kNoMaster}, kIO, [](const MergePlan& p) { WriteAll(p.MasterTarget, "m"); },
      -1, {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.HST"}},
     {{}, {}, {"copying file 003 (template copy)", "injected fault", kNoMaster}, kIO, {}, 3, {"TREND.000", "TREND.001", "TREND.002"}},
-    {[](SetSpec&, SetSpec& e) { e.Files[0].Samples = 40'000; }, {}, {"copying file 000", "File too large", kNoMaster}, kIO, {}, -2},
+    {[](SetDescription&, SetDescription& e) { e.Files[0].Samples = 40'000; }, {}, {"copying file 000", "File too large", kNoMaster}, kIO, {}, -2},
 };
 
 class Failures : public MergeFixture, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(Failures, EndInAnError) {
     const FailureCase& c = GetParam();
-    SetSpec b = SetOf(6, "C:\\B", {At(6, 1), At(6, 2)}), e = SetOf(6, "C:\\E", {At(6, 20)});
+    SetDescription b = SetOf(6, "C:\\B", {At(6, 1), At(6, 2)}), e = SetOf(6, "C:\\E", {At(6, 20)});
     if (c.sets) c.sets(b, e);
     Make(b, e);
     MergeRequest r = Request("09-10-2004", 4);

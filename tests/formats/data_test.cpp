@@ -15,8 +15,8 @@ namespace jw::test {
 namespace {
 
 // A set of the version with files of the given sample counts, a day apart.
-trendset::SetSpec SetOf(std::int16_t v, std::int16_t historyType, const std::vector<std::int32_t>& counts) {
-    trendset::SetSpec plan;
+trendset::SetDescription SetOf(std::int16_t v, std::int16_t historyType, const std::vector<std::int32_t>& counts) {
+    trendset::SetDescription plan;
     plan.Version = v;
     plan.HistoryType = historyType;
     plan.SamplePeriodRaw = 1500;
@@ -43,7 +43,7 @@ TEST_F(DataTest, BuiltSetsOfEveryVersionReadBack) {
             const bool wide = v == 4 || v == 6, events = historyType == 4;
             const std::int32_t headerSize = v <= 3 ? 224 : v == 4 ? 288 : v == 5 ? 272 : 304,
                                sampleSize = wide ? (events ? 16 : 8) : (events ? 12 : 2);
-            const trendset::SetSpec plan = SetOf(v, historyType, {6, 0, 3});
+            const trendset::SetDescription plan = SetOf(v, historyType, {6, 0, 3});
             const trendset::BuiltSet set = trendset::Build(dir_ / std::to_string(v * 10 + historyType), plan);
             for (std::size_t i = 0; i < 3; ++i) {
                 const std::int32_t n = plan.Files[i].Samples;

@@ -231,16 +231,16 @@ void WindowTest::mergeThroughTheButton() {
     // break date 09-10-2004 takes existing 10 and 20, then backup 1 to 3.
     FakeDesktop d;
     const std::filesystem::path base = d.Root.path().toStdString();
-    const auto spec = [](std::initializer_list<int> days, int samples) {
-        ts::SetSpec set;
+    const auto desc = [](std::initializer_list<int> days, int samples) {
+        ts::SetDescription set;
         for (int day : days)
             set.Files.push_back({ts::RawTime(set.Version, 2004, 9, day, 6), ts::RawTime(set.Version, 2004, 9, day, 23),
                                  samples + day, {}, true});
         return set;
     };
-    const ts::BuiltSet backup = ts::Build(base / "backup", spec({1, 2, 3}, 10));
-    const ts::BuiltSet existing = ts::Build(base / "existing", spec({3, 10, 20}, 20));
-    ts::BuildEmptyDataFile(base / "empty" / "TREND.000", spec({}, 0));
+    const ts::BuiltSet backup = ts::Build(base / "backup", desc({1, 2, 3}, 10));
+    const ts::BuiltSet existing = ts::Build(base / "existing", desc({3, 10, 20}, 20));
+    ts::BuildEmptyDataFile(base / "empty" / "TREND.000", desc({}, 0));
     const QString empty = Q(base / "empty" / "TREND.000");
     const auto boxes = [&](const char* n) { return QStringList{Q(backup.Master), Q(existing.Master), empty, "09-10-2004", n}; };
     Joinwright w(d.Services());

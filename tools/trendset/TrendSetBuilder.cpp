@@ -39,11 +39,11 @@ constexpr std::int64_t kTicksPerMillisecond = 10'000;
 
 bool HasLayout(std::int16_t version) { return version >= 0 && version <= 6; }
 bool IsWide(std::int16_t version) { return version == 4 || version == 6; }
-bool IsEvents(const SetSpec& spec) { return spec.HistoryType == 4; }
+bool IsEvents(const SetDescription& desc) { return desc.HistoryType == 4; }
 
-std::size_t SampleBytes(const SetSpec& spec) {
-    if (IsWide(spec.Version)) return IsEvents(spec) ? 16 : 8;
-    return IsEvents(spec) ? 12 : 2;
+std::size_t SampleBytes(const SetDescription& desc) {
+    if (IsWide(desc.Version)) return IsEvents(desc) ? 16 : 8;
+    return IsEvents(desc) ? 12 : 2;
 }
 
 // Text as trend-writing programs leave it: the value, then NULs to the
@@ -63,10 +63,10 @@ std::string NumberText(std::size_t i) {
 // Milliseconds after the file's start of event k (k >= 1): one event per
 // sample period (at least a second apart), each with its own millisecond
 // part, so times strictly increase and exercise the millisecond field.
-std::int64_t EventOffsetMs(const SetSpec& spec, std::int32_t k) {
-    const std::int64_t periodMs = spec.Version <= 1 && spec.Version >= 0
-                                      ? static_cast<std::int64_t>(spec.SamplePeriodRaw) * 1000
-                                      : spec.SamplePeriodRaw;
+std::int64_t EventOffsetMs(const SetDescription& desc, std::int32_t k) {
+    const std::int64_t periodMs = desc.Version <= 1 && desc.Version >= 0
+                                      ? static_cast<std::int64_t>(desc.SamplePeriodRaw) * 1000
+                                      : desc.SamplePeriodRaw;
     const std::int64_t step = std::max<std::int64_t>(periodMs, 1000);
     return (static_cast<std::int64_t>(k) - 1) * step + (static_cast<std::int64_t>(k) * 137) % 1000;
 }
@@ -83,44 +83,44 @@ void WriteWhole(const std::filesystem::path& path, std::span<const std::uint8_t>
 
 // The file description block of one data file (shared by its master record
 // and its own header, so the two describe the same file).
-FileDescBlock MakeBlock(const SetSpec& spec, const DataFileSpec& file, std::int64_t startEvNo, std::int32_t headerSize) {
+FileDescBlock MakeBlock(const SetDescription& desc, const FileDescription& file, std::int64_t startEvNo, std::int32_t headerSize) {
     FileDescBlock b;
-    b.ID = NulPadded(spec.ID);
+    b.ID = NulPadded(desc.ID);
     b.FileType = kFileType;
-    b.Version = spec.Version;
+    b.Version = desc.Version;
     b.StartEvNo = file.Samples > 0 ? startEvNo : 0;
     b.EndEvNo = file.Samples > 0 ? startEvNo + file.Samples - 1 : 0;
     b.Alignment1 = std::string(kWidest, '\0');
-    b.LogName = NulPadded(spec.LogName);
+    b.LogName = NulPadded(desc.LogName);
     b.Mode = kBlockMode;
     b.Area = kArea;
     b.Priv = kPriv;
-    b.HistoryType = spec.HistoryType;
-    b.SamplePeriod = spec.SamplePeriodRaw;
-    b.sEngUnits = NulPadded(spec.EngUnits);
+    b.HistoryType = desc.HistoryType;
+    b.SamplePeriod = desc.SamplePeriodRaw;
+    b.sEngUnits = NulPadded(desc.EngUnits);
     b.Format = kFormat;
     b.StartTime = file.StartTime;
     b.EndTime = file.EndTime;
     b.DataLength = file.Samples;
-    const std::int64_t end = headerSize + static_cast<std::int64_t>(file.Samples) * static_cast<std::int64_t>(SampleBytes(spec));
+    const std::int64_t end = headerSize + static_cast<std::int64_t>(file.Samples) * static_cast<std::int64_t>(SampleBytes(desc));
     b.FilePointer = file.Samples > 0 ? CheckedNarrow<std::int32_t>(end, "FilePointer") : 0;
     b.Alignment2 = std::string(kWidest, '\0');
     return b;
 }
 
-std::vector<std::uint8_t> EncodeSamples(const SetSpec& spec, std::size_t fileIndex, const DataFileSpec& file) {
+std::vector<std::uint8_t> EncodeSamples(const SetDescription& desc, std::size_t fileIndex, const FileDescription& file) {
     if (file.Samples < 0) Fail(ErrorKind::InvalidArgument, "Samples of data file " + NumberText(fileIndex) + " is negative");
-    const std::size_t size = SampleBytes(spec);
+    const std::size_t size = SampleBytes(desc);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(file.Samples) * size);
     std::uint8_t* p = out.data();
     for (std::int32_t k = 1; k <= file.Samples; ++k, p += size) {
-        if (!IsEvents(spec)) {
-            if (IsWide(spec.Version)) StoreLE<double>(p, SampleDouble(fileIndex, k));
+        if (!IsEvents(desc)) {
+            if (IsWide(desc.Version)) StoreLE<double>(p, SampleDouble(fileIndex, k));
             else StoreLE<std::int16_t>(p, SampleInt16(fileIndex, k));
             continue;
         }
-        const std::int64_t ms = EventOffsetMs(spec, k);
-        if (IsWide(spec.Version)) {
+        const std::int64_t ms = EventOffsetMs(desc, k);
+        if (IsWide(desc.Version)) {
             StoreLE<double>(p, SampleDouble(fileIndex, k));
             StoreLE<std::int64_t>(p + 8, file.StartTime + ms * kTicksPerMillisecond);
         } else {
@@ -132,19 +132,19 @@ std::vector<std::uint8_t> EncodeSamples(const SetSpec& spec, std::size_t fileInd
     return out;
 }
 
-void WriteDataFile(const std::filesystem::path& path, const SetSpec& spec, std::size_t fileIndex,
-                   const DataFileSpec& file, std::int64_t startEvNo) {
-    const auto* layout = TrendDefs::DataHeaderLayout(spec.Version);
+void WriteDataFile(const std::filesystem::path& path, const SetDescription& desc, std::size_t fileIndex,
+                   const FileDescription& file, std::int64_t startEvNo) {
+    const auto* layout = TrendDefs::DataHeaderLayout(desc.Version);
     DataHeaderRec rec;
-    rec.Title = NulPadded(spec.Title);
+    rec.Title = NulPadded(desc.Title);
     rec.RawZero = 0;
     rec.RawFull = kRawFull;
     rec.EngZero = 0;
     rec.EngFull = kEngFull;
-    rec.Block = MakeBlock(spec, file, startEvNo, layout->Length);
+    rec.Block = MakeBlock(desc, file, startEvNo, layout->Length);
     std::vector<std::uint8_t> head(layout->Length);
     TrendDefs::Encode(*layout, rec, std::span<std::uint8_t>(head));
-    const std::vector<std::uint8_t> samples = EncodeSamples(spec, fileIndex, file);
+    const std::vector<std::uint8_t> samples = EncodeSamples(desc, fileIndex, file);
     WriteWhole(path, head, samples);
 }
 
@@ -162,34 +162,34 @@ double SampleDouble(std::size_t fileIndex, std::int32_t k) {
     return static_cast<double>(fileIndex) * 1000.0 + static_cast<double>(k) * 0.25;
 }
 
-std::int64_t EventTime(const SetSpec& spec, const DataFileSpec& file, std::int32_t k) {
-    const std::int64_t ms = EventOffsetMs(spec, k);
-    if (IsWide(spec.Version)) return file.StartTime + ms * kTicksPerMillisecond;
+std::int64_t EventTime(const SetDescription& desc, const FileDescription& file, std::int32_t k) {
+    const std::int64_t ms = EventOffsetMs(desc, k);
+    if (IsWide(desc.Version)) return file.StartTime + ms * kTicksPerMillisecond;
     return ((file.StartTime + ms / 1000 + kSecondsFrom1601To1970) * 1000 + ms % 1000) * kTicksPerMillisecond;
 }
 
-std::filesystem::path DataFilePath(const std::filesystem::path& folder, const SetSpec& spec, std::size_t fileIndex) {
-    return folder / (spec.BaseName + NumberText(fileIndex));
+std::filesystem::path DataFilePath(const std::filesystem::path& folder, const SetDescription& desc, std::size_t fileIndex) {
+    return folder / (desc.BaseName + NumberText(fileIndex));
 }
 
-BuiltSet Build(const std::filesystem::path& folder, const SetSpec& spec) {
+BuiltSet Build(const std::filesystem::path& folder, const SetDescription& desc) {
     std::filesystem::create_directories(folder);
     BuiltSet built;
-    built.Master = folder / (spec.BaseName + "HST");
+    built.Master = folder / (desc.BaseName + "HST");
 
     const std::int16_t nFiles =
-        spec.nFiles ? *spec.nFiles : CheckedNarrow<std::int16_t>(spec.Files.size(), "number of data files");
+        desc.nFiles ? *desc.nFiles : CheckedNarrow<std::int16_t>(desc.Files.size(), "number of data files");
     HSTMasterRec master;
-    master.Title = NulPadded(spec.Title);
-    master.ID = NulPadded(spec.ID);
+    master.Title = NulPadded(desc.Title);
+    master.ID = NulPadded(desc.ID);
     master.FileType = kFileType;
-    master.Version = spec.Version;
+    master.Version = desc.Version;
     master.Alignment1 = std::string(kWidest, '\0');
     master.Mode = kMasterMode;
     master.History = nFiles;
     master.nFiles = nFiles;
-    master.NextFile = spec.NextFile;
-    master.AddOn = spec.AddOn;
+    master.NextFile = desc.NextFile;
+    master.AddOn = desc.AddOn;
     master.Alignment2 = std::string(kWidest, '\0');
 
     std::vector<std::uint8_t> bytes(TrendDefs::kMasterLength);
@@ -197,23 +197,23 @@ BuiltSet Build(const std::filesystem::path& folder, const SetSpec& spec) {
 
     // A version without a record layout gets the master header alone, as
     // the readers would see such a set.
-    const auto* recordLayout = TrendDefs::HSTHeaderLayout(spec.Version);
+    const auto* recordLayout = TrendDefs::HSTHeaderLayout(desc.Version);
     if (recordLayout != nullptr) {
-        const auto* dataLayout = TrendDefs::DataHeaderLayout(spec.Version);
+        const auto* dataLayout = TrendDefs::DataHeaderLayout(desc.Version);
         std::int64_t evNo = 1;
-        for (std::size_t i = 0; i < spec.Files.size(); ++i) {
-            const DataFileSpec& file = spec.Files[i];
+        for (std::size_t i = 0; i < desc.Files.size(); ++i) {
+            const FileDescription& file = desc.Files[i];
             HSTHeaderRec rec;
             rec.Name = NulPadded(file.RecordedName ? *file.RecordedName
-                                                   : spec.RecordedFolder + "\\" + spec.BaseName + NumberText(i));
-            rec.Block = MakeBlock(spec, file, evNo, dataLayout->Length);
+                                                   : desc.RecordedFolder + "\\" + desc.BaseName + NumberText(i));
+            rec.Block = MakeBlock(desc, file, evNo, dataLayout->Length);
             const std::size_t at = bytes.size();
             bytes.resize(at + recordLayout->Length);
             TrendDefs::Encode(*recordLayout, rec, std::span<std::uint8_t>(bytes).subspan(at));
 
-            const std::filesystem::path path = DataFilePath(folder, spec, i);
+            const std::filesystem::path path = DataFilePath(folder, desc, i);
             built.DataFiles.push_back(path);
-            if (file.WriteDataFile) WriteDataFile(path, spec, i, file, evNo);
+            if (file.WriteDataFile) WriteDataFile(path, desc, i, file, evNo);
             evNo += std::max<std::int32_t>(file.Samples, 0);
         }
     }
@@ -221,12 +221,12 @@ BuiltSet Build(const std::filesystem::path& folder, const SetSpec& spec) {
     return built;
 }
 
-void BuildEmptyDataFile(const std::filesystem::path& path, const SetSpec& spec) {
-    if (!HasLayout(spec.Version))
+void BuildEmptyDataFile(const std::filesystem::path& path, const SetDescription& desc) {
+    if (!HasLayout(desc.Version))
         Fail(ErrorKind::InvalidArgument,
-             "An empty data file of trend version " + std::to_string(spec.Version) + " cannot be written (0 to 6 are known)");
+             "An empty data file of trend version " + std::to_string(desc.Version) + " cannot be written (0 to 6 are known)");
     if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
-    WriteDataFile(path, spec, 0, DataFileSpec{}, 0);
+    WriteDataFile(path, desc, 0, FileDescription{}, 0);
 }
 
 std::int64_t RawTime(std::int16_t version, int year, int month, int day, int hour, int minute, int second) {

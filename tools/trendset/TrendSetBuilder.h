@@ -13,7 +13,7 @@
 namespace jw::trendset {
 
 // One data file of a set.
-struct DataFileSpec {
+struct FileDescription {
     std::int64_t StartTime = 0;   // raw: Citect seconds (versions 0-3, 5) or Int64 ticks (4, 6)
     std::int64_t EndTime = 0;     // raw, same encoding
     std::int32_t Samples = 0;     // samples written after the header
@@ -22,7 +22,7 @@ struct DataFileSpec {
     bool WriteDataFile = true;    // false: the record exists but its data file does not
 };
 
-struct SetSpec {
+struct SetDescription {
     std::int16_t Version = 6;
     std::int16_t HistoryType = 0;      // 4: event samples
     std::string Title = "Joinwright sample trend";
@@ -35,7 +35,7 @@ struct SetSpec {
     std::int16_t AddOn = 0;
     std::int16_t NextFile = 0;
     std::optional<std::int16_t> nFiles;   // master nFiles; default: Files.size()
-    std::vector<DataFileSpec> Files;
+    std::vector<FileDescription> Files;
 };
 
 // What Build wrote.
@@ -51,15 +51,15 @@ struct BuiltSet {
 // copies can be checked.  A Version outside 0..6 has no record layout: the
 // master header alone is written and no data file.
 // Text fields are written NUL-padded, as trend-writing programs leave them.
-BuiltSet Build(const std::filesystem::path& folder, const SetSpec& spec);
+BuiltSet Build(const std::filesystem::path& folder, const SetDescription& desc);
 
 // Writes one empty data file (header only, start/end 0) of the set's version
 // and history type at path.
-void BuildEmptyDataFile(const std::filesystem::path& path, const SetSpec& spec);
+void BuildEmptyDataFile(const std::filesystem::path& path, const SetDescription& desc);
 
 // The data file path of record fileIndex: folder / (BaseName + "000"...).
 // The data file is written under this name whatever RecordedName says.
-std::filesystem::path DataFilePath(const std::filesystem::path& folder, const SetSpec& spec, std::size_t fileIndex);
+std::filesystem::path DataFilePath(const std::filesystem::path& folder, const SetDescription& desc, std::size_t fileIndex);
 
 // The sample values Build writes, sample k (from 1) of file fileIndex:
 // periodic 16-bit (versions 0-3, 5), event 32-bit values (same versions),
@@ -71,7 +71,7 @@ double SampleDouble(std::size_t fileIndex, std::int32_t k);
 // The time of event sample k of file as an Int64 tick count: events lie at
 // least a second apart from the file's StartTime, each with its own
 // millisecond part (HistoryType 4 only).
-std::int64_t EventTime(const SetSpec& spec, const DataFileSpec& file, std::int32_t k);
+std::int64_t EventTime(const SetDescription& desc, const FileDescription& file, std::int32_t k);
 
 // Start time raw value for a calendar date and time in the encoding of
 // version (Citect seconds or Int64 ticks).

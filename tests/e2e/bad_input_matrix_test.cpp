@@ -366,8 +366,8 @@ TEST(Permissions, UnreadableDataFileAndUnwritableParentAreRefused) {
     TempRoot root;
     Scenario s(root.path());
 
-    fs::permissions(s.existingFiles.at(1), fs::perms::none);
     const Tree before = Snapshot(root.path());
+    fs::permissions(s.existingFiles.at(1), fs::perms::none);
     Result r = RunCli(s.MergeArgs(), {s.work});
     EXPECT_EQ(r.code, 1) << r.err;
     EXPECT_NE(r.err.find("TREND.001"), std::string::npos) << r.err;

@@ -16,6 +16,7 @@
 #include "formats/clsHSTHeader.h"
 #include "formats/clsHSTMaster.h"
 #include "time/Errors.h"
+#include "time/StringTools.h"
 
 namespace jw::cli {
 
@@ -36,15 +37,7 @@ Wide CeilDiv(Wide a, Wide b) {  // b > 0
 constexpr std::size_t kBufferSize = 1 << 20;
 constexpr std::size_t kMaxRow = 64;  // 23 time + "," + value (at most 24) + "\n"
 
-std::string Quoted(const fs::path& p) {
-    // Built by appending: GCC 12 at -O3 warns falsely on "\"" + s + "\"".
-    std::string q;
-    q.reserve(p.native().size() + 2);
-    q += '"';
-    q += p.native();
-    q += '"';
-    return q;
-}
+std::string Quoted(const std::filesystem::path& p) { return StringTools::Quoted(p.native()); }
 
 }  // namespace
 

@@ -1,6 +1,8 @@
 // Pieces shared by the engine's source files (not part of its interface).
 #pragma once
 
+#include "time/StringTools.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -62,6 +64,6 @@ std::filesystem::path FindSourceFile(const std::filesystem::path& folder, const 
 std::chrono::year_month_day StartDayOf(const clsTimes& t);
 
 // "\"text\"" with control bytes shown as \xNN, for messages.
-std::string Quoted(std::string_view text);
+using StringTools::Quoted;
 
 }  // namespace jw::engine_detail

@@ -82,21 +82,6 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && EqualsNoCase(text.substr(text.size() - tail.size()), tail);
 }
 
-std::string Quoted(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", u);
-            out += buf;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string HostFileNameProblem(std::string_view name) {
     if (name.empty()) return "the file name is empty";
     if (name == "." || name == "..") return "the file name is " + Quoted(name);

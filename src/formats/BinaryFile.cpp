@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "time/Errors.h"
+#include "time/StringTools.h"
 
 namespace jw {
 
@@ -30,15 +31,7 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
 
-std::string Quoted(const std::filesystem::path& p) {
-    // Built by appending: GCC 12 at -O3 warns falsely on "\"" + s + "\"".
-    std::string q;
-    q.reserve(p.native().size() + 2);
-    q += '"';
-    q += p.native();
-    q += '"';
-    return q;
-}
+std::string Quoted(const std::filesystem::path& p) { return StringTools::Quoted(p.native()); }
 
 std::string ErrnoText(int err) { return std::generic_category().message(err); }
 

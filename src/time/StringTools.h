@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "time/Scaled64.h"
 
@@ -13,5 +14,9 @@ namespace jw::StringTools {
 // whole 64-bit range: 1234567890 -> "1234567890", 5 -> "00005",
 // 0 -> "00000", -12345 -> "-12345", INT64_MIN -> "-9223372036854775808".
 std::string Int64ToString(Scaled64 v);
+
+// text in double quotes for messages, control characters shown as \xNN so a
+// hostile name cannot break the message's line.
+std::string Quoted(std::string_view text);
 
 }  // namespace jw::StringTools

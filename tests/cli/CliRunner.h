@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -49,7 +48,11 @@ struct Result { int code = -1; std::string out, err; };
 inline Result RunCli(const std::vector<std::string>& args, const fs::path& folder) {
     const std::string caught = folder.string();
     std::string command = "cd '" + folder.string() + "' && '" JW_CLI_EXE "'";
-    for (const auto& a : args) command += " '" + std::regex_replace(a, std::regex("'"), "'\\''") + "'";
+    for (const auto& a : args) {
+        command += " '";
+        for (const char c : a) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += "'";
+    }
     const int status = std::system((command + " </dev/null >" + caught + ".out 2>" + caught + ".err").c_str());
     Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(caught + ".out"), ReadFile(caught + ".err")};
     fs::remove(caught + ".out"), fs::remove(caught + ".err");

@@ -3,7 +3,7 @@
 // tools/mkset), cut ones, and texts and names as operators and old programs
 // write them.  Run once; the output is committed.
 //
-//   jw_fuzz_corpus OUTDIR    (writes OUTDIR/<target>/<seed>)
+//   jw_fuzz_corpus OUTDIR    (writes OUTDIR/<target>/<input>)
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -43,10 +43,10 @@ int main(int argc, char** argv) {
             Write(out / "datafile" / (tag + "-history" + std::to_string(ht)),
                   Le(1) + Le(3) + Le(2) + Set(work / tag / std::to_string(ht), v, ht, 17, false));
         // A merge to write: flags, data flags, --files, break date, both masters and a template.
-        std::string seed = "\1\0"s + Le<std::int16_t>(8) + char(date.size()) + date;
+        std::string input = "\1\0"s + Le<std::int16_t>(8) + char(date.size()) + date;
         for (const std::string& b : {master, backup, ReadBytes(work / tag / "e" / "TREND.000")})
-            seed += Le(static_cast<std::uint16_t>(b.size())) + b;
-        Write(out / "plan" / tag, seed);
+            input += Le(static_cast<std::uint16_t>(b.size())) + b;
+        Write(out / "plan" / tag, input);
     }
     const std::string texts[] = {"09-17-2004", "1-1-99", "09/17/04", " 2004-09-17 ", "02-30-2004", "abc"};
     const std::string names[] = {"C:\\Data\\TREND.000   ", "C:\\Data\\TREND.005\0.x\\OLD"s, "TREND.000", "C:\\D\\T.1000", "C:\\D\\a/b.0"};

@@ -36,14 +36,6 @@ double Step(double r, std::string_view what) {
     return r;
 }
 
-double RoundHalfEven(double x) {
-    const double f = std::floor(x);
-    const double frac = x - f;
-    if (frac > 0.5) return f + 1.0;
-    if (frac < 0.5) return f;
-    return std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
-}
-
 void AppendDigits(std::string& out, long long v, int width) {
     if (v < 0) {
         out += '-';

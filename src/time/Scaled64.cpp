@@ -19,6 +19,8 @@ std::string ShortestText(double x) {
     return std::string(buf, res.ptr);
 }
 
+}  // namespace
+
 // x rounded to the nearest integer, ties to the even one, whatever the
 // floating-point rounding mode.  x - floor(x) is exact for every finite x.
 double RoundHalfEven(double x) {
@@ -28,8 +30,6 @@ double RoundHalfEven(double x) {
     if (frac < 0.5) return f;
     return std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
 }
-
-}  // namespace
 
 Scaled64 Scaled64::FromInt(std::int64_t k, std::string_view what) {
     return Scaled64(CheckedMul<std::int64_t>(k, kScale, what));

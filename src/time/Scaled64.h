@@ -55,4 +55,8 @@ private:
     std::int64_t n_ = 0;
 };
 
+// x rounded to the nearest integer, ties to the even one, whatever the
+// floating-point rounding mode (x - floor(x) is exact for every finite x).
+double RoundHalfEven(double x);
+
 }  // namespace jw

@@ -18,6 +18,7 @@
 
 #include "formats/BinaryFile.h"
 #include "formats/clsDataFile.h"
+#include "BenchFiles.h"
 #include "trendset/TrendSetBuilder.h"
 
 namespace fs = std::filesystem;
@@ -26,41 +27,13 @@ namespace {
 
 constexpr std::int32_t kSamples = 10'000'000;
 
-// One data file per layout, written once and removed at exit.
-class Fixture {
-public:
-    Fixture() : dir_(fs::temp_directory_path() / ("jw_data_bench_" + std::to_string(::getpid()))) {}
-    ~Fixture() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    fs::path File(std::int16_t version, std::int16_t historyType, std::int32_t samples) {
-        jw::trendset::SetDescription set;
-        set.Version = version;
-        set.HistoryType = historyType;
-        set.BaseName = std::string("V").append(std::to_string(version)).append("H").append(std::to_string(historyType)).append(".");
-        jw::trendset::FileDescription f;
-        f.StartTime = jw::trendset::RawTime(version, 2004, 9, 17);
-        f.EndTime = f.StartTime;
-        f.Samples = samples;
-        set.Files = {f};
-        const fs::path path = jw::trendset::DataFilePath(dir_, set, 0);
-        if (!fs::exists(path)) jw::trendset::Build(dir_, set);
-        return path;
-    }
-
-private:
-    fs::path dir_;
-};
-
-Fixture& Files() {
-    static Fixture fixture;
-    return fixture;
+jw::bench::BenchFiles& Files() {
+    static jw::bench::BenchFiles files("jw_data_bench");
+    return files;
 }
 
 void RunGetSamples(benchmark::State& state, std::int16_t version, std::int16_t historyType, std::int64_t sampleBytes) {
-    const fs::path path = Files().File(version, historyType, kSamples);
+    const fs::path path = Files().DataFile(version, historyType, kSamples);
     jw::BinaryFile file(path, jw::BinaryFile::Mode::ReadOnly);
     jw::clsDataFile data;
     data.Load(file);

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "cli/Export.h"
+#include "BenchFiles.h"
 #include "trendset/TrendSetBuilder.h"
 
 namespace fs = std::filesystem;
@@ -35,47 +36,14 @@ public:
     std::uint64_t bytes = 0;
 };
 
-// One 100 MB data file per layout, written once and removed at exit.
-class Fixture {
-public:
-    Fixture() : dir_(fs::temp_directory_path() / ("jw_export_bench_" + std::to_string(::getpid()))) {}
-    ~Fixture() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    fs::path File(std::int16_t version, std::int16_t historyType, std::int32_t sampleBytes) {
-        jw::trendset::SetDescription set;
-        set.Version = version;
-        set.HistoryType = historyType;
-        set.SamplePeriodRaw = 1000;
-        // Appended piece by piece: GCC 12 at -O3 warns falsely on "V" + s + ...
-        set.BaseName = std::string("V").append(std::to_string(version)).append("H");
-        set.BaseName.append(std::to_string(historyType)).append(".");
-        jw::trendset::FileDescription f;
-        f.Samples = static_cast<std::int32_t>(kFileBytes / sampleBytes);
-        f.StartTime = jw::trendset::RawTime(version, 2004, 1, 1);
-        // The end time allows every sample (one a second).
-        const std::int64_t second = jw::trendset::RawTime(version, 2004, 1, 1, 0, 0, 1) - f.StartTime;
-        f.EndTime = f.StartTime + static_cast<std::int64_t>(f.Samples) * second;
-        set.Files = {f};
-        const fs::path path = jw::trendset::DataFilePath(dir_, set, 0);
-        if (!fs::exists(path)) jw::trendset::Build(dir_, set);
-        return path;
-    }
-
-private:
-    fs::path dir_;
-};
-
-Fixture& Files() {
-    static Fixture fixture;
-    return fixture;
+jw::bench::BenchFiles& Files() {
+    static jw::bench::BenchFiles files("jw_export_bench");
+    return files;
 }
 
 void RunExport(benchmark::State& state, std::int16_t version, std::int16_t historyType, std::int32_t sampleBytes,
                bool scaled) {
-    const fs::path path = Files().File(version, historyType, sampleBytes);
+    const fs::path path = Files().DataFile(version, historyType, static_cast<std::int32_t>(kFileBytes / sampleBytes));
     jw::cli::ExportOptions options;
     options.Scaled = scaled;
     std::uint64_t csv = 0, rows = 0;
@@ -100,7 +68,7 @@ void BM_ExportScaled(benchmark::State& s) { RunExport(s, 2, 0, 2, true); }
 void BM_ExportEvent64(benchmark::State& s) { RunExport(s, 6, 4, 16, false); }
 
 void BM_PlainRead(benchmark::State& state) {
-    const fs::path path = Files().File(6, 0, 8);
+    const fs::path path = Files().DataFile(6, 0, static_cast<std::int32_t>(kFileBytes / 8));
     std::vector<char> block(std::size_t{1} << 20);
     std::uint64_t bytes = 0;
     for (auto _ : state) {

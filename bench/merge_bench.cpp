@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "engine/TrendTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 #include "trendset/TrendSetBuilder.h"
 
 extern char** environ;

@@ -20,7 +20,7 @@
 #include "formats/BinaryFile.h"
 #include "formats/Notices.h"
 #include "formats/clsDataFile.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 using namespace fuzzsupport;
 

@@ -14,7 +14,7 @@
 #include "formats/BinaryFile.h"
 #include "formats/clsHSTHeader.h"
 #include "formats/clsHSTMaster.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 using namespace fuzzsupport;
 

@@ -31,7 +31,7 @@
 #include "formats/clsHSTHeader.h"
 #include "formats/clsHSTMaster.h"
 #include "time/DateTimeTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 using namespace fuzzsupport;
 namespace ed = jw::engine_detail;

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "cli/Export.h"
-#include "cli/Examine.h"
+#include "cli/Inspect.h"
 #include "cli/MergeCommand.h"
 #include "cli/Progress.h"
 #include "cli/Text.h"
 #include "cli/TimeText.h"
 #include "formats/Notices.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw::cli {
 

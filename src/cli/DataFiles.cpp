@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "engine/TrendTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw::cli {
 

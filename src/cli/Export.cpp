@@ -15,7 +15,7 @@
 #include "formats/TrendDefs.h"
 #include "formats/clsHSTHeader.h"
 #include "formats/clsHSTMaster.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 #include "time/StringTools.h"
 
 namespace jw::cli {

@@ -14,7 +14,7 @@
 #include "cli/Text.h"
 #include "engine/TrendTools.h"
 #include "time/DateTimeTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw::cli {
 

@@ -3,7 +3,7 @@
 
 #include "engine/EngineDetail.h"
 #include "engine/TrendTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw {
 

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "engine/TrendTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw {
 

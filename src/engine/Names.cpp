@@ -7,9 +7,9 @@
 
 #include "engine/EngineDetail.h"
 #include "engine/TrendTools.h"
-#include "time/Checked.h"
+#include "base/Checked.h"
 #include "time/DateTimeTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 #include "time/clsTimes.h"
 
 namespace jw {

@@ -13,7 +13,7 @@
 #include "formats/TrendDefs.h"
 #include "formats/clsDataHeader.h"
 #include "time/DateTimeTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw {
 

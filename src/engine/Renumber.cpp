@@ -2,8 +2,8 @@
 // the new recorded Name.
 #include "engine/EngineDetail.h"
 #include "engine/TrendTools.h"
-#include "time/Checked.h"
-#include "time/Errors.h"
+#include "base/Checked.h"
+#include "base/Errors.h"
 
 namespace jw {
 

@@ -9,7 +9,7 @@
 #include "engine/EngineDetail.h"
 #include "engine/TrendTools.h"
 #include "formats/BinaryFile.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw {
 

@@ -21,7 +21,7 @@
 #include <system_error>
 #include <utility>
 
-#include "time/Errors.h"
+#include "base/Errors.h"
 #include "time/StringTools.h"
 
 namespace jw {

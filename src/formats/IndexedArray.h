@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw {
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "formats/Endian.h"
-#include "time/Checked.h"
-#include "time/Errors.h"
+#include "base/Checked.h"
+#include "base/Errors.h"
 
 namespace jw::TrendDefs {
 

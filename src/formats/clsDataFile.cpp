@@ -11,9 +11,9 @@
 #include "formats/BinaryFile.h"
 #include "formats/Endian.h"
 #include "formats/Notices.h"
-#include "time/Checked.h"
+#include "base/Checked.h"
 #include "time/DateTimeTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw {
 

@@ -10,9 +10,9 @@
 #include "formats/BinaryFile.h"
 #include "formats/TrendDefs.h"
 #include "formats/clsHSTMaster.h"
-#include "time/Checked.h"
+#include "base/Checked.h"
 #include "time/DateTimeTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 #include "time/StringTools.h"
 
 namespace jw {

@@ -5,8 +5,8 @@
 
 #include "formats/BinaryFile.h"
 #include "formats/TrendDefs.h"
-#include "time/Checked.h"
-#include "time/Errors.h"
+#include "base/Checked.h"
+#include "base/Errors.h"
 
 namespace jw {
 

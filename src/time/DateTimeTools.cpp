@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw::DateTimeTools {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "time/Checked.h"
-#include "time/Errors.h"
+#include "base/Checked.h"
+#include "base/Errors.h"
 
 namespace jw {
 

@@ -1,7 +1,7 @@
 #include "time/TaggedValue.h"
 
 #include "time/DateTimeTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw {
 

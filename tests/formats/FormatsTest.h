@@ -17,7 +17,7 @@
 
 #include "formats/BinaryFile.h"
 #include "formats/Notices.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 #include "time/TaggedValue.h"
 
 namespace jw::test {

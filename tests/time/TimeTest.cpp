@@ -11,9 +11,9 @@
 #include <random>
 #include <string>
 
-#include "time/Checked.h"
+#include "base/Checked.h"
 #include "time/DateTimeTools.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 #include "time/StringTools.h"
 #include "time/clsTimes.h"
 

@@ -11,7 +11,7 @@
 #include <iostream>
 #include <string>
 
-#include "time/Errors.h"
+#include "base/Errors.h"
 #include "trendset/TrendSetBuilder.h"
 
 namespace {

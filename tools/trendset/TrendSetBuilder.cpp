@@ -10,8 +10,8 @@
 
 #include "formats/Endian.h"
 #include "formats/TrendDefs.h"
-#include "time/Checked.h"
-#include "time/Errors.h"
+#include "base/Checked.h"
+#include "base/Errors.h"
 
 namespace jw::trendset {
 

@@ -1,4 +1,4 @@
-#include "time/Checked.h"
+#include "base/Checked.h"
 
 namespace jw::detail {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw {
 

@@ -1,4 +1,4 @@
-#include "cli/Examine.h"
+#include "cli/Inspect.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
@@ -14,7 +14,7 @@
 #include "formats/TrendDefs.h"
 #include "formats/clsHSTHeader.h"
 #include "formats/clsHSTMaster.h"
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw::cli {
 

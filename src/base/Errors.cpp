@@ -1,4 +1,4 @@
-#include "time/Errors.h"
+#include "base/Errors.h"
 
 namespace jw {
 

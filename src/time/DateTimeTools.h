@@ -6,7 +6,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,7 +41,20 @@ Scaled64 CitectToInt64(std::int32_t seconds, std::int32_t ms);
 double Int64ToVB(Scaled64 n);
 Scaled64 VBToInt64(double d);
 
-// --- Calendar helpers (not part of the trend files' rules) ---------------
+// --- The calendar ----------------------------------------------------------
+// Calendar dates and times of day, and their text "YYYY-MM-DD HH:MM:SS[.mmm]",
+// for every part of the program (no time-zone or daylight-saving shift).
+
+inline constexpr std::int64_t kTicksPerMillisecond = 10'000;
+inline constexpr std::int64_t kTicksPerSecond = 10'000'000;
+inline constexpr std::int64_t kTicksPerDay = 864'000'000'000;
+inline constexpr std::int64_t kSeconds1601To1970 = 11'644'473'600;
+
+// Citect seconds (and milliseconds) as an Int64 tick count; exact for the
+// whole int32 range.
+constexpr std::int64_t CitectToTicks(std::int64_t seconds, std::int64_t ms = 0) {
+    return ((seconds + kSeconds1601To1970) * 1000 + ms) * kTicksPerMillisecond;
+}
 
 // A calendar date and time of day.
 struct CivilTime {
@@ -55,16 +70,35 @@ struct CivilTime {
 // stays at 23:59:59.  Outside the date range (or NaN): overflow error.
 CivilTime VBToCivil(double d);
 
-// The date value of a calendar date at midnight.  Outside years 100..9999 or
-// an invalid date: overflow error.
-double CivilToVB(std::chrono::year_month_day date);
-
 // The calendar date and time of an Int64 tick count, exact integer arithmetic
 // (floor toward the past), milliseconds truncated from the ticks.
 CivilTime TicksToCivil(std::int64_t ticks);
+// And back: the tick count of a calendar date and time.
+std::int64_t CivilToTicks(const CivilTime& t);
 
 // "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS" / "YYYY-MM-DD HH:MM:SS.mmm".
 std::string FormatDate(std::chrono::year_month_day date);
 std::string FormatCivil(const CivilTime& t, bool withMilliseconds);
+
+// Reads "YYYY-MM-DD", optionally followed by " " or "T" and "HH:MM",
+// "HH:MM:SS" or "HH:MM:SS.mmm".  nullopt when the text is not such a time or
+// names no real date or time of day.
+std::optional<CivilTime> ParseCivil(std::string_view text);
+
+// Fast "YYYY-MM-DD HH:MM:SS.mmm" for long runs of tick counts (exports): the
+// date text of the last day is kept, so samples on one day cost a few
+// divisions each.
+class TickFormatter {
+public:
+    static constexpr std::size_t kLength = 23;
+    // Writes exactly kLength characters (more for years past 9999) at out and
+    // returns the end.  out must have room for 32 characters.
+    char* Write(std::int64_t ticks, char* out);
+
+private:
+    std::int64_t day_ = INT64_MIN;
+    char date_[16] = {};
+    std::size_t dateLength_ = 0;
+};
 
 }  // namespace jw::DateTimeTools

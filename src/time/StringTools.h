@@ -1,6 +1,8 @@
 // Decimal text of 64-bit integers.
 #pragma once
 
+#include <concepts>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -18,5 +20,11 @@ std::string Int64ToString(Scaled64 v);
 // text in double quotes for messages, control characters shown as \xNN so a
 // hostile name cannot break the message's line.
 std::string Quoted(std::string_view text);
+// The same for a path (exactly a path: texts take the overload above).
+template <class Path>
+    requires std::same_as<Path, std::filesystem::path>
+std::string Quoted(const Path& path) {
+    return Quoted(std::string_view(path.string()));
+}
 
 }  // namespace jw::StringTools

@@ -24,7 +24,7 @@ namespace ed = jw::engine_detail;
 namespace {
 
 void CheckHostName(const std::string& name) {
-    if (!ed::HostFileNameProblem(name).empty()) return;
+    if (!jw::HostFileNameProblem(name).empty()) return;
     const fs::path folder = "/srv/out", target = (folder / name).lexically_normal();
     FUZZ_CHECK(name.find('/') == std::string::npos && target.parent_path() == folder && target.filename() == name,
                "an accepted host name lands directly in the folder: " + name);
@@ -44,12 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "RecordedName is the field up to its first NUL without trailing blanks");
 
     CheckHostName(field.substr(0, 300));
-    const std::string file = std::string(ed::WholeFileName(name));
+    const std::string file = std::string(jw::RecordedFileName(name));
     CheckHostName(file);
     if (!ed::RecordedNameProblem(name).empty()) return 0;
     const auto dot = file.rfind('.');
     FUZZ_CHECK(dot != std::string::npos && file.size() - dot - 1 <= 3 && jw::FileNamePart(name) == file &&
-                   ed::HostFileNameProblem(file).empty(),
+                   jw::HostFileNameProblem(file).empty(),
                "an accepted name has a dot, at most three characters after it, and is a host file name: " + name);
     const std::string folder = jw::FolderPart(name), base = jw::BaseNamePart(name);  // throws without a folder
     FUZZ_CHECK(name == folder + "\\" + file && base == file.substr(0, dot + 1), "folder, base and file of " + name);

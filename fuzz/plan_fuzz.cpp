@@ -55,8 +55,8 @@ void MakeDataFiles(const fs::path& folder, const fs::path& master, std::uint8_t 
         for (int i = 0; i < 40 && MasterRecordLength(m.Version); ++i) {
             jw::clsHSTHeader r;
             r.Load(f, m);
-            std::string name(ed::WholeFileName(jw::RecordedName(r.Name))), upper = name;
-            if (!ed::HostFileNameProblem(name).empty()) continue;
+            std::string name(jw::RecordedFileName(jw::RecordedName(r.Name))), upper = name;
+            if (!jw::HostFileNameProblem(name).empty()) continue;
             for (std::size_t c = 0; c < name.size(); ++c)
                 upper[c] = char(std::toupper(name[c] & 0xFF)), name[c] = flags & kDataLowerCase ? char(std::tolower(name[c] & 0xFF)) : name[c];
             for (const std::string& n : {name, upper}) {  // the upper-case twin only with kDataCaseTwins
@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto before = Snapshot(root);
     jw::MergePlan plan;
     try {
-        plan = jw::PlanMerge(req, dryRun ? jw::OutputFolderState::NotYetMade : jw::OutputFolderState::Created);
+        plan = jw::PlanMerge(req, {dryRun ? jw::OutputFolderState::NotYetMade : jw::OutputFolderState::Created});
     } catch (const jw::Error& e) {
         FUZZ_CHECK(Snapshot(root) == before, std::string("a refused plan changes nothing: ") + e.what());
         FUZZ_CHECK(std::string(e.what()).find('\n') == std::string::npos, "a refusal is one line");

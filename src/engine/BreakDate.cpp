@@ -3,6 +3,7 @@
 
 #include "engine/EngineDetail.h"
 #include "engine/TrendTools.h"
+#include "time/StringTools.h"
 #include "base/Errors.h"
 
 namespace jw {
@@ -80,9 +81,9 @@ std::int16_t CompareToBreakDate(std::string_view brakeDate, std::string_view day
     const auto b = ParseBreakDate(brakeDate);
     if (!b)
         Fail(ErrorKind::InvalidArgument,
-             "the break date " + engine_detail::Quoted(brakeDate) + " is not a date (month-day-year)");
+             "the break date " + StringTools::Quoted(brakeDate) + " is not a date (month-day-year)");
     const auto d = ParseBreakDate(dayText);
-    if (!d) Fail(ErrorKind::InvalidArgument, "the day " + engine_detail::Quoted(dayText) + " is not a date");
+    if (!d) Fail(ErrorKind::InvalidArgument, "the day " + StringTools::Quoted(dayText) + " is not a date");
     if (*b > *d) return 1;
     if (*b < *d) return 2;
     return 3;

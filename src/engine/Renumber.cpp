@@ -2,6 +2,8 @@
 // the new recorded Name.
 #include "engine/EngineDetail.h"
 #include "engine/TrendTools.h"
+#include "formats/TrendSet.h"
+#include "time/StringTools.h"
 #include "base/Checked.h"
 #include "base/Errors.h"
 
@@ -11,7 +13,7 @@ std::string RenumberDataFile(const std::string& BackupFile, const std::string& E
                              const std::string& OutputFolder, std::int16_t kind, const std::string& oldName,
                              std::int16_t& OutputCounter, const std::string& EmptyDataFile, FileCopier& copier) {
     namespace fs = std::filesystem;
-    using engine_detail::Quoted;
+    using StringTools::Quoted;
 
     const std::int16_t n = OutputCounter;
     const std::string number = NumberText(n);
@@ -23,7 +25,7 @@ std::string RenumberDataFile(const std::string& BackupFile, const std::string& E
     const std::string newName = FolderPart(name) + "\\" + BaseNamePart(name) + number;
 
     const std::string targetName = BaseNamePart(name) + number;
-    if (const std::string why = engine_detail::HostFileNameProblem(targetName); !why.empty())
+    if (const std::string why = HostFileNameProblem(targetName); !why.empty())
         Fail(ErrorKind::InvalidArgument, "the data file target " + Quoted(targetName) + " from the Name " +
                                              Quoted(name) + " cannot be made in " + OutputFolder + ": " + why);
     const fs::path target = fs::path(OutputFolder) / targetName;
@@ -34,12 +36,15 @@ std::string RenumberDataFile(const std::string& BackupFile, const std::string& E
         case FromExisting: {
             const fs::path master = kind == FromBackup ? fs::path(BackupFile) : fs::path(ExistingFile);
             const std::string fileName = FileNamePart(name);
-            if (fileName != engine_detail::WholeFileName(name))
+            if (fileName != RecordedFileName(name))
                 Fail(ErrorKind::InvalidArgument, "the file name of the Name " + Quoted(name) + " would be cut to " +
                                                      Quoted(fileName) + ", another file");
-            source = engine_detail::FindSourceFile(engine_detail::HostFolderOf(master), fileName,
-                                                   (kind == FromBackup ? "backup master " : "existing master ") +
-                                                       master.string() + ", Name " + Quoted(name));
+            const std::string who = (kind == FromBackup ? "backup master " : "existing master ") +
+                                    master.string() + ", Name " + Quoted(name);
+            std::string why;
+            const auto found = FolderIndex(master.parent_path()).Find(fileName, &why);
+            if (!found) Fail(ErrorKind::Refused, who + ": " + why);
+            source = *found;
             break;
         }
         case FromTemplate:

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/TrendSet.h"
 #include "formats/clsHSTHeader.h"
 #include "formats/clsHSTMaster.h"
 
@@ -123,16 +124,11 @@ std::string FolderPart(std::string_view path);    // before last "\" (a final "\
 std::string BaseNamePart(std::string_view path);  // after last "\", up to and including last "."
 std::string NumberText(std::int16_t n);           // "000", "009", "010", "099", "100", "1000"
 
-// A recorded Name as the program that wrote it meant it: up to its first NUL
-// byte, trailing blanks dropped.
-std::string RecordedName(std::string_view fieldText);
-
 // Copies the source of one record into outputFolder under the next number
 // and returns the record's new Name (recorded folder + "\" + base name +
 // number text).  counter is advanced first (passing 32767 is an overflow
 // error, nothing copied).  The source of FromBackup/FromExisting is looked up
-// in the folder of its master file under the recorded file name (an exact
-// name first, else a unique case-insensitive match).
+// in the folder of its master file with FolderIndex::Find.
 std::string RenumberDataFile(const std::string& BackupFile, const std::string& ExistingFile,
                              const std::string& OutputFolder, std::int16_t kind, const std::string& oldName,
                              std::int16_t& OutputCounter, const std::string& EmptyDataFile,
@@ -200,9 +196,16 @@ enum class OutputFolderState {
     NotYetMade,   // a dry run: it must not exist yet, its parent must; free space is read there
 };
 
-// Reads both masters, the template and the recorded names, checks all that
-// can be checked, and says what the merge will write.  Reads only.
-MergePlan PlanMerge(const MergeRequest& request, OutputFolderState folder = OutputFolderState::Created);
+struct PlanOptions {
+    OutputFolderState Folder = OutputFolderState::Created;
+    // false: the caller checks the free space for a run of several merges.
+    bool CheckFreeSpace = true;
+};
+
+// Reads both masters (with ReadTrendSet), the template and the recorded
+// names, checks all that can be checked, and says what the merge will write.
+// Reads only.
+MergePlan PlanMerge(const MergeRequest& request, const PlanOptions& options = {});
 
 // Writes the plan into request.OutputFolder: copies in order, the master
 // under a temporary name, flushed and synced, renamed last.  On failure an

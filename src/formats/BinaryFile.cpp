@@ -31,7 +31,7 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
 
-std::string Quoted(const std::filesystem::path& p) { return StringTools::Quoted(p.native()); }
+using StringTools::Quoted;
 
 std::string ErrnoText(int err) { return std::generic_category().message(err); }
 

@@ -79,7 +79,7 @@ const FailureCase kCases[] = {
     {{}, Cut("backup/TREND.HST", 100), {"backup master"}, ErrorKind::InvalidData},
     {[](SetDescription&, SetDescription& e) { e.nFiles = -1; }, {}, {"existing master", "nFiles is negative"}},
     {[](SetDescription& b, SetDescription&) { b.AddOn = -2; }, {}, {"backup master", "AddOn is negative"}},
-    {[](SetDescription&, SetDescription& e) { e.AddOn = 32767; }, {}, {"existing master", "(32767 + 1) overflows"}, ErrorKind::Overflow},
+    {[](SetDescription&, SetDescription& e) { e.AddOn = 32767, e.nFiles = 1; }, {}, {"existing master", "(32767 + 1) overflows"}, ErrorKind::Overflow},
     {[](SetDescription&, SetDescription& e) { e = SetOf(6, "C:\\E", {At(6, 20), At(6, 21), At(6, 22), At(6, 23), At(6, 24)}); }, Asked(5),
      {"needs 7 data files", "5 from the existing set", "2 from the backup set", "but 5 were asked for"}},
     {[](SetDescription& b, SetDescription&) { b = SetOf(6, "C:\\B", {At(6, 30)}); }, [](Fixture&, Req& r) { r.BrakeDate = "09-25-2004"; },
@@ -105,7 +105,7 @@ const FailureCase kCases[] = {
     {{}, {}, {"giving the master file its name", "already exists", kNoMaster}, kIO, [](const MergePlan& p) { WriteAll(p.MasterTarget, "m"); },
      -1, {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.HST"}},
     {{}, {}, {"copying file 003 (template copy)", "injected fault", kNoMaster}, kIO, {}, 3, {"TREND.000", "TREND.001", "TREND.002"}},
-    {[](SetDescription&, SetDescription& e) { e.Files[0].Samples = 40'000; }, {}, {"copying file 000", "File too large", kNoMaster}, kIO, {}, -2},
+    {[](SetDescription&, SetDescription& e) { e.Files[0].Samples = 40'000, e.Files[0].Capacity = 40'000; }, {}, {"copying file 000", "File too large", kNoMaster}, kIO, {}, -2},
 };
 
 class Failures : public MergeFixture, public ::testing::WithParamInterface<FailureCase> {};

@@ -1,0 +1,195 @@
+#include "formats/TrendSet.h"
+
+#include <algorithm>
+#include <limits>
+#include <system_error>
+
+#include "formats/BinaryFile.h"
+#include "time/StringTools.h"
+
+namespace jw {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+char FoldChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string N(std::int64_t v) { return std::to_string(v); }
+
+}  // namespace
+
+// --- Names -------------------------------------------------------------------
+
+std::string FoldCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = FoldChar(c);
+    return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldChar(x) == FoldChar(y); });
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && EqualsNoCase(text.substr(text.size() - tail.size()), tail);
+}
+
+bool IsMasterPath(const fs::path& path) { return EndsWithNoCase(path.filename().string(), "HST"); }
+
+std::string RecordedName(std::string_view fieldText) {
+    std::string_view text = fieldText.substr(0, fieldText.find('\0'));
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return std::string(text);
+}
+
+std::string_view RecordedFileName(std::string_view recordedName) {
+    const auto slash = recordedName.rfind('\\');
+    return slash == std::string_view::npos ? recordedName : recordedName.substr(slash + 1);
+}
+
+std::string HostFileNameProblem(std::string_view name) {
+    constexpr std::size_t kMaxFileNameBytes = 255;
+    if (name.empty()) return "the file name is empty";
+    if (name == "." || name == "..") return "the file name is " + StringTools::Quoted(name);
+    if (name.size() > kMaxFileNameBytes)
+        return "the file name is " + N(static_cast<std::int64_t>(name.size())) + " bytes long (at most " +
+               N(kMaxFileNameBytes) + ")";
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) return "the file name contains a control character";
+        if (c == '/') return "the file name contains \"/\"";
+#ifdef _WIN32
+        if (std::string_view("<>:\"|?*\\").find(c) != std::string_view::npos)
+            return std::string("the file name contains \"") + c + "\"";
+#endif
+    }
+    return {};
+}
+
+// --- Finding data files ------------------------------------------------------
+
+FolderIndex::FolderIndex(fs::path folder) : folder_(folder.empty() ? fs::path(".") : std::move(folder)) {}
+
+void FolderIndex::List() {
+    if (listed_) return;
+    listed_ = true;
+    std::error_code ec;
+    for (fs::directory_iterator d(folder_, ec), end; !ec && d != end; d.increment(ec)) {
+        std::error_code typeError;
+        const auto type = d->symlink_status(typeError).type();
+        std::string name = d->path().filename().string();
+        byFoldedName_[FoldCase(name)].push_back({std::move(name), type});
+    }
+    if (ec) listError_ = "cannot list the folder " + folder_.string() + ": " + ec.message();
+}
+
+std::optional<fs::path> FolderIndex::Find(const std::string& fileName, std::string* why) {
+    auto fail = [&](std::string text) {
+        if (why) *why = std::move(text);
+        return std::optional<fs::path>();
+    };
+    if (const std::string problem = HostFileNameProblem(fileName); !problem.empty()) return fail(problem);
+    fs::path found = folder_ / fileName;
+    std::error_code ec;
+    auto st = fs::symlink_status(found, ec);
+    if (!fs::exists(st)) {
+        List();
+        const auto it = byFoldedName_.find(FoldCase(fileName));
+        if (it == byFoldedName_.end()) {
+            if (!listError_.empty()) return fail(listError_);
+            return fail("its data file " + found.string() + " does not exist");
+        }
+        if (it->second.size() > 1) {
+            std::string list;
+            for (const auto& e : it->second) list += (list.empty() ? "" : ", ") + StringTools::Quoted(e.Name);
+            return fail("its data file " + StringTools::Quoted(fileName) + " matches several files in " +
+                        folder_.string() + " when letter case is ignored (" + list + ")");
+        }
+        found = folder_ / it->second.front().Name;
+        st = fs::symlink_status(found, ec);
+    }
+    if (fs::is_symlink(st)) return fail("its data file " + found.string() + " is a symbolic link, not a data file");
+    if (!fs::is_regular_file(st)) return fail("its data file " + found.string() + " is not a regular file");
+    return found;
+}
+
+// --- The set -----------------------------------------------------------------
+
+const SetFault* TrendSet::Refusal() const {
+    for (const auto& f : Faults)
+        if (f.What != SetFault::Kind::AddOnPastEnd) return &f;
+    return nullptr;
+}
+
+TrendSet ReadTrendSet(const fs::path& path, RecordCount count) {
+    using K = SetFault::Kind;
+    TrendSet s;
+    s.Path = path;
+    BinaryFile file(path, BinaryFile::Mode::ReadOnly);
+    s.Master.Load(file);
+    s.FileLength = file.Length();
+    const auto& m = s.Master;
+    s.Layout = TrendDefs::HSTHeaderLayout(m.Version);
+    if (s.Layout == nullptr) {
+        s.Faults.push_back({K::NoLayout, "Version " + N(m.Version) +
+                                             " is not a trend version (0 to 6); its records cannot be read", {}});
+        return s;
+    }
+    const bool withAddOn = count == RecordCount::WithAddOn;
+    if (m.nFiles < 0) s.Faults.push_back({K::NegativeNFiles, "nFiles is negative (" + N(m.nFiles) + ")", {}});
+    if (m.AddOn < 0) s.Faults.push_back({K::NegativeAddOn, "AddOn is negative (" + N(m.AddOn) + ")", {}});
+    // The entries counted are AddOn + nFiles, a 16-bit number like every file count.
+    if (withAddOn && std::int32_t{m.nFiles} + m.AddOn > std::numeric_limits<std::int16_t>::max())
+        s.Faults.push_back({K::CountOverflow,
+                            "AddOn + nFiles (" + N(m.AddOn) + " + " + N(m.nFiles) + ") overflows the 16-bit file count",
+                            {}});
+
+    const std::uint64_t length = s.Layout->Length;
+    const std::uint64_t nFiles = static_cast<std::uint64_t>(std::max<std::int16_t>(m.nFiles, 0));
+    const std::uint64_t addOn = withAddOn ? static_cast<std::uint64_t>(std::max<std::int16_t>(m.AddOn, 0)) : 0;
+    s.Counted = nFiles + addOn;
+    s.Held = (s.FileLength - TrendDefs::kMasterLength) / length;
+    const std::uint64_t rest = (s.FileLength - TrendDefs::kMasterLength) % length;
+    const std::string ends = rest > 0 ? "; it ends " + N(static_cast<std::int64_t>(rest)) + " bytes into record " +
+                                            N(static_cast<std::int64_t>(s.Held))
+                                      : std::string();
+    if (s.Held < nFiles)
+        s.Faults.push_back({K::Truncated,
+                            "the file is truncated: nFiles is " + N(m.nFiles) + " but its " +
+                                N(static_cast<std::int64_t>(s.FileLength)) + " bytes hold only " +
+                                N(static_cast<std::int64_t>(s.Held)) + " whole records of " + N(s.Layout->Length) +
+                                " bytes (" + N(static_cast<std::int64_t>(TrendDefs::kMasterLength + length * nFiles)) +
+                                " bytes needed)" + ends,
+                            static_cast<int>(s.Held)});
+    else if (s.Held < s.Counted)
+        s.Faults.push_back({K::AddOnPastEnd,
+                            "AddOn counts " + N(m.AddOn) + " entries after the " + N(m.nFiles) +
+                                " records of nFiles, but the file holds only " +
+                                N(static_cast<std::int64_t>(s.Held - nFiles)) + " of them" + ends,
+                            static_cast<int>(s.Held)});
+
+    const auto n = static_cast<std::size_t>(std::min(s.Counted, s.Held));
+    file.Seek(TrendDefs::kMasterLength);
+    s.Records.resize(n);
+    FolderIndex folder(path.parent_path());
+    for (std::size_t i = 0; i < n; ++i) {
+        SetRecord& r = s.Records[i];
+        r.Index = static_cast<int>(i);
+        r.Record.Load(file, m);
+        r.Name = RecordedName(r.Record.Name);
+        const std::string fileName(RecordedFileName(r.Name));
+        std::string why;
+        r.DataFile = folder.Find(fileName, &why);
+        if (!r.DataFile)
+            r.DataFileProblem = HostFileNameProblem(fileName).empty()
+                                    ? why
+                                    : "its Name " + StringTools::Quoted(r.Name) +
+                                          " names no data file that can lie beside the master (" + why + ")";
+    }
+    file.Close();
+    return s;
+}
+
+}  // namespace jw

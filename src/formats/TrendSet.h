@@ -1,0 +1,126 @@
+// A trend set as its master file describes it: the master header, the
+// file-header records that count, and for each record the data file it names,
+// found beside the master.  The one reading of a master that merge planning,
+// inspect and export share; the record layouts are in docs/file-formats.md.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "base/Errors.h"
+#include "formats/TrendDefs.h"
+#include "formats/clsHSTHeader.h"
+#include "formats/clsHSTMaster.h"
+
+namespace jw {
+
+// --- Names -------------------------------------------------------------------
+
+// ASCII case folding: recorded names come from Windows, where the letter case
+// of file names does not matter.
+std::string FoldCase(std::string_view text);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool EndsWithNoCase(std::string_view text, std::string_view tail);
+
+// True when a path names a master file: its file name ends in "HST", any case.
+bool IsMasterPath(const std::filesystem::path& path);
+
+// A recorded Name as the program that wrote it meant it: up to its first NUL
+// byte, trailing blanks dropped.
+std::string RecordedName(std::string_view fieldText);
+
+// The file name of a recorded Name in full (after its last "\"), without any
+// cut: a set of 1000 files or more records "TREND.1000".
+std::string_view RecordedFileName(std::string_view recordedName);
+
+// Empty when name can be one file name in a host folder; otherwise why not
+// ("the file name contains \"/\"", ...).
+std::string HostFileNameProblem(std::string_view name);
+
+// --- Finding data files ------------------------------------------------------
+
+// The files of one folder, listed once and indexed by case-folded name, so a
+// set of n records is matched in time linear in n and the folder's size.
+class FolderIndex {
+public:
+    explicit FolderIndex(std::filesystem::path folder);
+    const std::filesystem::path& Folder() const { return folder_; }
+
+    // The data file named fileName: the exact name when it exists, else the
+    // one entry whose name matches without regard to ASCII letter case.  It
+    // must be a regular file (a symbolic link or a folder is not taken).  On
+    // failure nullopt and *why says what is wrong ("its data file /x/T.001
+    // does not exist", "... matches several files ...", "... is a symbolic
+    // link, not a data file", "... is not a regular file").
+    std::optional<std::filesystem::path> Find(const std::string& fileName, std::string* why);
+
+private:
+    struct Entry {
+        std::string Name;
+        std::filesystem::file_type Type;
+    };
+    void List();
+
+    std::filesystem::path folder_;
+    bool listed_ = false;
+    std::string listError_;
+    std::unordered_map<std::string, std::vector<Entry>> byFoldedName_;
+};
+
+// --- The set -----------------------------------------------------------------
+
+// Which records of a master count: the merge reads only the first nFiles
+// records of a backup master; everything else counts the AddOn entries that
+// follow them too.
+enum class RecordCount { WithAddOn, NFilesOnly };
+
+// Something wrong with the master itself.  Every fault but AddOnPastEnd means
+// the set cannot be merged; inspect lists them, export names them.
+struct SetFault {
+    enum class Kind { NoLayout, NegativeNFiles, NegativeAddOn, CountOverflow, Truncated, AddOnPastEnd };
+    Kind What;
+    std::string Text;  // "the file is truncated: nFiles is 4 but ..."; no file name
+    std::optional<int> Record;  // the first record it concerns, when one
+    // The error kind a refusal of this fault carries.
+    ErrorKind Severity() const { return What == Kind::CountOverflow ? ErrorKind::Overflow : ErrorKind::Refused; }
+};
+
+// One file-header record that counts, with its data file.
+struct SetRecord {
+    int Index = 0;
+    clsHSTHeader Record;
+    std::string Name;                        // RecordedName of the record's Name
+    std::optional<std::filesystem::path> DataFile;  // found beside the master
+    std::string DataFileProblem;             // why DataFile is empty
+};
+
+struct TrendSet {
+    std::filesystem::path Path;
+    clsHSTMaster Master;
+    const TrendDefs::Layout<TrendDefs::HSTHeaderRec>* Layout = nullptr;  // none: Version outside 0..6
+    std::uint64_t FileLength = 0;
+    std::uint64_t Held = 0;         // whole records after the master header
+    std::uint64_t Counted = 0;      // nFiles (+ AddOn) as the master announces them
+    std::vector<SetRecord> Records; // the first min(Counted, Held) records
+    std::vector<SetFault> Faults;
+
+    // The fault that keeps the set from being merged, or nullptr.
+    const SetFault* Refusal() const;
+};
+
+// Reads the master file at path (read-only): the header, the record layout
+// its Version selects, the records that count (nFiles, with AddOn the AddOn
+// entries after them) as far as the file holds whole ones, and each record's
+// data file in the master's folder.  Problems of the master's content are
+// Faults, never a silent cut: fewer than nFiles whole records is Truncated,
+// AddOn entries past the end are AddOnPastEnd.  A master that cannot be
+// opened, or is too short for its header, is a jw::Error naming the file.
+TrendSet ReadTrendSet(const std::filesystem::path& master, RecordCount count = RecordCount::WithAddOn);
+
+}  // namespace jw

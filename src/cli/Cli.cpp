@@ -57,7 +57,7 @@ CLI::Validator TextValidator(Parse parse, const char* what) {
 }
 
 CLI::Validator TimeValidator() { return TextValidator(ParseTimeText, "a time YYYY-MM-DD[ HH:MM[:SS[.mmm]]]"); }
-CLI::Validator FileCountValidator() { return TextValidator(ParseFileCount, "a whole number in -32768..32767"); }
+CLI::Validator FileCountValidator() { return TextValidator(ParseFilesOption, "a whole number in -32768..32767"); }
 
 struct ExportArgs {
     std::string Path;
@@ -65,6 +65,7 @@ struct ExportArgs {
     std::string From, To;
     bool Scaled = false;
     bool SkipInvalid = false;
+    bool IncludeUnwritten = false;
 };
 
 // An opened CSV output file that is removed again unless the export finished.
@@ -73,7 +74,7 @@ public:
     explicit OutputFile(const fs::path& path) : path_(path) {
         fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd_ < 0)
-            Fail(ErrorKind::InputOutput, "cannot create the CSV file " + HostText(path.string()) + ": " +
+            Fail(ErrorKind::InputOutput, "cannot create the CSV file " + OutputText(path.string()) + ": " +
                                              std::strerror(errno));
     }
     ~OutputFile() {
@@ -87,7 +88,7 @@ public:
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0)
-            Fail(ErrorKind::InputOutput, "cannot write the CSV file " + HostText(path_.string()) + ": " +
+            Fail(ErrorKind::InputOutput, "cannot write the CSV file " + OutputText(path_.string()) + ": " +
                                              std::strerror(errno));
         kept_ = true;
     }
@@ -110,8 +111,9 @@ void RunExport(const ExportArgs& a, std::ostream& err) {
     if (!a.To.empty()) options.To = ParseTimeText(a.To);
     options.Scaled = a.Scaled;
     options.SkipInvalid = a.SkipInvalid;
+    options.IncludeUnwritten = a.IncludeUnwritten;
     const ExportNotice notice = [&err](const std::string& text) {
-        err << kProgram << ": notice: " << HostText(OneLine(text)) << '\n';
+        err << kProgram << ": notice: " << OutputText(OneLine(text)) << '\n';
     };
     // A format notice here would mean samples read in the wrong layout: an
     // error, never rows.
@@ -122,7 +124,7 @@ void RunExport(const ExportArgs& a, std::ostream& err) {
     const ExportProgress onProgress = [&progress](std::uint64_t done, std::uint64_t total) {
         progress.Update(done, total);
     };
-    const std::vector<fs::path> files = ExportInputs(a.Path, notice);
+    const std::vector<ExportInput> files = ExportInputs(a.Path, notice);
 
     if (!toFile) {
         FdSink sink(STDOUT_FILENO, "standard output");
@@ -133,15 +135,15 @@ void RunExport(const ExportArgs& a, std::ostream& err) {
     const fs::path output = a.Output;
     std::error_code ec;
     if (fs::exists(output, ec)) {
-        std::vector<fs::path> inputs = files;
-        inputs.push_back(a.Path);
+        std::vector<fs::path> inputs{a.Path};
+        for (const auto& f : files) inputs.push_back(f.Path);
         for (const auto& in : inputs)
             if (fs::equivalent(output, in, ec))
-                Fail(ErrorKind::Refused, "the CSV file " + HostText(output.string()) + " is the input " +
-                                             HostText(in.string()) + "; inputs are never written");
+                Fail(ErrorKind::Refused, "the CSV file " + OutputText(output.string()) + " is the input " +
+                                             OutputText(in.string()) + "; inputs are never written");
     }
     OutputFile file(output);
-    FdSink sink(file.Fd(), HostText(output.string()));
+    FdSink sink(file.Fd(), OutputText(output.string()));
     CsvExporter exporter(sink, options, notice, onProgress);
     exporter.ExportFiles(files);
     file.Keep();
@@ -210,6 +212,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     exportCmd->add_flag("--scaled", exportArgs.Scaled,
                         "Map 16-bit values to engineering units (RawZero/RawFull to EngZero/EngFull)");
     exportCmd->add_flag("--skip-invalid", exportArgs.SkipInvalid, "Leave out rows with an invalid marker");
+    exportCmd->add_flag("--include-unwritten", exportArgs.IncludeUnwritten,
+                        "Also export the samples past a data file's FilePointer (preallocated, not yet written)");
     exportCmd->footer(kExportFooter);
 
     try {
@@ -228,25 +232,25 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     }
 
     ScopedNoticeSink notices([&err](std::string_view text, NoticeMark) {
-        err << kProgram << ": notice: " << HostText(OneLine(text)) << '\n';
+        err << kProgram << ": notice: " << OutputText(OneLine(text)) << '\n';
     });
     try {
         if (mergeCmd->parsed()) {
-            merge.Files = *ParseFileCount(filesText);
+            merge.Files = *ParseFilesOption(filesText);
             RunMerge(merge, out);
             return kExitOk;
         }
         if (inspectCmd->parsed()) {
             const int status = RunInspect(inspectPath, inspect, out);
             if (status != kExitOk)
-                err << kProgram << ": error: --check found problems in " << HostText(inspectPath) << '\n';
+                err << kProgram << ": error: --check found problems in " << OutputText(inspectPath) << '\n';
             return status;
         }
         RunExport(exportArgs, err);
         return kExitOk;
     } catch (const std::exception& e) {
         out.flush();
-        err << kProgram << ": error: " << HostText(OneLine(e.what())) << '\n';
+        err << kProgram << ": error: " << OutputText(OneLine(e.what())) << '\n';
         return kExitFailed;
     }
 }

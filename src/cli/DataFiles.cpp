@@ -4,23 +4,11 @@
 #include <limits>
 #include <system_error>
 
-#include "engine/TrendTools.h"
 #include "base/Errors.h"
 
 namespace jw::cli {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-}  // namespace
 
 const char* SampleLayoutName(SampleLayout layout) {
     switch (layout) {
@@ -32,36 +20,9 @@ const char* SampleLayoutName(SampleLayout layout) {
     return "?";
 }
 
-bool IsMasterPath(const fs::path& path) {
-    const std::string name = path.filename().string();
-    return name.size() >= 3 && Lower(name.substr(name.size() - 3)) == "hst";
-}
-
-std::string RecordedFileName(std::string_view recordedNameField) {
-    // The whole file name: a merged set of 1000 files or more records
-    // "TREND.1000", which the three-character cut would turn into another file.
-    const std::string name = RecordedName(recordedNameField);
-    const auto slash = name.rfind('\\');
-    return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
-std::optional<fs::path> FindDataFile(const fs::path& masterFolder, std::string_view recordedNameField) {
-    const std::string name = RecordedFileName(recordedNameField);
-    // Only a plain name in the master's own folder, never a way out of it.
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) return std::nullopt;
-    const fs::path folder = masterFolder.empty() ? fs::path(".") : masterFolder;
-    std::error_code ec;
-    const fs::path exact = folder / name;
-    if (fs::is_regular_file(exact, ec)) return exact;
-    const std::string want = Lower(name);
-    std::optional<fs::path> found;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (Lower(it->path().filename().string()) != want) continue;
-        if (!it->is_regular_file(ec)) continue;
-        if (found) return std::nullopt;  // ambiguous
-        found = it->path();
-    }
-    return found;
+std::optional<std::int32_t> WrittenSamples(std::int32_t filePointer, std::int32_t dataLength) {
+    if (dataLength <= 0 || filePointer < 0 || filePointer > dataLength) return std::nullopt;
+    return filePointer;
 }
 
 DataFileReader::DataFileReader(const fs::path& path)
@@ -108,15 +69,28 @@ DataFileReader::DataFileReader(const fs::path& path)
     }
 }
 
-std::int32_t DataFileReader::PeriodicCount() const {
-    return static_cast<std::int32_t>(std::min<std::int64_t>(inFile_, allowedByTimes_));
+std::optional<std::int32_t> DataFileReader::Written() const {
+    return WrittenSamples(Header().FilePointer, Header().DataLength);
 }
 
-DataFileReader::EventScan DataFileReader::ScanEvents() {
+std::int32_t DataFileReader::WrittenLimit(const SampleRule& rule) const {
+    const auto written = Written();
+    if (rule.IncludeUnwritten || !written || (*written == 0 && !rule.Newest))
+        return std::numeric_limits<std::int32_t>::max();
+    return *written;
+}
+
+std::int32_t DataFileReader::PeriodicCount(const SampleRule& rule) const {
+    return static_cast<std::int32_t>(
+        std::min<std::int64_t>({inFile_, allowedByTimes_, std::int64_t{WrittenLimit(rule)}}));
+}
+
+DataFileReader::EventScan DataFileReader::ScanEvents(const SampleRule& rule) {
     EventScan scan;
-    for (std::int32_t first = 1; first <= inFile_;) {
+    const std::int32_t count = std::min(inFile_, WrittenLimit(rule));
+    for (std::int32_t first = 1; first <= count;) {
         const std::int32_t last = static_cast<std::int32_t>(std::min<std::int64_t>(
-            static_cast<std::int64_t>(first) + kSamplesPerRun - 1, inFile_));
+            static_cast<std::int64_t>(first) + kSamplesPerRun - 1, count));
         file_.GetSamples(handle_, first, last);
         for (std::int32_t k = first; k <= last; ++k) {
             std::int64_t t = 0;

@@ -1,6 +1,5 @@
-// Reading trend data files for inspect and export: finding a set's data files
-// beside its master, checking that a file is a trend data file, and the rule
-// for how many samples a data file holds.
+// Reading trend data files for inspect and export: checking that a file is a
+// trend data file, and the rule for how many of its samples count.
 //
 // How many samples count:
 //   - never more than the file holds after its header (whole samples only);
@@ -8,7 +7,16 @@
 //     k lying at StartTime + (k - 1) * SamplePeriod and counting while that
 //     is not after EndTime; a header whose StartTime is 0, or whose EndTime
 //     lies before its StartTime, holds none;
-//   - event samples: up to, not including, the first record whose time is 0.
+//   - event samples: up to, not including, the first record whose time is 0;
+//   - written samples only (see docs/file-formats.md, "Written samples"):
+//     the runtime preallocates a data file for DataLength samples and counts
+//     the samples written so far in FilePointer.  Where DataLength is above 0
+//     and FilePointer lies in 0..DataLength the header says how many are
+//     written, and only those
+//     count -- except that a FilePointer of 0 in a file that is not the
+//     newest of its set is taken as a file the runtime filled and moved past.
+//     A FilePointer outside 0..DataLength says nothing (older writers stored
+//     a byte count there).  IncludeUnwritten drops this last limit.
 #pragma once
 
 #include <cstdint>
@@ -29,18 +37,19 @@ enum class SampleLayout { Int16, Double, Event32, Event64 };
 // "int16", "double", "event32", "event64".
 const char* SampleLayoutName(SampleLayout layout);
 
-// True when a path names a master file: its name ends in "HST", any case.
-bool IsMasterPath(const std::filesystem::path& path);
+// Which samples of a data file count beyond what it holds and its times allow.
+struct SampleRule {
+    // The file is the newest of its set (the one being written), or a data
+    // file read on its own: a FilePointer of 0 means nothing is written yet.
+    bool Newest = true;
+    // Count the samples past FilePointer too (preallocated, never written).
+    bool IncludeUnwritten = false;
+};
 
-// The data file of a recorded Name in masterFolder: the recorded file name
-// (everything after the Name's last "\") exactly, else the one file whose
-// name matches it ignoring case.  nullopt when there is no such file (or the
-// Name holds no plain file name, or several files match).
-std::optional<std::filesystem::path> FindDataFile(const std::filesystem::path& masterFolder,
-                                                  std::string_view recordedNameField);
-
-// The file name a recorded Name points at (what FindDataFile looks for).
-std::string RecordedFileName(std::string_view recordedNameField);
+// The samples a header marks written: its FilePointer when DataLength is
+// above 0 and FilePointer lies in 0..DataLength, else nullopt (the header
+// does not say).
+std::optional<std::int32_t> WrittenSamples(std::int32_t filePointer, std::int32_t dataLength);
 
 // One open data file whose header was checked.
 class DataFileReader {
@@ -66,21 +75,27 @@ public:
     StoredTime Start() const { return start_; }
     StoredTime End() const { return end_; }
 
+    // The samples the header marks written (WrittenSamples), and the last
+    // sample number the rule lets count (INT32_MAX: no limit).
+    std::optional<std::int32_t> Written() const;
+    std::int32_t WrittenLimit(const SampleRule& rule) const;
+
     // Periodic files: the sample period in ticks (0 or less: the samples
     // cannot be timed), the samples the header's times allow (may exceed
     // InFile), the samples that count, and the time of sample k.
     std::int64_t PeriodTicks() const { return periodTicks_; }
     std::int64_t AllowedByTimes() const { return allowedByTimes_; }
-    std::int32_t PeriodicCount() const;
+    std::int32_t PeriodicCount(const SampleRule& rule) const;
     std::int64_t SampleTicks(std::int32_t k) const { return start_.Ticks + (k - 1) * periodTicks_; }
 
-    // Event files: reads the records in runs up to the first time of 0 and
-    // returns how many count, with the first and last sample time.
+    // Event files: reads the records in runs up to the first time of 0 (and
+    // the rule's limit) and returns how many count, with the first and last
+    // sample time.
     struct EventScan {
         std::int32_t Count = 0;
         std::int64_t FirstTicks = 0, LastTicks = 0;
     };
-    EventScan ScanEvents();
+    EventScan ScanEvents(const SampleRule& rule);
 
 private:
     std::filesystem::path path_;

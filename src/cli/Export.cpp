@@ -10,11 +10,9 @@
 #include <limits>
 #include <variant>
 
-#include "engine/TrendTools.h"
 #include "formats/BinaryFile.h"
 #include "formats/TrendDefs.h"
-#include "formats/clsHSTHeader.h"
-#include "formats/clsHSTMaster.h"
+#include "formats/TrendSet.h"
 #include "base/Errors.h"
 #include "time/StringTools.h"
 
@@ -37,7 +35,7 @@ Wide CeilDiv(Wide a, Wide b) {  // b > 0
 constexpr std::size_t kBufferSize = 1 << 20;
 constexpr std::size_t kMaxRow = 64;  // 23 time + "," + value (at most 24) + "\n"
 
-std::string Quoted(const std::filesystem::path& p) { return StringTools::Quoted(p.native()); }
+using StringTools::Quoted;
 
 }  // namespace
 
@@ -107,84 +105,71 @@ void CsvExporter::Progress(std::uint64_t bytes) {
 
 void CsvExporter::ExportPath(const fs::path& path) { ExportFiles(ExportInputs(path, notice_)); }
 
-void CsvExporter::ExportFiles(const std::vector<fs::path>& files) {
+void CsvExporter::ExportFiles(const std::vector<ExportInput>& files) {
     WriteHeaderLine();
     bytesTotal_ = 0;
     for (const auto& f : files) {
         std::error_code ec;
-        const auto size = fs::file_size(f, ec);
+        const auto size = fs::file_size(f.Path, ec);
         if (!ec) bytesTotal_ += size;
     }
     for (const auto& f : files) {
-        DataFileReader reader(f);
-        ExportDataFile(reader);
+        DataFileReader reader(f.Path);
+        ExportDataFile(reader, f.Newest);
     }
     Finish();
 }
 
-std::vector<fs::path> ExportInputs(const fs::path& path, const ExportNotice& notice) {
+std::vector<ExportInput> ExportInputs(const fs::path& path, const ExportNotice& notice) {
     if (IsMasterPath(path)) return SetFilesInTimeOrder(path, notice);
-    return {path};
+    return {{path, true}};
 }
 
-std::vector<fs::path> SetFilesInTimeOrder(const fs::path& masterPath, const ExportNotice& notice) {
-    BinaryFile file(masterPath, BinaryFile::Mode::ReadOnly);
-    clsHSTMaster master;
-    master.Load(file);
-    const auto* layout = TrendDefs::HSTHeaderLayout(master.Version);
-    if (layout == nullptr)
-        Fail(ErrorKind::InvalidData, "the master file " + Quoted(masterPath) + " has Version " +
-                                         std::to_string(master.Version) + ", which has no record layout");
-    if (master.nFiles < 0)
-        Fail(ErrorKind::InvalidData,
-             "the master file " + Quoted(masterPath) + " announces " + std::to_string(master.nFiles) + " data files");
-    const std::uint64_t length = file.Length();
-    const std::uint64_t held = length > TrendDefs::kMasterLength ? (length - TrendDefs::kMasterLength) / layout->Length : 0;
-    const auto records = static_cast<int>(std::min<std::uint64_t>(held, static_cast<std::uint64_t>(master.nFiles)));
-    if (records < master.nFiles && notice)
-        notice(Quoted(masterPath) + " announces " + std::to_string(master.nFiles) +
-               " data files but holds records for only " + std::to_string(records) + "; exporting those");
-
+std::vector<ExportInput> SetFilesInTimeOrder(const fs::path& masterPath, const ExportNotice& notice) {
+    const TrendSet set = ReadTrendSet(masterPath);
+    for (const SetFault& f : set.Faults) {
+        if (f.What != SetFault::Kind::Truncated && f.What != SetFault::Kind::AddOnPastEnd)
+            Fail(ErrorKind::InvalidData, "the master file " + Quoted(masterPath) + ": " + f.Text);
+        if (notice) notice(Quoted(masterPath) + ": " + f.Text + "; exporting the " +
+                           std::to_string(set.Records.size()) + " records it holds");
+    }
     struct Item {
         std::int64_t Start;
         fs::path Path;
     };
     std::vector<Item> items;
-    const fs::path folder = masterPath.parent_path();
-    for (int i = 0; i < records; ++i) {
-        clsHSTHeader record;
-        record.Load(file, master);
-        const auto found = FindDataFile(folder, record.Name);
-        if (!found)
-            Fail(ErrorKind::FileNotFound, "record " + std::to_string(i) + " of " + Quoted(masterPath) +
-                                              " names the data file \"" + RecordedFileName(record.Name) +
-                                              "\", which is not in " + Quoted(folder.empty() ? fs::path(".") : folder));
-        DataFileReader reader(*found);
-        items.push_back({reader.Start().Ticks, *found});
+    for (const SetRecord& r : set.Records) {
+        if (!r.DataFile)
+            Fail(ErrorKind::FileNotFound, "record " + std::to_string(r.Index) + " of " + Quoted(masterPath) + ": " +
+                                              r.DataFileProblem);
+        DataFileReader reader(*r.DataFile);
+        items.push_back({reader.Start().Ticks, *r.DataFile});
     }
     std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) { return a.Start < b.Start; });
-    std::vector<fs::path> out;
+    std::vector<ExportInput> out;
     out.reserve(items.size());
-    for (auto& it : items) out.push_back(std::move(it.Path));
+    for (auto& it : items) out.push_back({std::move(it.Path), false});
+    if (!out.empty()) out.back().Newest = true;
     return out;
 }
 
-void CsvExporter::ExportDataFile(DataFileReader& reader) {
+void CsvExporter::ExportDataFile(DataFileReader& reader, bool newest) {
+    const SampleRule rule{newest, options_.IncludeUnwritten};
     ++stats_.Files;
     if (notice_ && reader.StrayBytes() > 0)
         notice_(Quoted(reader.Path()) + " ends " + std::to_string(reader.StrayBytes()) + " bytes into sample " +
                 std::to_string(static_cast<std::int64_t>(reader.InFile()) + 1) + "; that partial sample is left out");
     const std::uint64_t before = bytesDone_;
     if (reader.Periodic())
-        ExportPeriodic(reader);
+        ExportPeriodic(reader, rule);
     else
-        ExportEvents(reader);
+        ExportEvents(reader, rule);
     // The rest of the file (header, samples after the last that counts).
     const auto size = static_cast<std::uint64_t>(reader.FileSize());
     if (bytesDone_ - before < size) Progress(size - (bytesDone_ - before));
 }
 
-void CsvExporter::ExportPeriodic(DataFileReader& r) {
+void CsvExporter::ExportPeriodic(DataFileReader& r, const SampleRule& rule) {
     const clsDataHeader& h = r.Header();
     const bool scaled = options_.Scaled && r.Layout() == SampleLayout::Int16;
     // Multiplied before divided: with whole-number scales the result is the
@@ -195,7 +180,7 @@ void CsvExporter::ExportPeriodic(DataFileReader& r) {
     if (scaled && rawSpan == 0)
         Fail(ErrorKind::InvalidData, Quoted(r.Path()) + " cannot be scaled: RawZero and RawFull are both " +
                                          std::to_string(h.RawZero));
-    const std::int32_t count = r.PeriodicCount();
+    const std::int32_t count = r.PeriodicCount(rule);
     if (r.InFile() > 0 && r.Start().Raw != 0 && r.PeriodTicks() <= 0)
         Fail(ErrorKind::InvalidData, Quoted(r.Path()) + " has the sample period " + std::to_string(h.SamplePeriodRaw) +
                                          "; its periodic samples cannot be timed");
@@ -249,9 +234,9 @@ void CsvExporter::ExportPeriodic(DataFileReader& r) {
     }
 }
 
-void CsvExporter::ExportEvents(DataFileReader& r) {
+void CsvExporter::ExportEvents(DataFileReader& r, const SampleRule& rule) {
     char value[40];
-    const std::int32_t n = r.InFile();
+    const std::int32_t n = std::min(r.InFile(), r.WrittenLimit(rule));
     for (std::int32_t a = 1; a <= n;) {
         const auto b = static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t(a) + kSamplesPerRun - 1, n));
         r.File().GetSamples(r.Handle(), a, b);

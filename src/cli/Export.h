@@ -50,6 +50,14 @@ struct ExportOptions {
     std::optional<std::int64_t> To;    // ticks, exclusive
     bool Scaled = false;
     bool SkipInvalid = false;
+    bool IncludeUnwritten = false;  // also the samples past FilePointer (DataFiles.h)
+};
+
+// One data file to export; Newest marks the newest file of its set (the one
+// being written), or a data file exported on its own.
+struct ExportInput {
+    std::filesystem::path Path;
+    bool Newest = true;
 };
 
 struct ExportStats {
@@ -75,11 +83,11 @@ public:
     void ExportPath(const std::filesystem::path& path);
     // Writes the "time,value" line, the samples of every file in order, and
     // flushes.
-    void ExportFiles(const std::vector<std::filesystem::path>& files);
+    void ExportFiles(const std::vector<ExportInput>& files);
 
     // The parts ExportFiles is made of.
     void WriteHeaderLine();
-    void ExportDataFile(DataFileReader& reader);
+    void ExportDataFile(DataFileReader& reader, bool newest = true);
     void Finish();  // flushes the buffer
     const ExportStats& Stats() const { return stats_; }
 
@@ -91,8 +99,8 @@ private:
     bool InWindow(std::int64_t ticks) const {
         return (!options_.From || ticks >= *options_.From) && (!options_.To || ticks < *options_.To);
     }
-    void ExportPeriodic(DataFileReader& r);
-    void ExportEvents(DataFileReader& r);
+    void ExportPeriodic(DataFileReader& r, const SampleRule& rule);
+    void ExportEvents(DataFileReader& r, const SampleRule& rule);
     void Progress(std::uint64_t bytes);
 
     CsvSink& sink_;
@@ -108,16 +116,16 @@ private:
 };
 
 // The data files of a set in start-time order (the start time of each data
-// file's own header; ties keep the master's order).  The master's records
-// are read as far as the file holds them (a notice says when it holds fewer
-// than nFiles); a data file that is missing or not a trend data file is an
-// error.
-std::vector<std::filesystem::path> SetFilesInTimeOrder(const std::filesystem::path& master,
-                                                       const ExportNotice& notice = {});
+// file's own header; ties keep the master's order); the last one is the
+// newest.  The master is read with ReadTrendSet: its nFiles and AddOn
+// records as far as the file holds them (a notice says when it holds fewer);
+// a master whose records cannot be read, or a data file that is missing or
+// not a trend data file, is an error.
+std::vector<ExportInput> SetFilesInTimeOrder(const std::filesystem::path& master, const ExportNotice& notice = {});
 
 // What an export of path reads: the set's data files for a master file (its
 // name ends in "HST"), else the data file itself.
-std::vector<std::filesystem::path> ExportInputs(const std::filesystem::path& path, const ExportNotice& notice = {});
+std::vector<ExportInput> ExportInputs(const std::filesystem::path& path, const ExportNotice& notice = {});
 
 // The value text of a double as the export writes it: the shortest text
 // that reads back to the same double.

@@ -12,8 +12,7 @@
 #include "cli/TimeText.h"
 #include "formats/BinaryFile.h"
 #include "formats/TrendDefs.h"
-#include "formats/clsHSTHeader.h"
-#include "formats/clsHSTMaster.h"
+#include "formats/TrendSet.h"
 #include "base/Errors.h"
 
 namespace jw::cli {
@@ -25,80 +24,42 @@ namespace {
 
 // --- Reading ----------------------------------------------------------------
 
-struct RecordRow {
-    int Index = 0;
-    clsHSTHeader Record;
-    std::string FileName;               // what the recorded Name points at
-    std::optional<fs::path> DataFile;   // found beside the master
-};
-
-struct MasterReport {
-    fs::path Path;
-    clsHSTMaster Master;
-    const TrendDefs::Layout<TrendDefs::HSTHeaderRec>* Layout = nullptr;
-    std::uint64_t Length = 0;
-    std::uint64_t Held = 0;  // whole records after the master header
-    std::vector<RecordRow> Records;
-};
-
-MasterReport ReadMaster(const fs::path& path) {
-    MasterReport r;
-    r.Path = path;
-    BinaryFile file(path, BinaryFile::Mode::ReadOnly);
-    r.Master.Load(file);
-    r.Length = file.Length();
-    r.Layout = TrendDefs::HSTHeaderLayout(r.Master.Version);
-    if (r.Layout == nullptr || r.Master.nFiles <= 0) return r;
-    r.Held = r.Length > TrendDefs::kMasterLength ? (r.Length - TrendDefs::kMasterLength) / r.Layout->Length : 0;
-    const auto n = static_cast<int>(std::min<std::uint64_t>(r.Held, static_cast<std::uint64_t>(r.Master.nFiles)));
-    const fs::path folder = path.parent_path();
-    for (int i = 0; i < n; ++i) {
-        RecordRow row;
-        row.Index = i;
-        row.Record.Load(file, r.Master);
-        row.FileName = RecordedFileName(row.Record.Name);
-        row.DataFile = FindDataFile(folder, row.Record.Name);
-        r.Records.push_back(std::move(row));
+// The samples a record's data file holds, when it can be read.
+std::optional<std::int32_t> SamplesHeld(const SetRecord& r) {
+    if (!r.DataFile) return std::nullopt;
+    try {
+        return DataFileReader(*r.DataFile).InFile();
+    } catch (const Error&) {
+        return std::nullopt;  // --check says why
     }
-    return r;
 }
 
-std::vector<Problem> MasterProblems(MasterReport& r) {
+std::string FilePointerProblem(std::int32_t filePointer, std::int32_t dataLength) {
+    if (filePointer >= 0 && filePointer <= dataLength) return {};
+    return fmt::format("FilePointer {} lies outside 0..DataLength ({}): it does not count written samples",
+                       filePointer, dataLength);
+}
+
+std::vector<Problem> MasterProblems(const TrendSet& set) {
     std::vector<Problem> out;
-    const auto& m = r.Master;
-    if (r.Layout == nullptr) {
-        out.push_back({std::nullopt, fmt::format("the master's Version {} has no file-header record layout; "
-                                                 "no record can be read",
-                                                 m.Version)});
-        return out;
-    }
-    if (m.nFiles < 0) out.push_back({std::nullopt, fmt::format("nFiles is {}", m.nFiles)});
-    if (m.nFiles > 0 && r.Held < static_cast<std::uint64_t>(m.nFiles)) {
-        const std::uint64_t rest = r.Length - TrendDefs::kMasterLength - r.Held * r.Layout->Length;
-        std::string text = fmt::format("the master announces {} records (nFiles) but the file holds only {}", m.nFiles,
-                                       r.Held);
-        if (rest > 0) text += fmt::format("; it ends {} bytes into record {}", rest, r.Held);
-        out.push_back({static_cast<int>(r.Held), text});
-    }
-    for (auto& row : r.Records) {
-        auto& rec = row.Record;
+    const auto& m = set.Master;
+    for (const SetFault& f : set.Faults) out.push_back({f.Record, f.Text});
+    for (const SetRecord& row : set.Records) {
+        auto rec = row.Record;  // StartTime() makes the instant on first use
         const int i = row.Index;
         if (rec.Version != m.Version)
             out.push_back({i, fmt::format("record {}: Version {} differs from the master's Version {}", i, rec.Version,
                                           m.Version)});
-        if (row.FileName.empty()) {
-            out.push_back({i, fmt::format("record {}: its Name holds no data file name", i)});
-            continue;
-        }
+        if (const std::string why = FilePointerProblem(rec.FilePointer, rec.DataLength); !why.empty())
+            out.push_back({i, fmt::format("record {}: {}", i, why)});
         if (!row.DataFile) {
-            out.push_back({i, fmt::format("record {}: data file \"{}\" is missing beside the master", i,
-                                          HostText(row.FileName))});
+            out.push_back({i, fmt::format("record {}: {}", i, row.DataFileProblem)});
             continue;
         }
+        const std::string name(RecordedFileName(row.Name));
         try {
             DataFileReader data(*row.DataFile);
             const clsDataHeader& h = data.Header();
-            const std::string name = HostText(row.FileName);
             if (h.Version != rec.Version)
                 out.push_back({i, fmt::format("record {}: data file \"{}\" has Version {}, the record says {}", i, name,
                                               h.Version, rec.Version)});
@@ -110,8 +71,7 @@ std::vector<Problem> MasterProblems(MasterReport& r) {
                 out.push_back({i, fmt::format("record {}: data file \"{}\" starts {}, the record says {}", i, name,
                                               FormatTicks(data.Start().Ticks, true), FormatTicks(recStart.Ticks, true))});
         } catch (const Error& e) {
-            out.push_back({i, fmt::format("record {}: data file \"{}\" cannot be used: {}", i, HostText(row.FileName),
-                                          HostText(OneLine(e.what())))});
+            out.push_back({i, fmt::format("record {}: data file \"{}\" cannot be used: {}", i, name, OneLine(e.what()))});
         }
     }
     return out;
@@ -148,7 +108,7 @@ Json ProblemsJson(const std::vector<Problem>& problems) {
     for (const auto& p : problems) {
         Json j;
         j["record"] = p.Record ? Json(*p.Record) : Json(nullptr);
-        j["text"] = HostText(p.Text);
+        j["text"] = OutputText(p.Text);
         arr.push_back(std::move(j));
     }
     return arr;
@@ -160,7 +120,7 @@ void PrintProblems(std::ostream& out, const std::vector<Problem>& problems) {
         return;
     }
     fmt::print(out, "\nCheck: {} problem{} found:\n", problems.size(), problems.size() == 1 ? "" : "s");
-    for (const auto& p : problems) fmt::print(out, "  {}\n", HostText(p.Text));
+    for (const auto& p : problems) fmt::print(out, "  {}\n", OutputText(p.Text));
 }
 
 const char* HistoryKind(std::int32_t historyType) { return historyType == 4 ? "events" : "periodic"; }
@@ -194,15 +154,19 @@ void AddSharedMembers(Json& j, Header& h) {
 // --- Master file -------------------------------------------------------------
 
 int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream& out) {
-    MasterReport r = ReadMaster(path);
+    const TrendSet r = ReadTrendSet(path);
     std::vector<Problem> problems;
     if (opt.Check) problems = MasterProblems(r);
     const auto& m = r.Master;
+    std::vector<std::optional<std::int32_t>> held;
+    held.reserve(r.Records.size());
+    for (const auto& row : r.Records) held.push_back(SamplesHeld(row));
+    const auto optionalJson = [](const std::optional<std::int32_t>& v) { return v ? Json(*v) : Json(nullptr); };
 
     if (opt.Json) {
         Json j;
         j["kind"] = "master";
-        j["path"] = HostText(path.string());
+        j["path"] = OutputText(path.string());
         j["header"] = Json{{"Title", Cp1252ToUtf8(m.Title)},   {"ID", Cp1252ToUtf8(m.ID)},
                            {"FileType", m.FileType},           {"Version", m.Version},
                            {"Alignment1", Cp1252ToUtf8(m.Alignment1)}, {"Mode", m.Mode},
@@ -212,23 +176,27 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
         j["recordLayout"] = r.Layout ? Json(std::string(r.Layout->Name)) : Json(nullptr);
         j["recordLength"] = r.Layout ? Json(r.Layout->Length) : Json(nullptr);
         j["recordsInFile"] = r.Held;
+        j["recordsCounted"] = r.Counted;
         Json recs = Json::array();
-        for (auto& row : r.Records) {
-            auto& h = row.Record;
+        for (std::size_t k = 0; k < r.Records.size(); ++k) {
+            const auto& row = r.Records[k];
+            auto h = row.Record;
             Json rec;
             rec["index"] = row.Index;
             rec["Name"] = Cp1252ToUtf8(h.Name);
             AddSharedMembers(rec, h);
-            rec["dataFile"] = Json{{"name", HostText(row.FileName)},
-                                   {"path", row.DataFile ? Json(HostText(row.DataFile->string())) : Json(nullptr)},
-                                   {"exists", row.DataFile.has_value()}};
+            rec["written"] = optionalJson(WrittenSamples(h.FilePointer, h.DataLength));
+            rec["dataFile"] = Json{{"name", OutputText(std::string(RecordedFileName(row.Name)))},
+                                   {"path", row.DataFile ? Json(OutputText(row.DataFile->string())) : Json(nullptr)},
+                                   {"exists", row.DataFile.has_value()},
+                                   {"samplesHeld", optionalJson(held[k])}};
             recs.push_back(std::move(rec));
         }
         j["records"] = std::move(recs);
         if (opt.Check) j["problems"] = ProblemsJson(problems);
         out << j.dump(2) << '\n';
     } else {
-        fmt::print(out, "Master file  {}\n", HostText(path.string()));
+        fmt::print(out, "Master file  {}\n", OutputText(path.string()));
         const auto line = [&](std::string_view k, const std::string& v) { fmt::print(out, "  {:<11} {}\n", k, v); };
         line("Title", DisplayField(m.Title));
         line("ID", DisplayField(m.ID));
@@ -241,21 +209,26 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
         line("nFiles", std::to_string(m.nFiles));
         line("NextFile", std::to_string(m.NextFile));
         line("AddOn", std::to_string(m.AddOn));
-        if (r.Layout) line("Records", fmt::format("{} announced, {} in the file", m.nFiles, r.Held));
+        if (r.Layout)
+            line("Records", fmt::format("{} counted (nFiles + AddOn), {} in the file", r.Counted, r.Held));
 
         if (!r.Records.empty()) {
-            std::vector<std::vector<std::string>> rows{{"#", "Name", "Start", "End", "Period s", "FilePointer",
-                                                        "DataLength", "Version", "Type", "Data file"}};
-            for (auto& row : r.Records) {
-                auto& h = row.Record;
+            std::vector<std::vector<std::string>> rows{{"#", "Name", "Start", "End", "Period s", "Written",
+                                                        "Capacity", "Held", "Version", "Type", "Data file"}};
+            for (std::size_t k = 0; k < r.Records.size(); ++k) {
+                const auto& row = r.Records[k];
+                auto h = row.Record;
                 const StoredTime s = FromRaw(h.StartTime()->Raw);
                 const StoredTime e = FromRaw(h.EndTime()->Raw);
+                const auto written = WrittenSamples(h.FilePointer, h.DataLength);
                 rows.push_back({std::to_string(row.Index), DisplayField(h.Name), s.Raw ? StoredTimeText(s) : "-",
                                 e.Raw ? StoredTimeText(e) : "-", fmt::format("{}", h.SamplePeriod),
-                                std::to_string(h.FilePointer), std::to_string(h.DataLength), std::to_string(h.Version),
+                                written ? std::to_string(*written) : "-", std::to_string(h.DataLength),
+                                held[k] ? std::to_string(*held[k]) : "-", std::to_string(h.Version),
                                 std::to_string(h.HistoryType), row.DataFile ? "yes" : "missing"});
             }
-            out << '\n' << TableLines(rows, {0, 5, 6});  // index, FilePointer, DataLength align right
+            // index, Written, Capacity and Held align right
+            out << '\n' << TableLines(rows, {0, 5, 6, 7});
         }
         if (opt.Check) PrintProblems(out, problems);
     }
@@ -269,11 +242,13 @@ struct SampleSummary {
     std::optional<std::int64_t> First, Last;
 };
 
+// The samples an export of this file alone writes.
 SampleSummary Summarize(DataFileReader& d) {
+    const SampleRule rule;
     SampleSummary s;
     if (d.Periodic()) {
         if (d.PeriodTicks() <= 0) return s;  // cannot be timed (a problem for --check)
-        s.Count = d.PeriodicCount();
+        s.Count = d.PeriodicCount(rule);
         if (s.Count > 0) {
             s.First = d.Start().Ticks;
             std::int64_t last = 0;
@@ -282,7 +257,7 @@ SampleSummary Summarize(DataFileReader& d) {
                 s.Last = last;
         }
     } else {
-        const auto scan = d.ScanEvents();
+        const auto scan = d.ScanEvents(rule);
         s.Count = scan.Count;
         if (scan.Count > 0) s.First = scan.FirstTicks, s.Last = scan.LastTicks;
     }
@@ -291,6 +266,12 @@ SampleSummary Summarize(DataFileReader& d) {
 
 std::vector<Problem> DataFileProblems(DataFileReader& d) {
     std::vector<Problem> out;
+    const clsDataHeader& h = d.Header();
+    if (const std::string why = FilePointerProblem(h.FilePointer, h.DataLength); !why.empty())
+        out.push_back({std::nullopt, why});
+    else if (h.FilePointer > d.InFile())
+        out.push_back({std::nullopt, fmt::format("FilePointer says {} samples are written but the file holds only {}",
+                                                 h.FilePointer, d.InFile())});
     if (d.StrayBytes() > 0)
         out.push_back({std::nullopt, fmt::format("the file ends {} bytes into sample {}: its last sample is cut off",
                                                  d.StrayBytes(), static_cast<std::int64_t>(d.InFile()) + 1)});
@@ -320,7 +301,7 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
     if (opt.Json) {
         Json j;
         j["kind"] = "data";
-        j["path"] = HostText(path.string());
+        j["path"] = OutputText(path.string());
         Json header{{"Title", Cp1252ToUtf8(h.Title)},
                     {"RawZero", h.RawZero},
                     {"RawFull", h.RawFull},
@@ -333,6 +314,8 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
         j["SampleSize"] = d.SampleSize();
         j["sampleLayout"] = SampleLayoutName(d.Layout());
         j["samplesInFile"] = d.InFile();
+        j["capacity"] = h.DataLength;
+        j["written"] = d.Written() ? Json(*d.Written()) : Json(nullptr);
         j["samplesAllowedByTimes"] =
             d.Periodic() && d.PeriodTicks() > 0 ? Json(d.AllowedByTimes()) : Json(nullptr);
         j["samples"] = s.Count;
@@ -341,7 +324,7 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
         if (opt.Check) j["problems"] = ProblemsJson(problems);
         out << j.dump(2) << '\n';
     } else {
-        fmt::print(out, "Data file  {}\n", HostText(path.string()));
+        fmt::print(out, "Data file  {}\n", OutputText(path.string()));
         const auto line = [&](std::string_view k, const std::string& v) { fmt::print(out, "  {:<13} {}\n", k, v); };
         line("Title", DisplayField(h.Title));
         line("RawZero", fmt::format("{}", h.RawZero));
@@ -368,6 +351,10 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
         line("FileSize", std::to_string(h.FileSize));
         line("HeaderSize", std::to_string(h.HeaderSize));
         line("SampleSize", fmt::format("{} ({})", d.SampleSize(), SampleLayoutName(d.Layout())));
+        line("Held", fmt::format("{} samples after the header", d.InFile()));
+        line("Capacity", fmt::format("{} samples (DataLength)", h.DataLength));
+        line("Written", d.Written() ? fmt::format("{} samples (FilePointer)", *d.Written())
+                                    : fmt::format("not stated (FilePointer {} lies outside 0..DataLength)", h.FilePointer));
         line("Samples", fmt::format("{} (the file holds {} after its header{})", s.Count, d.InFile(), AllowedText(d)));
         line("First sample", s.First ? FormatTicks(*s.First, true) : "-");
         line("Last sample", s.Last ? FormatTicks(*s.Last, true) : "-");
@@ -377,16 +364,6 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
 }
 
 }  // namespace
-
-std::vector<Problem> CheckMaster(const fs::path& master) {
-    MasterReport r = ReadMaster(master);
-    return MasterProblems(r);
-}
-
-std::vector<Problem> CheckDataFile(const fs::path& dataFile) {
-    DataFileReader d(dataFile);
-    return DataFileProblems(d);
-}
 
 int RunInspect(const fs::path& path, const InspectOptions& options, std::ostream& out) {
     if (IsMasterPath(path)) return InspectMaster(path, options, out);

@@ -1,5 +1,15 @@
 // inspect: what a master file or a data file holds, as text or JSON, and
 // with --check the problems found in it.
+//
+// A master is read with ReadTrendSet (its nFiles and AddOn records); --check
+// lists the master's faults, records whose Version differs from the master's,
+// a FilePointer outside 0..DataLength, data files missing or not valid trend
+// files, and data files whose header disagrees with their record (Version,
+// HistoryType, and the start time unless the record's is 0, as in the
+// template records a merge writes).  For a data file --check lists a
+// FilePointer outside 0..DataLength or beyond the samples held, a last sample
+// the file holds only in part, and a periodic file whose sample period is 0
+// or less with samples to time.
 #pragma once
 
 #include <filesystem>
@@ -20,19 +30,6 @@ struct Problem {
     std::optional<int> Record;
     std::string Text;
 };
-
-// Problems of a master file and the data files beside it: records the file
-// does not fully hold, record versions that differ from the master's, data
-// files missing, data files that are not valid trend files, and data files
-// whose header disagrees with their record (Version, HistoryType, and the
-// start time unless the record's is 0, as in the template records a merge
-// writes).
-std::vector<Problem> CheckMaster(const std::filesystem::path& master);
-
-// Problems of one data file: a last sample the file holds only in part, a
-// periodic file whose sample period is 0 or less with samples to time.  A
-// file that is not a trend data file is an error, not a problem.
-std::vector<Problem> CheckDataFile(const std::filesystem::path& dataFile);
 
 // Prints the report; returns 0, or 1 when Check found problems.  Failures
 // (a file that cannot be read, a data file that is not a trend file) are

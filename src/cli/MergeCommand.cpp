@@ -25,7 +25,7 @@ namespace {
 
 [[noreturn]] void Refuse(const std::string& text) { Fail(ErrorKind::Refused, text); }
 
-std::string Show(const fs::path& p) { return HostText(p.string()); }
+std::string Show(const fs::path& p) { return OutputText(p.string()); }
 
 // Removes a folder this program created, and only while it is empty.
 void RemoveIfEmpty(const fs::path& folder) { ::rmdir(folder.c_str()); }
@@ -66,7 +66,7 @@ void CheckOutputPath(const fs::path& output) {
 
 Json WarningsJson(const MergePlan& plan) {
     Json warnings = Json::array();
-    for (const auto& w : plan.Warnings) warnings.push_back(HostText(w));
+    for (const auto& w : plan.Warnings) warnings.push_back(OutputText(w));
     return warnings;
 }
 
@@ -74,7 +74,7 @@ Json PlanJson(const MergePlan& plan, std::int16_t files) {
     Json j;
     j["dryRun"] = true;
     j["breakDate"] = DateTimeTools::FormatDate(plan.BreakDate);
-    j["breakDateText"] = HostText(plan.BreakDateText);
+    j["breakDateText"] = OutputText(plan.BreakDateText);
     j["outputFolder"] = Show(plan.OutputFolder);
     j["master"] = Show(plan.MasterTarget);
     j["numberOfFiles"] = files;
@@ -104,12 +104,12 @@ Json PlanJson(const MergePlan& plan, std::int16_t files) {
 void PrintWarnings(std::ostream& out, const MergePlan& plan) {
     if (plan.Warnings.empty()) return;
     fmt::print(out, "\nWarnings:\n");
-    for (const auto& w : plan.Warnings) fmt::print(out, "  - {}\n", HostText(OneLine(w)));
+    for (const auto& w : plan.Warnings) fmt::print(out, "  - {}\n", OutputText(OneLine(w)));
 }
 
 void PrintPlan(std::ostream& out, const MergePlan& plan, std::int16_t files) {
     fmt::print(out, "Break date:     {} (typed \"{}\")\n", DateTimeTools::FormatDate(plan.BreakDate),
-               HostText(plan.BreakDateText));
+               OutputText(plan.BreakDateText));
     fmt::print(out, "Output folder:  {} (not created: dry run)\n", Show(plan.OutputFolder));
     fmt::print(out, "Master file:    {}\n\n", Show(plan.MasterTarget.filename()));
 
@@ -136,7 +136,7 @@ void PrintPlan(std::ostream& out, const MergePlan& plan, std::int16_t files) {
 
 }  // namespace
 
-std::optional<std::int16_t> ParseFileCount(std::string_view text) {
+std::optional<std::int16_t> ParseFilesOption(std::string_view text) {
     if (text.empty() || text.size() > 6) return std::nullopt;
     const std::size_t digits = text[0] == '-' ? 1 : 0;
     if (digits == text.size()) return std::nullopt;
@@ -169,7 +169,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
 
     if (a.DryRun) {
         req.OutputFolder = output.string();
-        const MergePlan plan = PlanMerge(req, OutputFolderState::NotYetMade);
+        const MergePlan plan = PlanMerge(req, {OutputFolderState::NotYetMade});
         if (a.Json)
             out << PlanJson(plan, a.Files).dump(2) << '\n';
         else

@@ -24,7 +24,7 @@ struct MergeArgs {
 
 // A --files text: a whole number in -32768..32767 (optional "-", digits
 // only), else nullopt.
-std::optional<std::int16_t> ParseFileCount(std::string_view text);
+std::optional<std::int16_t> ParseFilesOption(std::string_view text);
 
 // "Merged trenddata HH-MM-SS" of the local time now.
 std::string DefaultOutputName();

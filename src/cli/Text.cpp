@@ -98,7 +98,7 @@ std::string DisplayField(std::string_view field) {
     return out;
 }
 
-std::string HostText(std::string_view text) {
+std::string OutputText(std::string_view text) {
     if (IsValidUtf8(text)) return std::string(text);
     return Cp1252ToUtf8(text);
 }

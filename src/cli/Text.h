@@ -31,7 +31,7 @@ std::string DisplayField(std::string_view field);
 
 // A host path or message for output: kept as it is when it is UTF-8
 // already, else read as Windows-1252 (error messages quote recorded Names).
-std::string HostText(std::string_view text);
+std::string OutputText(std::string_view text);
 
 // One line: CR, LF and tab runs become a single blank; surrounding blanks go.
 std::string OneLine(std::string_view text);

@@ -18,7 +18,8 @@ namespace ts = jw::trendset;
 constexpr auto npos = std::string::npos;
 
 // Backup: four two-day files from 2004-09-10; existing: four from 2004-09-14;
-// six samples each, in "°C"; the empty data file beside them.  Returns the
+// six samples written of each, in "°C", the newest file of each set
+// preallocated for two more; the empty data file beside them.  Returns the
 // existing set's description.
 ts::SetDescription BuildSets(const fs::path& root, std::int16_t v, std::int16_t historyType = 0) {
     ts::SetDescription s;
@@ -27,6 +28,7 @@ ts::SetDescription BuildSets(const fs::path& root, std::int16_t v, std::int16_t 
         s.Files.clear();
         for (int d = first; d < first + 8; d += 2)
             s.Files.push_back({ts::RawTime(v, 2004, 9, d), ts::RawTime(v, 2004, 9, d + 1, 23, 59, 59), 6, {}});
+        s.Files.back().Capacity = 8;
         ts::Build(root / (first == 10 ? "backup" : "existing"), s);
     }
     ts::BuildEmptyDataFile(root / "empty.000", s);
@@ -191,7 +193,7 @@ const Outcome kOutcomes[] = {
     {"export_scaling_without_range", 1, {"export", "flat.000", "--scaled"}, "cannot be scaled"},
     {"export_period_zero", 1, {"export", "untimed.000"}, "cannot be timed"},
     {"export_onto_its_input", 1, {"export", "empty.000", "-o", "empty.000"}, "inputs are never written"},
-    {"export_set_missing_a_data_file", 1, {"export", "lone.HST"}, "\"TREND.000\", which is not in"},
+    {"export_set_missing_a_data_file", 1, {"export", "lone.HST"}, "its data file ./TREND.000 does not exist"},
     // Names are looked up whole (a merge of 1000 files or more), in any case; a record whose
     // start time is 0 (a template record) is compared on Version and HistoryType only.
     {"check_four_digit_number_in_other_case_start_zero", 0, kCheck, "Check: no problems found.", [](auto& d) {
@@ -200,9 +202,9 @@ const Outcome kOutcomes[] = {
      }},
     {"check_start_zero_compares_history_type", 1, kCheck, "record 1: data file \"TREND.001\" has HistoryType 4",
      [](auto& d) { kStartZero(d), Patch("existing/TREND.001", 248, "\4")(d); }},
-    {"check_missing_data_file", 1, kCheck, "record 1: data file \"TREND.001\" is missing",
+    {"check_missing_data_file", 1, kCheck, "record 1: its data file existing/TREND.001 does not exist",
      [](auto& d) { fs::remove(d / "existing/TREND.001"); }},
-    {"check_record_not_fully_held", 1, kCheck, "the file holds only 3; it ends 438 bytes into record 3",
+    {"check_record_not_fully_held", 1, kCheck, "hold only 3 whole records of 448 bytes (1968 bytes needed); it ends 438 bytes into record 3",
      [](auto& d) { fs::resize_file(d / kMaster, fs::file_size(d / kMaster) - 10); }},
     {"check_invalid_data_file", 1, kCheck, "record 2: data file \"TREND.002\" cannot be used: ",
      Patch("existing/TREND.002", 138, "\x9")},

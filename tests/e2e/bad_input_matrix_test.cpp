@@ -103,7 +103,8 @@ Result RunCli(Args args, const fs::path& cwd, rlim_t limit = RLIM_INFINITY) {
 }
 
 // Under a fresh temporary root: a backup set of four one-day files from
-// 2004-09-10, an existing set of four from 2004-09-14 (version 6), the empty
+// 2004-09-10, an existing set of four from 2004-09-14 (version 6, the last
+// file of each preallocated for three samples more than written), the empty
 // data file in a folder of its own, and the working folder that holds "out".
 // The break date 09-15-2004 takes existing records 1..3 and backup 0..3.
 struct Scenario {
@@ -117,6 +118,7 @@ struct Scenario {
         for (int i = 0; i < 4; ++i)
             s.Files[i] = {ts::RawTime(version, 2004, 9, firstDay + i),
                           ts::RawTime(version, 2004, 9, firstDay + i, 23, 59, 59), samples, std::nullopt, true};
+        s.Files[3].Capacity = samples + 3;  // the file being written, preallocated as the runtime does
         return s;
     }
     explicit Scenario(std::int32_t samples = 5) {

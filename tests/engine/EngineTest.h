@@ -82,11 +82,14 @@ inline constexpr Geometry kGeometry[] = {{240, 144, 74, 78, 86, 4}, {240, 144, 7
 
 // Raw start time of a day of September 2004 in the encoding of version v.
 inline std::int64_t At(int v, int day, int h = 0, int mi = 0, int s = 0) { return trendset::RawTime(std::int16_t(v), 2004, 9, day, h, mi, s); }
-// A set of version v whose data files start at the given raw times and last an hour.
+// A set of version v whose data files start at the given raw times and last
+// an hour, shaped as the runtime leaves it: the last file is the one being
+// written, preallocated for two samples more than it holds.
 inline SetDescription SetOf(int v, std::string folder, const std::vector<std::int64_t>& starts) {
     SetDescription s;
     s.Version = static_cast<std::int16_t>(v), s.HistoryType = v % 2 == 1 ? 4 : 0, s.RecordedFolder = std::move(folder);
     for (const auto t : starts) s.Files.push_back({t, t + (v == 4 || v == 6 ? 36'000'000'000LL : 3600), 3, {}, true});
+    if (!s.Files.empty()) s.Files.back().Capacity = 5;
     return s;
 }
 

@@ -3,11 +3,24 @@
 // path of the master file it wrote.
 //
 //   mkset --out DIR --version V --files N --start YYYY-MM-DD --days-per-file D
-//         [--samples K] [--base TREND.] [--folder 'C:\Data'] [--history-type T]
-//         [--add-on A] [--next-file F] [--period MS] [--title TEXT] [--empty PATH]
+//         [--samples K] [--written W] [--newest S] [--base TREND.]
+//         [--folder 'C:\Data'] [--history-type T] [--add-on A] [--next-file F]
+//         [--period MS] [--title TEXT] [--empty PATH] [--minimal]
+//
+// By default the set is shaped as the runtime leaves one: N + A records (A
+// AddOn records present in the file, each with its data file), kept as a
+// ring by file number -- the newest file in slot S (default N + A - 1 over
+// 2), the oldest in the slot after it -- with NextFile the newest slot; every
+// data file preallocated for K samples (DataLength K, EndTime the time of
+// sample K), the older ones full (FilePointer K), the newest one written up
+// to W samples (FilePointer W, default K / 2) with the rest left zero.
+// --minimal writes the earlier shape: files in time order holding only their
+// K samples, DataLength K, FilePointer the byte length, AddOn a header value.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <iostream>
 #include <string>
 
@@ -34,13 +47,20 @@ int main(int argc, char** argv) {
     CLI::App app{"Writes a trend set: a master file, its numbered data files and, on request, an empty data file."};
     std::string out, start, emptyPath;
     int files = 3, daysPerFile = 1, samples = 10;
+    std::optional<int> written, newest;
+    bool minimal = false;
     jw::trendset::SetDescription desc;
     app.add_option("--out", out, "Folder to write the set into (created if missing)")->required();
     app.add_option("--version", desc.Version, "Trend version 0..6")->required();
     app.add_option("--files", files, "Number of data files")->check(CLI::Range(0, 32767));
     app.add_option("--start", start, "Start date of the first data file, YYYY-MM-DD")->required();
     app.add_option("--days-per-file", daysPerFile, "Days covered by each data file")->check(CLI::Range(1, 36500));
-    app.add_option("--samples", samples, "Samples in each data file")->check(CLI::Range(0, 100'000'000));
+    app.add_option("--samples", samples, "Samples in each data file (its capacity)")->check(CLI::Range(0, 100'000'000));
+    app.add_option("--written", written, "Samples written in the newest data file (default: half of --samples)")
+        ->check(CLI::Range(0, 100'000'000));
+    app.add_option("--newest", newest, "Record slot of the newest data file (default: the middle of the ring)")
+        ->check(CLI::Range(0, 32767));
+    app.add_flag("--minimal", minimal, "Write the minimal shape instead of the runtime's (see the source's head)");
     app.add_option("--base", desc.BaseName, "Base name of the files (master BASE + HST, data BASE + 000 ...)");
     app.add_option("--folder", desc.RecordedFolder, "Folder recorded in the master's names");
     app.add_option("--history-type", desc.HistoryType, "History type (4: event samples)");
@@ -56,18 +76,39 @@ int main(int argc, char** argv) {
         std::cerr << "mkset: --start must be a date YYYY-MM-DD, not \"" << start << "\"\n";
         return 2;
     }
+    if (minimal) desc.Shape = jw::trendset::SetShape::Minimal;
+    if (written && *written > samples) {
+        std::cerr << "mkset: --written must not exceed --samples\n";
+        return 2;
+    }
     try {
         const std::int64_t day = jw::trendset::RawTime(desc.Version, 2000, 1, 2) - jw::trendset::RawTime(desc.Version, 2000, 1, 1);
         const std::int64_t second = jw::trendset::RawTime(desc.Version, 2000, 1, 1, 0, 0, 1) -
                                     jw::trendset::RawTime(desc.Version, 2000, 1, 1);
         const std::int64_t base = jw::trendset::RawTime(desc.Version, first.year, first.month, first.day);
-        for (int i = 0; i < files; ++i) {
-            jw::trendset::FileDescription f;
-            f.StartTime = base + static_cast<std::int64_t>(i) * daysPerFile * day;
-            f.EndTime = f.StartTime + daysPerFile * day - second;
-            f.Samples = samples;
-            desc.Files.push_back(f);
+        // Sample periods are stored in seconds under versions 0 and 1, else in milliseconds.
+        const std::int64_t periodRaw = desc.Version <= 1 ? desc.SamplePeriodRaw * second
+                                                         : desc.SamplePeriodRaw * second / 1000;
+        const int records = minimal ? files : files + std::max<int>(desc.AddOn, 0);
+        if (newest && *newest >= records) {
+            std::cerr << "mkset: --newest must name one of the " << records << " records\n";
+            return 2;
         }
+        const int newestSlot = minimal ? records - 1 : newest.value_or(std::max(records - 1, 0) / 2);
+        desc.Files.resize(static_cast<std::size_t>(records));
+        for (int age = 0; age < records; ++age) {  // age 0: the oldest file
+            const int slot = (newestSlot + 1 + age) % records;
+            jw::trendset::FileDescription& f = desc.Files[static_cast<std::size_t>(slot)];
+            f.StartTime = base + static_cast<std::int64_t>(age) * daysPerFile * day;
+            f.EndTime = minimal || samples == 0 ? f.StartTime + daysPerFile * day - second
+                                                : f.StartTime + (samples - 1) * periodRaw;
+            f.Samples = samples;
+            if (!minimal) {
+                f.Capacity = samples;
+                if (age == records - 1) f.Samples = written.value_or(samples / 2);
+            }
+        }
+        if (!minimal && !app.count("--next-file")) desc.NextFile = static_cast<std::int16_t>(newestSlot);
         const jw::trendset::BuiltSet built = jw::trendset::Build(out, desc);
         if (!emptyPath.empty()) jw::trendset::BuildEmptyDataFile(emptyPath, desc);
         std::cout << built.Master.string() << "\n";

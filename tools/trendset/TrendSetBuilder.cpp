@@ -83,6 +83,18 @@ void WriteWhole(const std::filesystem::path& path, std::span<const std::uint8_t>
 
 // The file description block of one data file (shared by its master record
 // and its own header, so the two describe the same file).
+bool IsRuntime(const SetDescription& desc) { return desc.Shape == SetShape::Runtime; }
+
+// The samples a data file has room for: its capacity in the runtime shape,
+// the written samples in the minimal one.
+std::int32_t CapacityOf(const SetDescription& desc, const FileDescription& file) {
+    if (!IsRuntime(desc) || !file.Capacity) return file.Samples;
+    if (*file.Capacity < file.Samples)
+        Fail(ErrorKind::InvalidArgument, "a data file's Capacity (" + std::to_string(*file.Capacity) +
+                                             ") is less than its Samples (" + std::to_string(file.Samples) + ")");
+    return *file.Capacity;
+}
+
 FileDescBlock MakeBlock(const SetDescription& desc, const FileDescription& file, std::int64_t startEvNo, std::int32_t headerSize) {
     FileDescBlock b;
     b.ID = NulPadded(desc.ID);
@@ -101,9 +113,14 @@ FileDescBlock MakeBlock(const SetDescription& desc, const FileDescription& file,
     b.Format = kFormat;
     b.StartTime = file.StartTime;
     b.EndTime = file.EndTime;
-    b.DataLength = file.Samples;
-    const std::int64_t end = headerSize + static_cast<std::int64_t>(file.Samples) * static_cast<std::int64_t>(SampleBytes(desc));
-    b.FilePointer = file.Samples > 0 ? CheckedNarrow<std::int32_t>(end, "FilePointer") : 0;
+    b.DataLength = CapacityOf(desc, file);
+    if (IsRuntime(desc)) {
+        b.FilePointer = file.Samples;
+    } else {
+        const std::int64_t end =
+            headerSize + static_cast<std::int64_t>(file.Samples) * static_cast<std::int64_t>(SampleBytes(desc));
+        b.FilePointer = file.Samples > 0 ? CheckedNarrow<std::int32_t>(end, "FilePointer") : 0;
+    }
     b.Alignment2 = std::string(kWidest, '\0');
     return b;
 }
@@ -111,7 +128,8 @@ FileDescBlock MakeBlock(const SetDescription& desc, const FileDescription& file,
 std::vector<std::uint8_t> EncodeSamples(const SetDescription& desc, std::size_t fileIndex, const FileDescription& file) {
     if (file.Samples < 0) Fail(ErrorKind::InvalidArgument, "Samples of data file " + NumberText(fileIndex) + " is negative");
     const std::size_t size = SampleBytes(desc);
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(file.Samples) * size);
+    // The unwritten tail of a preallocated file stays zero.
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(CapacityOf(desc, file)) * size);
     std::uint8_t* p = out.data();
     for (std::int32_t k = 1; k <= file.Samples; ++k, p += size) {
         if (!IsEvents(desc)) {
@@ -177,8 +195,11 @@ BuiltSet Build(const std::filesystem::path& folder, const SetDescription& desc) 
     BuiltSet built;
     built.Master = folder / (desc.BaseName + "HST");
 
+    const std::size_t addOn = IsRuntime(desc) ? static_cast<std::size_t>(std::max<std::int16_t>(desc.AddOn, 0)) : 0;
     const std::int16_t nFiles =
-        desc.nFiles ? *desc.nFiles : CheckedNarrow<std::int16_t>(desc.Files.size(), "number of data files");
+        desc.nFiles ? *desc.nFiles
+                    : CheckedNarrow<std::int16_t>(desc.Files.size() - std::min(addOn, desc.Files.size()),
+                                                  "number of data files");
     HSTMasterRec master;
     master.Title = NulPadded(desc.Title);
     master.ID = NulPadded(desc.ID);
@@ -200,9 +221,21 @@ BuiltSet Build(const std::filesystem::path& folder, const SetDescription& desc) 
     const auto* recordLayout = TrendDefs::HSTHeaderLayout(desc.Version);
     if (recordLayout != nullptr) {
         const auto* dataLayout = TrendDefs::DataHeaderLayout(desc.Version);
-        std::int64_t evNo = 1;
+        // Event numbers count the samples across the set in time order.
+        std::vector<std::size_t> byTime(desc.Files.size());
+        for (std::size_t i = 0; i < byTime.size(); ++i) byTime[i] = i;
+        std::stable_sort(byTime.begin(), byTime.end(), [&](std::size_t a, std::size_t b) {
+            return desc.Files[a].StartTime < desc.Files[b].StartTime;
+        });
+        std::vector<std::int64_t> firstEvNo(desc.Files.size());
+        std::int64_t next = 1;
+        for (const std::size_t i : byTime) {
+            firstEvNo[i] = next;
+            next += std::max<std::int32_t>(desc.Files[i].Samples, 0);
+        }
         for (std::size_t i = 0; i < desc.Files.size(); ++i) {
             const FileDescription& file = desc.Files[i];
+            const std::int64_t evNo = firstEvNo[i];
             HSTHeaderRec rec;
             rec.Name = NulPadded(file.RecordedName ? *file.RecordedName
                                                    : desc.RecordedFolder + "\\" + desc.BaseName + NumberText(i));
@@ -214,7 +247,6 @@ BuiltSet Build(const std::filesystem::path& folder, const SetDescription& desc) 
             const std::filesystem::path path = DataFilePath(folder, desc, i);
             built.DataFiles.push_back(path);
             if (file.WriteDataFile) WriteDataFile(path, desc, i, file, evNo);
-            evNo += std::max<std::int32_t>(file.Samples, 0);
         }
     }
     WriteWhole(built.Master, bytes, {});

@@ -20,7 +20,22 @@ struct FileDescription {
     // Name recorded in the master; empty: RecordedFolder + "\" + BaseName + number text.
     std::optional<std::string> RecordedName;
     bool WriteDataFile = true;    // false: the record exists but its data file does not
+    // Runtime shape: the samples the file has room for (DataLength; default
+    // Samples).  The file holds all of them; those past Samples are zeros.
+    std::optional<std::int32_t> Capacity = std::nullopt;
 };
+
+// How the files are laid out.
+//   Runtime: as the trend-writing runtime leaves a set.  Each data file is
+//     preallocated for its Capacity, DataLength is that capacity and
+//     FilePointer the samples written so far; the master holds nFiles +
+//     AddOn records (nFiles defaults to Files.size() - AddOn), every one
+//     with its data file.  Records are written in the order given: the
+//     runtime keeps them as a ring by file number (see mkset).
+//   Minimal: the shape of earlier test sets: data files hold only the
+//     written samples, DataLength = Samples, FilePointer the byte length of
+//     header and samples, AddOn a header value only (nFiles = Files.size()).
+enum class SetShape { Runtime, Minimal };
 
 struct SetDescription {
     std::int16_t Version = 6;
@@ -34,8 +49,9 @@ struct SetDescription {
     std::int32_t SamplePeriodRaw = 1000;  // as stored (ms under versions 2-6)
     std::int16_t AddOn = 0;
     std::int16_t NextFile = 0;
-    std::optional<std::int16_t> nFiles;   // master nFiles; default: Files.size()
-    std::vector<FileDescription> Files;
+    std::optional<std::int16_t> nFiles;   // master nFiles; default: see SetShape
+    std::vector<FileDescription> Files;   // in record order
+    SetShape Shape = SetShape::Runtime;
 };
 
 // What Build wrote.

@@ -82,6 +82,7 @@ struct RawDataFile {
     std::int64_t End = 3600;
     float RawZero = 0, RawFull = 32000, EngZero = 0, EngFull = 100;
     std::string Samples = {};
+    std::int32_t DataLength = 0, FilePointer = 0;  // capacity and written samples (0, 0: not stated)
 
     std::string Bytes() const {
         const bool wide = Version == 4 || Version == 6;
@@ -93,6 +94,8 @@ struct RawDataFile {
         b.replace(type, 6, Pack<std::int16_t>(HistoryType) + Pack<std::int32_t>(PeriodRaw));
         const std::string times = wide ? Pack<std::int64_t>(kTicks, kTicks + End * 10'000'000)
                                        : Pack<std::int32_t>(kCitect, kCitect + End);
+        // DataLength and FilePointer follow EndTime.
+        b.replace(type + (wide ? 34 : 26), 8, Pack<std::int32_t>(DataLength, FilePointer));
         return b.replace(type + 18, times.size(), times) + Samples;
     }
 };

@@ -273,9 +273,97 @@ const ExportCase kExports[] = {
      {"06:45:30.000,0", "06:45:31.000,1", "06:45:32.000,2"}},
     {"cut_short", {.Samples = Pack<double>(0, 1, 2)}, {}, {"06:45:30.000,0", "06:45:31.000,1"}, 4,
      "joinwright-cli: notice: \"TREND.000\" ends 4 bytes into sample 3"},
+    // Runtime-shaped files: preallocated for DataLength samples, FilePointer of them written.
+    {"written_only", {.Samples = Pack<double>(7, 8, 0, 0), .DataLength = 4, .FilePointer = 2}, {},
+     {"06:45:30.000,7", "06:45:31.000,8"}},
+    {"written_and_unwritten", {.Samples = Pack<double>(7, 8, 0, 0), .DataLength = 4, .FilePointer = 2},
+     {"--include-unwritten"}, {"06:45:30.000,7", "06:45:31.000,8", "06:45:32.000,0", "06:45:33.000,0"}},
+    {"nothing_written_yet", {.Version = 5, .Samples = Pack<std::int16_t>(0, 0, 0), .DataLength = 3}, {}, {}},
+    {"full", {.Version = 5, .Samples = Pack<std::int16_t>(1, 2, 3), .DataLength = 3, .FilePointer = 3}, {},
+     {"06:45:30.000,1", "06:45:31.000,2", "06:45:32.000,3"}},
+    {"written_in_a_window", {.Samples = Pack<double>(7, 8, 9, 0), .DataLength = 4, .FilePointer = 3},
+     {"--from", "2004-09-17 06:45:31"}, {"06:45:31.000,8", "06:45:32.000,9"}},
+    // A FilePointer past DataLength (a byte count) says nothing: the times decide.
+    {"file_pointer_not_a_count", {.End = 2, .Samples = Pack<double>(1, 2, 3, 4), .DataLength = 4, .FilePointer = 336},
+     {}, {"06:45:30.000,1", "06:45:31.000,2", "06:45:32.000,3"}},
+    {"negative_file_pointer", {.Samples = Pack<double>(1, 2), .DataLength = 4, .FilePointer = -1}, {},
+     {"06:45:30.000,1", "06:45:31.000,2"}},
+    {"events_written", {.Version = 6, .HistoryType = 4,
+                        .Samples = Event64(1, kTicks) + Event64(2, kTicks + 10'000'000) + Event64(3, kTicks + 20'000'000),
+                        .DataLength = 3, .FilePointer = 2},
+     {}, {"06:45:30.000,1", "06:45:31.000,2"}},
+    {"events_unwritten_included", {.Version = 0, .HistoryType = 4,
+                                   .Samples = Pack<std::int32_t>(5, kCitect, 0, 6, kCitect + 1, 0),
+                                   .DataLength = 2, .FilePointer = 1},
+     {"--include-unwritten"}, {"06:45:30.000,5", "06:45:31.000,6"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Export, ::testing::ValuesIn(kExports),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// --- One reading of a set for merge, inspect and export ------------------------
+
+// A set shaped as the runtime leaves it, four nFiles records and one AddOn
+// record present, kept as a ring (the newest file in slot 1, partly written),
+// and an older file whose FilePointer is 0: inspect lists all five records,
+// export has exactly the written samples of all five in time order (and the
+// unwritten ones too when asked), the merge examines all five.
+TEST(OneReading, AddOnRecordsAndWrittenSamples) {
+    TempDir dir;
+    ts::SetDescription s;
+    s.Version = 5, s.AddOn = 1, s.NextFile = 1;
+    const int days[] = {17, 21, 18, 19, 20};  // slot 1 is the newest, slot 2 the oldest
+    for (const int d : days)
+        s.Files.push_back({ts::RawTime(5, 2004, 9, d), ts::RawTime(5, 2004, 9, d, 0, 0, 3), 4, {}, true, 4});
+    s.Files[1].Samples = 2;  // being written
+    ts::Build(dir.path / "set", s);
+    WriteFile(dir.path / "set/TREND.003",  // an older file the runtime filled, FilePointer 0
+              ReadFile(dir.path / "set/TREND.003").replace(128 + 134, 4, Pack<std::int32_t>(0)));
+    ts::BuildEmptyDataFile(dir.path / "empty.000", s);
+
+    const json master = json::parse(RunCli({"inspect", "--json", "set/TREND.HST"}, dir.path).out);
+    EXPECT_TRUE(master["recordsCounted"] == 5 && master["records"].size() == 5) << master;
+    EXPECT_TRUE(master["records"][1]["written"] == 2 && master["records"][1]["DataLength"] == 4 &&
+                master["records"][1]["dataFile"]["samplesHeld"] == 4) << master["records"][1];
+    EXPECT_EQ(RunCli({"inspect", "--check", "set/TREND.HST"}, dir.path).code, 0);
+
+    auto rows = [&](const std::vector<std::string>& more) {
+        std::vector<std::string> args{"export", "set/TREND.HST"};
+        args.insert(args.end(), more.begin(), more.end());
+        const std::string out = RunCli(args, dir.path).out;
+        return std::count(out.begin(), out.end(), '\n') - 1;
+    };
+    EXPECT_EQ(rows({}), 4 * 4 + 2);  // four full files (one with FilePointer 0), two of the newest
+    EXPECT_EQ(rows({"--include-unwritten"}), 5 * 4);
+    const std::string csv = RunCli({"export", "set/TREND.HST"}, dir.path).out;
+    EXPECT_LT(csv.find(Day(17)), csv.find(Day(18)));
+    EXPECT_EQ(csv.substr(csv.rfind(Day(21))), Day(21) + "00:00:01.000," + std::to_string(ts::SampleInt16(1, 2)) + "\n");
+
+    // The merge's dry run takes the AddOn record too: every file from 09-18 on.
+    const Result dry = RunCli({"merge", "--dry-run", "--json", "--backup", "set/TREND.HST", "--existing",
+                               "set/TREND.HST", "--template", "empty.000", "--files", "5", "--break-date",
+                               "09-18-2004", "--output", "out"}, dir.path);
+    ASSERT_EQ(dry.code, 0) << dry.err;
+    const json plan = json::parse(dry.out);
+    EXPECT_EQ(plan["takenExisting"].dump() + plan["takenBackup"].dump(), "41") << plan;
+}
+
+// --check flags a FilePointer that cannot count written samples, in a record
+// and in a data file, and one beyond the samples a file holds.
+TEST(OneReading, CheckFlagsFilePointers) {
+    TempDir dir;
+    BuildSets(dir.path, 6);
+    const std::size_t record = 176 + 448 + 272 + 158, data = 128 + 158;  // FilePointer of record 1, of a data file
+    WriteFile(dir.path / "existing/TREND.HST", ReadFile(dir.path / "existing/TREND.HST").replace(record, 4, Pack<std::int32_t>(-3)));
+    WriteFile(dir.path / "existing/TREND.002", ReadFile(dir.path / "existing/TREND.002").replace(data, 4, Pack<std::int32_t>(9)));
+    WriteFile(dir.path / "existing/TREND.003", ReadFile(dir.path / "existing/TREND.003").replace(data - 4, 8, Pack<std::int32_t>(9, 9)));
+    const Result m = RunCli({"inspect", "--check", "existing/TREND.HST"}, dir.path);
+    EXPECT_NE(m.out.find("record 1: FilePointer -3 lies outside 0..DataLength (6)"), npos) << m.out;
+    const Result d2 = RunCli({"inspect", "--check", "existing/TREND.002"}, dir.path);
+    EXPECT_NE(d2.out.find("FilePointer 9 lies outside 0..DataLength (6)"), npos) << d2.out;
+    const Result d3 = RunCli({"inspect", "--check", "existing/TREND.003"}, dir.path);
+    EXPECT_NE(d3.out.find("FilePointer says 9 samples are written but the file holds only 8"), npos) << d3.out;
+    EXPECT_EQ(m.code + d2.code + d3.code, 3);
+}
 
 }  // namespace

@@ -1,11 +1,8 @@
 // A trend data file: its header and typed access to its sample area.
 //
-// Sample k (k = 1, 2, ...) lies at HeaderSize + (k - 1) * SampleSize.
-//   Version 0-3, 5, HistoryType != 4:  2 bytes, int16 periodic sample
-//   Version 4, 6,   HistoryType != 4:  8 bytes, double periodic sample
-//   Version 0-3, 5, HistoryType == 4: 12 bytes, EventSample32
-//   Version 4, 6,   HistoryType == 4: 16 bytes, EventSample64
-// Values are returned as stored: no scaling.
+// Sample k (k = 1, 2, ...) lies at HeaderSize + (k - 1) * SampleSize; the
+// sample layouts by Version and HistoryType are in docs/file-formats.md
+// ("Samples").  Values are returned as stored: no scaling.
 #pragma once
 
 #include <cstdint>

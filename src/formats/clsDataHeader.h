@@ -1,8 +1,8 @@
-// The header of a trend data file (*.000 ...): a 128-byte prefix (Title and
-// the four scale floats) followed by the file description block of the
-// file's own version.  Version is read at offset 138 first, then the layout:
-// 0-3 DataHeaderRecV0 (224 bytes), 4 V4 (288), 5 V5 (272), 6 V6 (304).
-// Only reads; data files are never written field by field.
+// The header of a trend data file (*.000 ...): the prefix (Title and the four
+// scale floats) followed by the file description block of the file's own
+// version (docs/file-formats.md, "Data file header").  The version is read
+// from its fixed place first, then the layout it selects.  Only reads; data
+// files are never written field by field.
 #pragma once
 
 #include <cstdint>

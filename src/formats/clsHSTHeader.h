@@ -1,7 +1,7 @@
 // One file-header record of a history master file, in the layout that the
-// given master's Version selects: 0-3 HSTHeaderRecV0 (240 bytes), 4 V4 (432),
-// 5 V5 (288), 6 V6 (448); any other Version has no layout and Load/Save do
-// nothing at all.
+// given master's Version selects (docs/file-formats.md, "File-header
+// record"); a Version outside 0..6 has no layout and Load/Save do nothing at
+// all.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
-// The master header of a history master file (*.HST): the 176-byte
-// HSTMasterRec at byte offset 0.  Public members, readable and assignable.
+// The master header of a history master file (*.HST): the HSTMasterRec at
+// byte offset 0 (docs/file-formats.md, "Master header").  Public members,
+// readable and assignable.
 #pragma once
 
 #include <cstdint>

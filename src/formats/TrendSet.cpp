@@ -77,6 +77,7 @@ void FolderIndex::List() {
     listed_ = true;
     std::error_code ec;
     for (fs::directory_iterator d(folder_, ec), end; !ec && d != end; d.increment(ec)) {
+        // The listing's own file type (no stat where the file system gives one).
         std::error_code typeError;
         const auto type = d->symlink_status(typeError).type();
         std::string name = d->path().filename().string();
@@ -91,27 +92,33 @@ std::optional<fs::path> FolderIndex::Find(const std::string& fileName, std::stri
         return std::optional<fs::path>();
     };
     if (const std::string problem = HostFileNameProblem(fileName); !problem.empty()) return fail(problem);
-    fs::path found = folder_ / fileName;
-    std::error_code ec;
-    auto st = fs::symlink_status(found, ec);
-    if (!fs::exists(st)) {
-        List();
+    const fs::path exact = folder_ / fileName;
+    List();
+    fs::file_type type = fs::file_type::none;
+    fs::path found;
+    if (!listError_.empty()) {
+        // A folder that cannot be listed may still let a file be reached by its exact name.
+        std::error_code ec;
+        type = fs::symlink_status(exact, ec).type();
+        if (type == fs::file_type::not_found || type == fs::file_type::none) return fail(listError_);
+        found = exact;
+    } else {
         const auto it = byFoldedName_.find(FoldCase(fileName));
-        if (it == byFoldedName_.end()) {
-            if (!listError_.empty()) return fail(listError_);
-            return fail("its data file " + found.string() + " does not exist");
-        }
-        if (it->second.size() > 1) {
+        if (it == byFoldedName_.end()) return fail("its data file " + exact.string() + " does not exist");
+        const auto& entries = it->second;
+        const auto same = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.Name == fileName; });
+        if (same == entries.end() && entries.size() > 1) {
             std::string list;
-            for (const auto& e : it->second) list += (list.empty() ? "" : ", ") + StringTools::Quoted(e.Name);
+            for (const auto& e : entries) list += (list.empty() ? "" : ", ") + StringTools::Quoted(e.Name);
             return fail("its data file " + StringTools::Quoted(fileName) + " matches several files in " +
                         folder_.string() + " when letter case is ignored (" + list + ")");
         }
-        found = folder_ / it->second.front().Name;
-        st = fs::symlink_status(found, ec);
+        const Entry& e = same != entries.end() ? *same : entries.front();
+        found = folder_ / e.Name;
+        type = e.Type;
     }
-    if (fs::is_symlink(st)) return fail("its data file " + found.string() + " is a symbolic link, not a data file");
-    if (!fs::is_regular_file(st)) return fail("its data file " + found.string() + " is not a regular file");
+    if (type == fs::file_type::symlink) return fail("its data file " + found.string() + " is a symbolic link, not a data file");
+    if (type != fs::file_type::regular) return fail("its data file " + found.string() + " is not a regular file");
     return found;
 }
 

@@ -52,8 +52,9 @@ public:
     explicit FolderIndex(std::filesystem::path folder);
     const std::filesystem::path& Folder() const { return folder_; }
 
-    // The data file named fileName: the exact name when it exists, else the
-    // one entry whose name matches without regard to ASCII letter case.  It
+    // The data file named fileName: the exact name when the folder holds it,
+    // else the one entry whose name matches without regard to ASCII letter
+    // case (the folder is listed on the first call, never again).  It
     // must be a regular file (a symbolic link or a folder is not taken).  On
     // failure nullopt and *why says what is wrong ("its data file /x/T.001
     // does not exist", "... matches several files ...", "... is a symbolic

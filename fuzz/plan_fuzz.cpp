@@ -24,7 +24,6 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "engine/EngineDetail.h"
 #include "engine/TrendTools.h"
 #include "formats/BinaryFile.h"
 #include "formats/Notices.h"
@@ -34,7 +33,6 @@
 #include "base/Errors.h"
 
 using namespace fuzzsupport;
-namespace ed = jw::engine_detail;
 
 namespace {
 

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
+#include <string>
+#include <vector>
 #include <nlohmann/json.hpp>
 
 #include "cli/DataFiles.h"
@@ -21,6 +24,12 @@ namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
 namespace {
+
+// One problem --check found; Record is the file-header record it concerns.
+struct Problem {
+    std::optional<int> Record;
+    std::string Text;
+};
 
 // --- Reading ----------------------------------------------------------------
 

@@ -13,22 +13,13 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <ostream>
-#include <string>
-#include <vector>
 
 namespace jw::cli {
 
 struct InspectOptions {
     bool Json = false;
     bool Check = false;
-};
-
-// One problem --check found; Record is the file-header record it concerns.
-struct Problem {
-    std::optional<int> Record;
-    std::string Text;
 };
 
 // Prints the report; returns 0, or 1 when Check found problems.  Failures

@@ -20,4 +20,21 @@ const char* ErrorKindName(ErrorKind kind) noexcept {
 
 void Fail(ErrorKind kind, const std::string& description) { throw Error(kind, description); }
 
+std::string Quoted(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[u >> 4];
+            out += kHex[u & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
 }  // namespace jw

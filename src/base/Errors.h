@@ -8,6 +8,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace jw {
 
@@ -38,5 +39,9 @@ private:
 };
 
 [[noreturn]] void Fail(ErrorKind kind, const std::string& description);
+
+// text in double quotes for messages, control characters shown as \xNN so a
+// hostile name cannot break the message's line.
+std::string Quoted(std::string_view text);
 
 }  // namespace jw

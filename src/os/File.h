@@ -9,7 +9,9 @@
 //     message names the file (and for a copy both files) and what failed,
 //     with the system's own description.
 //   - Nothing here ever replaces or truncates an existing file: files are
-//     created exclusively, renames refuse an existing target.
+//     created exclusively, renames refuse an existing target.  The one
+//     exception is Folder::RenameReplacing, which puts a finished export in
+//     place of the file the operator named.
 //   - Inputs are opened for reading only; on Windows with sharing that lets
 //     other programs keep reading, writing and renaming them (a trend set
 //     that is still being written must never be locked by us).
@@ -94,6 +96,11 @@ public:
     // InputOutput error saying that it already exists; a link is never
     // followed.
     static File CreateNew(const std::filesystem::path& path);
+    // Opens an existing output that is not a regular file (a device such as
+    // /dev/null, a FIFO) for writing only, without truncating anything.  A
+    // regular file or a folder is InvalidArgument: those are never written
+    // in place.  Opening a FIFO waits for its reader, as a shell would.
+    static File OpenDevice(const std::filesystem::path& path);
 
     bool IsOpen() const { return handle_ != kNoHandle; }
     const std::filesystem::path& Path() const { return path_; }
@@ -104,14 +111,14 @@ public:
     // Writes all of data at offset, or fails (a full disk is an error, never
     // a short write).
     void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data);
+    // Writes all of data after what was written before, for outputs that
+    // have no positions (a device, a FIFO) and for files written front to
+    // back.  Same failures as WriteAt.
+    void Write(std::span<const std::uint8_t> data);
     std::uint64_t Length() const;
     FileIdentity Identity() const;
     // Makes what was written durable (POSIX fsync, Windows FlushFileBuffers).
     void Sync();
-    // Asks the system to start writing this file back to disk without
-    // waiting for it.  Only a hint (nothing on systems without it); an
-    // error the system reports already (a full disk) is InputOutput.
-    void StartWriteBack();
     // Closes; a failure is an InputOutput error.  Closing a closed file does
     // nothing.
     void Close();
@@ -159,7 +166,9 @@ public:
     // pass the work on to the next allowed one.  The source must keep its
     // length while it is copied.  On any failure the target is removed again
     // (only the target: nothing else is touched) and the error names both
-    // files.  The target's data is not yet durable: see SyncAll.
+    // files.  An interrupt during the copy removes the target as well (see
+    // RemoveOnInterrupt).  The copy is handed to the disk as it finishes
+    // (POSIX sync_file_range) but is not yet durable: see SyncAll.
     CopyResult CopyFrom(const File& source, const std::filesystem::path& name,
                         CopyMethods methods = kAllCopyMethods) const;
 
@@ -167,6 +176,11 @@ public:
     // InputOutput error saying so); both in this folder.  Windows: with
     // write-through.
     void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) const;
+
+    // Gives the file `from` the name `to` in one step, replacing a regular
+    // file `to` (someone reading `to` sees the old or the new file, never a
+    // mix).  For putting a finished export in place.
+    void RenameReplacing(const std::filesystem::path& from, const std::filesystem::path& to) const;
 
     // Removes the file `name` from this folder, for cleaning up a file this
     // run created.  Returns false when there was nothing to remove or it
@@ -186,6 +200,7 @@ public:
     std::uint64_t FreeSpace() const;
 
 private:
+    friend class RemoveOnInterrupt;
     File::Handle handle_ = File::kNoHandle;
     std::filesystem::path path_;
 };

@@ -53,8 +53,10 @@ public:
     // interrupt from now on leaves it alone.
     void Dismiss() noexcept;
 
+    struct Entry;
+
 private:
-    int slot_ = -1;
+    Entry* entry_ = nullptr;
 };
 
 }  // namespace jw::os

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Errors.h"
 #include "time/Scaled64.h"
 
 namespace jw::StringTools {
@@ -18,13 +19,13 @@ namespace jw::StringTools {
 std::string Int64ToString(Scaled64 v);
 
 // text in double quotes for messages, control characters shown as \xNN so a
-// hostile name cannot break the message's line.
-std::string Quoted(std::string_view text);
+// hostile name cannot break the message's line (base/Errors.h).
+using ::jw::Quoted;
 // The same for a path (exactly a path: texts take the overload above).
 template <class Path>
     requires std::same_as<Path, std::filesystem::path>
 std::string Quoted(const Path& path) {
-    return Quoted(std::string_view(path.string()));
+    return ::jw::Quoted(std::string_view(path.string()));
 }
 
 }  // namespace jw::StringTools

@@ -1,0 +1,17 @@
+// Parts of the platform layer that are the same on every system.
+#include "os/File.h"
+
+namespace jw::os {
+
+const char* CopyMethodName(CopyMethod m) noexcept {
+    switch (m) {
+        case CopyMethod::Clone: return "clone";
+        case CopyMethod::Kernel: return "kernel copy";
+        case CopyMethod::ReadWrite: return "read/write";
+    }
+    return "?";
+}
+
+std::filesystem::path Folder::PathOf(const std::filesystem::path& name) const { return path_ / name; }
+
+}  // namespace jw::os

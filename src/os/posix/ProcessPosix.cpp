@@ -1,0 +1,154 @@
+// The running program on POSIX: its folder, its standard streams, and the
+// removal of unfinished files when SIGINT or SIGTERM arrives.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <iostream>
+
+#include "os/File.h"
+#include "os/Process.h"
+#include "os/posix/PosixDetail.h"
+
+namespace jw::os {
+
+using namespace detail;
+
+std::filesystem::path ProgramFolder() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) Fail(ErrorKind::InputOutput, "Cannot find the program's own folder: " + ec.message());
+    return exe.parent_path();
+}
+
+bool IsTerminal(Stream stream) { return ::isatty(stream == Stream::Output ? STDOUT_FILENO : STDERR_FILENO) == 1; }
+
+void WriteStandardOutput(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            Fail(ErrorKind::InputOutput, "Cannot write to standard output: " + ErrnoText(errno));
+        }
+        if (n == 0) Fail(ErrorKind::InputOutput, "Cannot write to standard output: nothing was written");
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+void FlushStandardOutput() {
+    std::cout.flush();
+    const bool streamFailed = std::cout.bad();
+    errno = 0;
+    const bool flushFailed = std::fflush(stdout) != 0;
+    const int err = errno;
+    if (streamFailed || flushFailed || std::ferror(stdout))
+        Fail(ErrorKind::InputOutput, "Cannot write to standard output: " +
+                                         (err != 0 ? ErrnoText(err) : std::string("a write failed")));
+}
+
+// --- Removal on interrupt -------------------------------------------------
+//
+// The guards form a list that the signal handler walks.  The list is only
+// changed with SIGINT and SIGTERM blocked, so the handler never sees it half
+// changed; the handler uses only unlinkat, write, sigaction and raise, which
+// are safe in a signal handler.  Guards are made on the thread that runs the
+// merge or the export.
+
+struct RemoveOnInterrupt::Entry {
+    int dir = -1;
+    std::string name;
+    std::string note;  // with its line end
+    Entry* prev = nullptr;
+    Entry* next = nullptr;
+};
+
+namespace {
+
+using Entry = RemoveOnInterrupt::Entry;
+
+constexpr int kSignals[] = {SIGINT, SIGTERM};
+Entry* gHead = nullptr;
+struct sigaction gPrevious[2];
+bool gInstalled = false;
+
+extern "C" void OnInterrupt(int sig) {
+    for (const Entry* e = gHead; e; e = e->next) {
+        if (::unlinkat(e->dir, e->name.c_str(), 0) != 0) continue;
+        std::size_t done = 0;
+        while (done < e->note.size()) {
+            const ssize_t n = ::write(STDERR_FILENO, e->note.data() + done, e->note.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    // Then whatever the signal did before: usually the end of the program.
+    // The signal is blocked while this handler runs, so it arrives again as
+    // soon as the handler returns.
+    const int i = sig == SIGINT ? 0 : 1;
+    ::sigaction(sig, &gPrevious[i], nullptr);
+    ::raise(sig);
+}
+
+// Blocks SIGINT and SIGTERM while the list changes.
+class SignalsBlocked {
+public:
+    SignalsBlocked() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (const int s : kSignals) sigaddset(&set, s);
+        ::pthread_sigmask(SIG_BLOCK, &set, &old_);
+    }
+    ~SignalsBlocked() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    SignalsBlocked(const SignalsBlocked&) = delete;
+    SignalsBlocked& operator=(const SignalsBlocked&) = delete;
+
+private:
+    sigset_t old_;
+};
+
+void InstallOnce() {
+    if (gInstalled) return;
+    gInstalled = true;
+    for (int i = 0; i < 2; ++i) {
+        ::sigaction(kSignals[i], nullptr, &gPrevious[i]);
+        // A signal the program was started to ignore (nohup) stays ignored.
+        if (gPrevious[i].sa_handler == SIG_IGN) continue;
+        struct sigaction sa {};
+        sa.sa_handler = OnInterrupt;
+        sigemptyset(&sa.sa_mask);
+        for (const int s : kSignals) sigaddset(&sa.sa_mask, s);
+        ::sigaction(kSignals[i], &sa, nullptr);
+    }
+}
+
+}  // namespace
+
+RemoveOnInterrupt::RemoveOnInterrupt(const Folder& folder, const std::filesystem::path& name, std::string note) {
+    auto* e = new Entry;
+    e->dir = static_cast<int>(folder.handle_);
+    e->name = name.native();
+    e->note = std::move(note) + "\n";
+    const SignalsBlocked blocked;
+    InstallOnce();
+    e->next = gHead;
+    if (gHead) gHead->prev = e;
+    gHead = e;
+    entry_ = e;
+}
+
+RemoveOnInterrupt::~RemoveOnInterrupt() { Dismiss(); }
+
+void RemoveOnInterrupt::Dismiss() noexcept {
+    if (!entry_) return;
+    {
+        const SignalsBlocked blocked;
+        if (entry_->prev) entry_->prev->next = entry_->next;
+        else gHead = entry_->next;
+        if (entry_->next) entry_->next->prev = entry_->prev;
+    }
+    delete entry_;
+    entry_ = nullptr;
+}
+
+}  // namespace jw::os

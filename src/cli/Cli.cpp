@@ -1,15 +1,13 @@
 #include "cli/Cli.h"
 
 #include <CLI/CLI.hpp>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/Export.h"
+#include "cli/ExportTarget.h"
 #include "cli/Inspect.h"
 #include "cli/MergeCommand.h"
 #include "cli/Progress.h"
@@ -17,6 +15,7 @@
 #include "cli/TimeText.h"
 #include "formats/Notices.h"
 #include "base/Errors.h"
+#include "os/Process.h"
 
 namespace jw::cli {
 
@@ -68,37 +67,6 @@ struct ExportArgs {
     bool IncludeUnwritten = false;
 };
 
-// An opened CSV output file that is removed again unless the export finished.
-class OutputFile {
-public:
-    explicit OutputFile(const fs::path& path) : path_(path) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd_ < 0)
-            Fail(ErrorKind::InputOutput, "cannot create the CSV file " + OutputText(path.string()) + ": " +
-                                             std::strerror(errno));
-    }
-    ~OutputFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!kept_) ::unlink(path_.c_str());
-    }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    int Fd() const { return fd_; }
-    void Keep() {
-        const int fd = fd_;
-        fd_ = -1;
-        if (::close(fd) != 0)
-            Fail(ErrorKind::InputOutput, "cannot write the CSV file " + OutputText(path_.string()) + ": " +
-                                             std::strerror(errno));
-        kept_ = true;
-    }
-
-private:
-    fs::path path_;
-    int fd_ = -1;
-    bool kept_ = false;
-};
-
 // Takes nothing: lists the inputs of an export before the output exists.
 class NullSink final : public CsvSink {
 public:
@@ -120,33 +88,24 @@ void RunExport(const ExportArgs& a, std::ostream& err) {
     ScopedNoticeSink strict([](std::string_view text, NoticeMark) { Fail(ErrorKind::InvalidData, std::string(text)); });
 
     const bool toFile = !a.Output.empty();
-    Progress progress("export", StderrIsTerminal() && (toFile || !StdoutIsTerminal()));
+    Progress progress("export", os::IsTerminal(os::Stream::Error) && (toFile || !os::IsTerminal(os::Stream::Output)));
     const ExportProgress onProgress = [&progress](std::uint64_t done, std::uint64_t total) {
         progress.Update(done, total);
     };
     const std::vector<ExportInput> files = ExportInputs(a.Path, notice);
 
     if (!toFile) {
-        FdSink sink(STDOUT_FILENO, "standard output");
+        StdoutSink sink;
         CsvExporter exporter(sink, options, notice, onProgress);
         exporter.ExportFiles(files);
         return;
     }
-    const fs::path output = a.Output;
-    std::error_code ec;
-    if (fs::exists(output, ec)) {
-        std::vector<fs::path> inputs{a.Path};
-        for (const auto& f : files) inputs.push_back(f.Path);
-        for (const auto& in : inputs)
-            if (fs::equivalent(output, in, ec))
-                Fail(ErrorKind::Refused, "the CSV file " + OutputText(output.string()) + " is the input " +
-                                             OutputText(in.string()) + "; inputs are never written");
-    }
-    OutputFile file(output);
-    FdSink sink(file.Fd(), OutputText(output.string()));
-    CsvExporter exporter(sink, options, notice, onProgress);
+    std::vector<fs::path> inputs{a.Path};
+    for (const auto& f : files) inputs.push_back(f.Path);
+    ExportTarget target(a.Output, inputs);
+    CsvExporter exporter(target.Sink(), options, notice, onProgress);
     exporter.ExportFiles(files);
-    file.Keep();
+    target.Finish();
 }
 
 }  // namespace
@@ -253,6 +212,18 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         err << kProgram << ": error: " << OutputText(OneLine(e.what())) << '\n';
         return kExitFailed;
     }
+}
+
+int Main(int argc, const char* const* argv) {
+    int status = Run(argc, argv, std::cout, std::cerr);
+    // A report that never arrived is no success (a full disk, /dev/full).
+    try {
+        os::FlushStandardOutput();
+    } catch (const std::exception& e) {
+        std::cerr << kProgram << ": error: " << OutputText(OneLine(e.what())) << '\n';
+        if (status == kExitOk) status = kExitFailed;
+    }
+    return status;
 }
 
 }  // namespace jw::cli

@@ -17,4 +17,9 @@ inline constexpr int kExitUsage = 2;
 // export without -o writes its CSV to standard output directly.
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
+// The program: Run on standard output and standard error, then checks that
+// everything written to standard output arrived (exit 1 with a message when
+// not).
+int Main(int argc, const char* const* argv);
+
 }  // namespace jw::cli

@@ -1,9 +1,6 @@
 #include "cli/Export.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -14,6 +11,7 @@
 #include "formats/TrendDefs.h"
 #include "formats/TrendSet.h"
 #include "base/Errors.h"
+#include "os/Process.h"
 #include "time/StringTools.h"
 
 namespace jw::cli {
@@ -39,17 +37,7 @@ using StringTools::Quoted;
 
 }  // namespace
 
-void FdSink::Write(const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            Fail(ErrorKind::InputOutput, "cannot write the CSV to " + name_ + ": " + std::strerror(errno));
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-}
+void StdoutSink::Write(const char* data, std::size_t size) { os::WriteStandardOutput({data, size}); }
 
 std::size_t FormatDouble(double v, char* out) {
     const auto r = std::to_chars(out, out + 32, v);

@@ -34,15 +34,11 @@ public:
     virtual void Write(const char* data, std::size_t size) = 0;
 };
 
-// Writes to a file descriptor (standard output or an opened file).
-class FdSink final : public CsvSink {
+// Writes to standard output, below any stream buffer; a failed write is an
+// error.
+class StdoutSink final : public CsvSink {
 public:
-    FdSink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
     void Write(const char* data, std::size_t size) override;
-
-private:
-    int fd_;
-    std::string name_;
 };
 
 struct ExportOptions {

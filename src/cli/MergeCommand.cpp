@@ -2,19 +2,20 @@
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <ctime>
 #include <nlohmann/json.hpp>
 
 #include "cli/Progress.h"
+#include "cli/TestHook.h"
 #include "cli/Text.h"
+#include "engine/MergeWriter.h"
 #include "engine/TrendTools.h"
 #include "time/DateTimeTools.h"
 #include "base/Errors.h"
+#include "os/File.h"
+#include "os/Process.h"
 
 namespace jw::cli {
 
@@ -28,7 +29,7 @@ namespace {
 std::string Show(const fs::path& p) { return OutputText(p.string()); }
 
 // Removes a folder this program created, and only while it is empty.
-void RemoveIfEmpty(const fs::path& folder) { ::rmdir(folder.c_str()); }
+void RemoveIfEmpty(const fs::path& folder) { os::RemoveEmptyFolder(folder); }
 
 const char* KindName(SourceKind k) {
     switch (k) {
@@ -177,20 +178,24 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
         return;
     }
 
-    std::error_code ec;
-    if (!fs::create_directory(output, ec) || ec)
-        Fail(ErrorKind::InputOutput, "cannot create the output folder " + Show(output) + ": " +
-                                         (ec ? ec.message() : std::string("it already exists")));
+    try {
+        os::MakeFolder(output);
+    } catch (const Error& e) {
+        Fail(e.kind(), "cannot create the output folder " + Show(output) + ": " + e.what());
+    }
     req.OutputFolder = output.string();
     MergePlan plan;
     try {
-        plan = PlanMerge(req);
-        Progress progress("merge", StderrIsTerminal());
+        Progress progress("merge", os::IsTerminal(os::Stream::Error));
         MergeOptions options;
-        options.Progress = [&](int done, int total) {
-            progress.Update(static_cast<std::uint64_t>(done), static_cast<std::uint64_t>(total));
-        };
-        WriteMerge(req, plan, options);
+        options.Progress = [&](const WriteProgress& p) { progress.Update(p.Bytes, p.BytesTotal); };
+        options.BeforeStep = TestHookFromEnvironment();
+        // The folder is held open from now on: whatever happens to its name,
+        // the merge writes into the folder it made.
+        MergeWriter writer(output, options);
+        plan = PlanMerge(req);
+        writer.Stage(plan);
+        writer.Commit();
     } catch (...) {
         // A refused plan wrote nothing: the folder goes again.  After a
         // failed write the copies made so far stay, and so does the folder.

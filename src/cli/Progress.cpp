@@ -1,13 +1,11 @@
 #include "cli/Progress.h"
 
-#include <unistd.h>
-
 #include <cstdio>
+
+#include "os/Process.h"
 
 namespace jw::cli {
 
-bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
-bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 Progress::Progress(std::string label, bool enabled)
     : label_(std::move(label)), enabled_(enabled), start_(Clock::now()), last_(start_) {}

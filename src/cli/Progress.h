@@ -10,7 +10,7 @@ namespace jw::cli {
 
 class Progress {
 public:
-    // enabled: usually StderrIsTerminal().
+    // enabled: usually whether standard error is a terminal.
     Progress(std::string label, bool enabled);
     ~Progress();
     Progress(const Progress&) = delete;
@@ -29,9 +29,6 @@ private:
     Clock::time_point start_;
     Clock::time_point last_;
 };
-
-bool StderrIsTerminal();
-bool StdoutIsTerminal();
 
 // Delay before progress appears, and the least time between two updates.
 inline constexpr std::chrono::milliseconds kProgressDelay{1000};

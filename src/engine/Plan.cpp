@@ -15,6 +15,7 @@
 #include "formats/clsDataHeader.h"
 #include "time/DateTimeTools.h"
 #include "time/StringTools.h"
+#include "os/File.h"
 
 namespace jw {
 
@@ -120,9 +121,10 @@ void CheckVersions(const InputSet& existing, const InputSet& backup) {
 // (cut inside its header, an unknown version) would make the merged set
 // unreadable at that file: it is refused like a bad record.  Only the
 // version field and the length are looked at; a data file may be of any size.
-void CheckTakenDataFile(const fs::path& path, const std::string& who) {
+// Returns which file it is, so the copy can insist on the same one.
+os::FileIdentity CheckTakenDataFile(const fs::path& path, const std::string& who) {
     const std::string file = "its data file " + path.string();
-    Naming(who + ": " + file, [&] {
+    return Naming(who + ": " + file, [&] {
         BinaryFile f(path, BinaryFile::Mode::ReadOnly);
         const std::uint64_t length = f.Length();
         std::array<std::uint8_t, 2> v{};
@@ -138,7 +140,9 @@ void CheckTakenDataFile(const fs::path& path, const std::string& who) {
         if (length < layout->Length)
             Refuse(who + ": " + file + " is cut inside its header: it holds " + std::to_string(length) +
                    " bytes, a version " + std::to_string(version) + " header needs " + std::to_string(layout->Length));
+        const os::FileIdentity identity = f.Identity();
         f.Close();
+        return identity;
     });
 }
 
@@ -172,6 +176,7 @@ clsHSTHeader TemplateRecord(clsDataHeader& h) {
 struct Template {
     clsHSTHeader record;  // the record every template copy gets
     std::uint64_t size = 0;
+    os::FileIdentity identity;  // the copies insist on this very file
 };
 
 Template CheckTemplate(const MergeRequest& req, const InputSet& existing, const InputSet& backup) {
@@ -193,7 +198,8 @@ Template CheckTemplate(const MergeRequest& req, const InputSet& existing, const 
         BinaryFile file(path, BinaryFile::Mode::ReadOnly);
         std::string why;
         if (!header.LoadQuiet(file, &why)) Refuse(who + ": not a valid trend data file: " + why);
-        t.size = file.Length();
+        t.identity = file.Identity();
+        t.size = t.identity.Size;
         file.Close();
     });
     if (header.Version != backup.set.Master.Version)
@@ -272,10 +278,8 @@ void AddTaken(MergePlan& plan, const InputSet& set, std::size_t i, SourceKind ki
     for (const InputSet* master : masters)
         if (std::error_code same; fs::equivalent(e.Source, master->Path(), same))
             Refuse(who + ": its data file " + e.Source.string() + " is the " + master->role + " itself");
-    CheckTakenDataFile(e.Source, who);
-    std::error_code ec;
-    e.SourceSize = fs::file_size(e.Source, ec);
-    if (ec) Refuse(who + ": cannot read the size of " + e.Source.string() + ": " + ec.message());
+    e.SourceIdentity = CheckTakenDataFile(e.Source, who);
+    e.SourceSize = e.SourceIdentity.Size;
     e.StartDay = Iso(set.days[i]);
     e.Record = r.Record;
     e.Record.Name = e.NewName;
@@ -302,6 +306,7 @@ void NameTemplateCopies(Planning& p, const std::string& lastTaken, const Templat
         e.Kind = FromTemplate;
         e.Source = p.req.EmptyDataFile;
         e.SourceSize = t.size;
+        e.SourceIdentity = t.identity;
         e.Record = t.record;
         // Each record owns its own instants, both a time of zero.
         e.Record.SetStartTime(std::make_shared<clsTimes>());
@@ -329,14 +334,10 @@ void CheckNothingReplaced(const MergePlan& plan) {
 
 void CheckFreeSpace(const Planning& p) {
     const MergePlan& plan = p.plan;
-    std::error_code ec;
-    const auto space = fs::space(
-        p.options.Folder == OutputFolderState::Created ? plan.OutputFolder : plan.OutputFolder.parent_path(), ec);
-    if (ec)
-        Fail(ErrorKind::InputOutput,
-             "cannot read the free space of the output folder " + plan.OutputFolder.string() + ": " + ec.message());
-    if (space.available < plan.BytesToWrite)
-        Refuse("The output folder " + plan.OutputFolder.string() + " has " + std::to_string(space.available) +
+    const std::uint64_t available = os::FreeSpace(
+        p.options.Folder == OutputFolderState::Created ? plan.OutputFolder : plan.OutputFolder.parent_path());
+    if (available < plan.BytesToWrite)
+        Refuse("The output folder " + plan.OutputFolder.string() + " has " + std::to_string(available) +
                " bytes free, the merged set needs " + std::to_string(plan.BytesToWrite) + ".");
 }
 

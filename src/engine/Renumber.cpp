@@ -6,12 +6,13 @@
 #include "time/StringTools.h"
 #include "base/Checked.h"
 #include "base/Errors.h"
+#include "os/File.h"
 
 namespace jw {
 
 std::string RenumberDataFile(const std::string& BackupFile, const std::string& ExistingFile,
                              const std::string& OutputFolder, std::int16_t kind, const std::string& oldName,
-                             std::int16_t& OutputCounter, const std::string& EmptyDataFile, FileCopier& copier) {
+                             std::int16_t& OutputCounter, const std::string& EmptyDataFile) {
     namespace fs = std::filesystem;
     using StringTools::Quoted;
 
@@ -28,7 +29,6 @@ std::string RenumberDataFile(const std::string& BackupFile, const std::string& E
     if (const std::string why = HostFileNameProblem(targetName); !why.empty())
         Fail(ErrorKind::InvalidArgument, "the data file target " + Quoted(targetName) + " from the Name " +
                                              Quoted(name) + " cannot be made in " + OutputFolder + ": " + why);
-    const fs::path target = fs::path(OutputFolder) / targetName;
 
     fs::path source;
     switch (kind) {
@@ -54,7 +54,8 @@ std::string RenumberDataFile(const std::string& BackupFile, const std::string& E
             Fail(ErrorKind::InvalidArgument, "unknown source kind " + std::to_string(kind) +
                                                  " (1 backup, 2 existing, 3 template)");
     }
-    copier.Copy(source, target);
+    const os::File from = os::File::OpenRead(source, kind == FromTemplate ? os::Links::Follow : os::Links::Refuse);
+    os::Folder::Open(OutputFolder).CopyFrom(from, targetName);
     return newName;
 }
 

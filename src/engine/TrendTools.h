@@ -22,6 +22,7 @@
 #include "formats/TrendSet.h"
 #include "formats/clsHSTHeader.h"
 #include "formats/clsHSTMaster.h"
+#include "os/File.h"
 
 namespace jw {
 
@@ -37,85 +38,6 @@ struct MergeRequest {
 
 enum SourceKind : std::int16_t { FromBackup = 1, FromExisting = 2, FromTemplate = 3 };
 
-// --- Whole-file copies ---------------------------------------------------
-
-// Copies one file whole into a target that must not exist yet.  The source
-// is opened read-only and never changed; the target is created exclusively
-// (never overwritten).  A failure is a jw::Error naming both files.
-class FileCopier {
-public:
-    virtual ~FileCopier() = default;
-    virtual void Copy(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
-};
-
-// The copier used when none is given: a ChainedFileCopier of
-// DefaultCopyMethods().
-FileCopier& DefaultFileCopier();
-
-// One way of moving the bytes of an open source into an open, freshly
-// created target.  A ChainedFileCopier tries its methods in order; a method
-// that the kernel refuses for these two files says NotSupported and the next
-// one carries on from where it stopped (the offsets in CopyJob).
-struct CopyJob {
-    int Source = -1;           // opened read-only
-    int Target = -1;           // created exclusively, write-only
-    std::uint64_t Size = 0;    // length of the source when it was opened
-    std::uint64_t Done = 0;    // bytes already copied (same offset in both files)
-    const std::filesystem::path* From = nullptr;  // for messages
-    const std::filesystem::path* To = nullptr;
-};
-
-class CopyMethod {
-public:
-    enum class Outcome { Done, NotSupported };
-    virtual ~CopyMethod() = default;
-    virtual const char* Name() const = 0;
-    // Copies from job.Done to the end of the source, advancing job.Done.  A
-    // failure that is not a refusal of the method is a jw::Error.
-    virtual Outcome Copy(CopyJob& job) = 0;
-};
-
-// A reflink clone (ioctl FICLONE): the target shares the source's blocks
-// until either is changed, so the copy is instant and takes no space (btrfs,
-// xfs).  Clones whole files only: a job that is partly done, or a file system
-// without clones, is NotSupported.
-class ReflinkClone final : public CopyMethod {
-public:
-    const char* Name() const override { return "FICLONE"; }
-    Outcome Copy(CopyJob& job) override;
-};
-
-// copy_file_range(2) in a loop: the kernel copies without user-space buffers.
-class KernelRangeCopy final : public CopyMethod {
-public:
-    const char* Name() const override { return "copy_file_range"; }
-    Outcome Copy(CopyJob& job) override;
-};
-
-// Plain read/write through a buffer: works everywhere.
-class ReadWriteCopy final : public CopyMethod {
-public:
-    const char* Name() const override { return "read/write"; }
-    Outcome Copy(CopyJob& job) override;
-};
-
-// Opens the source read-only (it must be a regular file), creates the target
-// with O_CREAT | O_EXCL, runs the methods in order until one finishes.  On any
-// failure it removes the target it created (never anything else) and throws a
-// jw::Error naming both files.
-class ChainedFileCopier : public FileCopier {
-public:
-    explicit ChainedFileCopier(std::vector<std::unique_ptr<CopyMethod>> methods);
-    void Copy(const std::filesystem::path& from, const std::filesystem::path& to) override;
-
-private:
-    std::vector<std::unique_ptr<CopyMethod>> methods_;
-};
-
-// The fastest safe order: a reflink clone, then copy_file_range, then plain
-// read/write, each taking over where the one before was refused.
-std::vector<std::unique_ptr<CopyMethod>> DefaultCopyMethods();
-
 // --- Names and paths -----------------------------------------------------
 
 // Recorded Names are Windows paths cut at "\".
@@ -128,11 +50,12 @@ std::string NumberText(std::int16_t n);           // "000", "009", "010", "099",
 // and returns the record's new Name (recorded folder + "\" + base name +
 // number text).  counter is advanced first (passing 32767 is an overflow
 // error, nothing copied).  The source of FromBackup/FromExisting is looked up
-// in the folder of its master file with FolderIndex::Find.
+// in the folder of its master file with FolderIndex::Find and opened
+// without following a link.  The copy is created in the opened output folder
+// and never replaces a file; it keeps the source's holes.
 std::string RenumberDataFile(const std::string& BackupFile, const std::string& ExistingFile,
                              const std::string& OutputFolder, std::int16_t kind, const std::string& oldName,
-                             std::int16_t& OutputCounter, const std::string& EmptyDataFile,
-                             FileCopier& copier = DefaultFileCopier());
+                             std::int16_t& OutputCounter, const std::string& EmptyDataFile);
 
 // The new Name of a record numbered n: recorded folder + "\\" + base name +
 // number text, from the recorded Name as RecordedName reads it.
@@ -160,6 +83,7 @@ struct PlanEntry {
     std::string NewName;               // the record's new Name
     std::string StartDay;              // "YYYY-MM-DD"; empty for a template copy
     std::uint64_t SourceSize = 0;      // bytes of the source file
+    os::FileIdentity SourceIdentity;   // the source as planned: the copy refuses any other file
     clsHSTHeader Record;               // the record written for this file (Name = NewName)
 };
 
@@ -182,12 +106,26 @@ struct MergePlan {
 // The temporary name under which WriteMerge writes the merged master.
 std::filesystem::path PartialMasterPath(const MergePlan& plan);
 
-// Progress of the writing step: files done of total (copies and the master).
-using ProgressObserver = std::function<void(int done, int total)>;
+// Progress of the writing step: files (copies and masters) and bytes done,
+// of the totals.
+struct WriteProgress {
+    int Files = 0, FilesTotal = 0;
+    std::uint64_t Bytes = 0, BytesTotal = 0;
+};
+using ProgressObserver = std::function<void(const WriteProgress&)>;
+
+// The points of the writing step, in their order: a plan is staged, each of
+// its files copied; then everything is flushed to disk and each master
+// renamed to its final name.
+enum class WriteStep { Stage, Copy, Flush, Rename };
+// Called before each step (with the entry about to be copied for Copy, else
+// null).  A test seam: it may change the world between the steps, and an
+// error it throws is a failure of that step.
+using StepObserver = std::function<void(WriteStep step, const PlanEntry* entry)>;
 
 struct MergeOptions {
-    ProgressObserver Progress;      // none by default
-    FileCopier* Copier = nullptr;   // DefaultFileCopier() when null
+    ProgressObserver Progress;  // none by default
+    StepObserver BeforeStep;    // none by default
 };
 
 // Where the output folder stands when the plan is made.
@@ -207,9 +145,9 @@ struct PlanOptions {
 // Reads only.
 MergePlan PlanMerge(const MergeRequest& request, const PlanOptions& options = {});
 
-// Writes the plan into request.OutputFolder: copies in order, the master
-// under a temporary name, flushed and synced, renamed last.  On failure an
-// error; the copies so far stay, no master under its final name exists.
+// Writes the plan into request.OutputFolder: one MergeWriter, one Stage, one
+// Commit (engine/MergeWriter.h).  On failure an error; the copies so far
+// stay, no master under its final name exists.
 void WriteMerge(const MergeRequest& request, const MergePlan& plan, const MergeOptions& options = {});
 
 // Plan + write.  Returns "The trendfiles are now merged.".

@@ -1,96 +1,20 @@
-// Writing a planned merge: the data file copies and the merged master, which
-// appears under its final name only when everything is on disk.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
+// Writing planned merges: the data file copies and the merged masters, which
+// appear under their final names only when everything is on disk.
+#include "engine/MergeWriter.h"
 
 #include "engine/EngineDetail.h"
-#include "engine/TrendTools.h"
 #include "formats/BinaryFile.h"
 #include "base/Errors.h"
+#include "os/Process.h"
 
 namespace jw {
 
 namespace {
 
 namespace fs = std::filesystem;
+using engine_detail::Quoted;
 
-// Makes the entries of a folder durable (after a rename in it).
-void SyncFolder(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
-    if (fd < 0)
-        Fail(ErrorKind::InputOutput, "cannot open " + folder.string() + " to flush it to disk: " + std::strerror(errno));
-    int err = 0;
-    if (::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
-    // A file system that cannot sync folders has nothing to lose.
-    if (err != 0 && err != EINVAL && err != EROFS)
-        Fail(ErrorKind::InputOutput, "flushing " + folder.string() + " to disk failed: " + std::strerror(err));
-}
-
-// Starts writing a finished copy back to disk without waiting for it, so
-// that the disk works while the next files are copied and the flush at the
-// end finds little left to do.  Only a hint: a file system that does not
-// take it loses nothing, and a write-back error also reaches the flush.
-void StartWriteBack(const fs::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return;
-    int err = 0;
-    if (::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE) != 0) err = errno;
-    ::close(fd);
-    if (err == EIO || err == ENOSPC)
-        Fail(ErrorKind::InputOutput, "writing " + file.string() + " to disk failed: " + std::strerror(err));
-}
-
-// The output folder, held open for the whole writing step.  syncfs on it
-// writes everything dirty on the folder's file system back in one pass and
-// waits for it; an fsync per file instead waits for one journal commit and
-// one disk cache flush per file (docs/performance.md has the figures).  The
-// folder is opened before the first copy: syncfs reports a write-back error
-// of any file of the file system written since (Linux 5.8 and later).
-class OpenFolder {
-public:
-    explicit OpenFolder(const fs::path& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ < 0)
-            Fail(ErrorKind::InputOutput, "cannot open the output folder " + folder.string() + ": " +
-                                             std::strerror(errno));
-    }
-    ~OpenFolder() { ::close(fd_); }
-    OpenFolder(const OpenFolder&) = delete;
-    OpenFolder& operator=(const OpenFolder&) = delete;
-
-    void SyncFileSystem(const fs::path& folder) const {
-        if (::syncfs(fd_) != 0)
-            Fail(ErrorKind::InputOutput, "writing the file system of " + folder.string() + " to disk failed: " +
-                                             std::strerror(errno));
-    }
-
-private:
-    int fd_;
-};
-
-// Gives from the name to, which must not exist yet.
-void RenameNoReplace(const fs::path& from, const fs::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
-    int err = errno;
-    if (err == EINVAL || err == ENOSYS) {
-        // A file system without RENAME_NOREPLACE: a hard link also refuses an
-        // existing name.
-        if (::link(from.c_str(), to.c_str()) == 0) {
-            ::unlink(from.c_str());
-            return;
-        }
-        err = errno;
-    }
-    Fail(ErrorKind::InputOutput, "cannot rename " + from.string() + " to " + to.string() + ": " +
-                                     (err == EEXIST ? std::string("that name already exists") : std::strerror(err)));
-}
-
-bool SameFolder(const fs::path& a, const fs::path& b) {
-    return a.lexically_normal() == b.lexically_normal();
-}
+bool SameFolder(const fs::path& a, const fs::path& b) { return a.lexically_normal() == b.lexically_normal(); }
 
 std::string EntryText(const PlanEntry& e) {
     std::string t = "file " + NumberText(e.Number);
@@ -101,6 +25,27 @@ std::string EntryText(const PlanEntry& e) {
     }
 }
 
+// Opens the source of an entry for copying: no link followed for a data
+// file of a set, never a wait on a FIFO, and it must still be the file the
+// plan examined.  Anything else was put there after planning.
+os::File OpenSource(const PlanEntry& e) {
+    const std::string who = "its source " + Quoted(e.Source.string());
+    os::File file;
+    try {
+        file = os::File::OpenRead(e.Source, e.Kind == FromTemplate ? os::Links::Follow : os::Links::Refuse);
+    } catch (const Error& err) {
+        Fail(ErrorKind::Refused, who + " is no longer the file the merge was planned with: " + err.what());
+    }
+    const os::FileIdentity now = file.Identity();
+    if (!now.SameFile(e.SourceIdentity))
+        Fail(ErrorKind::Refused, who + " is no longer the file the merge was planned with: another file has taken "
+                                       "its name since");
+    if (now.Size != e.SourceSize)
+        Fail(ErrorKind::Refused, who + " changed since the merge was planned: it held " + std::to_string(e.SourceSize) +
+                                     " bytes, now " + std::to_string(now.Size));
+    return file;
+}
+
 }  // namespace
 
 fs::path PartialMasterPath(const MergePlan& plan) {
@@ -109,73 +54,156 @@ fs::path PartialMasterPath(const MergePlan& plan) {
     return p;
 }
 
-void WriteMerge(const MergeRequest& request, const MergePlan& plan, const MergeOptions& options) {
-    FileCopier& copier = options.Copier ? *options.Copier : DefaultFileCopier();
-    const fs::path folder = request.OutputFolder;
+// One staged plan: its master under the temporary name until Commit.
+struct MergeWriter::Staged {
+    fs::path partialName, finalName;
+    std::uint64_t masterBytes = 0;
+    bool made = false, renamed = false;
+    std::unique_ptr<os::RemoveOnInterrupt> removal;
+};
 
-    // The plan may only write into the request's output folder.
-    if (!SameFolder(plan.OutputFolder, folder) || !SameFolder(plan.MasterTarget.parent_path(), folder))
-        Fail(ErrorKind::InvalidArgument, "the merge plan was made for the output folder " +
-                                             plan.OutputFolder.string() + ", not " + folder.string());
-    for (const auto& e : plan.Entries)
-        if (!SameFolder(e.Target.parent_path(), folder))
-            Fail(ErrorKind::InvalidArgument, "the merge plan puts " + e.Target.string() + " outside the output folder " +
-                                                 folder.string());
-
-    const int total = static_cast<int>(plan.Entries.size()) + 1;
-    const fs::path partial = PartialMasterPath(plan);
-    bool partialMade = false;
-    bool finalMade = false;
-    std::string step = "opening the output folder";
+MergeWriter::MergeWriter(const fs::path& outputFolder, const MergeOptions& options) : options_(options) {
     try {
-        const OpenFolder output(folder);
-        step = "creating the master file " + partial.string();
-        BinaryFile master(partial, BinaryFile::Mode::CreateNew);
-        partialMade = true;
+        folder_ = os::Folder::Open(outputFolder);
+    } catch (const Error& e) {
+        Fail(e.kind(), "The merge cannot write into the output folder " + Quoted(outputFolder.string()) + ": " +
+                           e.what());
+    }
+}
+
+MergeWriter::~MergeWriter() {
+    if (!committed_) RemoveUnfinished();
+}
+
+void MergeWriter::RemoveUnfinished() noexcept {
+    for (auto& s : staged_) {
+        if (s->made && !s->renamed) folder_.Remove(s->partialName);
+        if (s->renamed) folder_.Remove(s->finalName);
+        if (s->removal) s->removal->Dismiss();
+        s->made = s->renamed = false;
+    }
+}
+
+void MergeWriter::Expect(const MergePlan& plan) {
+    expected_ = true;
+    progress_.FilesTotal += static_cast<int>(plan.Entries.size()) + 1;
+    progress_.BytesTotal += plan.BytesToWrite;
+}
+
+void MergeWriter::Step(WriteStep step, const PlanEntry* entry) const {
+    if (options_.BeforeStep) options_.BeforeStep(step, entry);
+}
+
+void MergeWriter::Report(int files, std::uint64_t bytes) {
+    progress_.Files += files;
+    progress_.Bytes += bytes;
+    if (options_.Progress) options_.Progress(progress_);
+}
+
+std::string MergeWriter::NoMasterText() const {
+    std::string names;
+    for (const auto& s : staged_) names += (names.empty() ? "" : ", ") + s->finalName.string();
+    return staged_.size() == 1 ? "No master file " + names + " was written"
+                               : "No master file was written (" + names + ")";
+}
+
+void MergeWriter::FailAt(const std::string& step, const Error& e) const {
+    Fail(e.kind(), "The merge into " + folder_.Path().string() + " failed while " + step + ": " + e.what() + ". " +
+                       NoMasterText() + "; data files copied so far stay in the folder.");
+}
+
+void MergeWriter::Stage(const MergePlan& plan) {
+    if (committed_) Fail(ErrorKind::InvalidArgument, "the merge into " + folder_.Path().string() + " is already committed");
+    // The plan may only write into this writer's folder.
+    if (!SameFolder(plan.OutputFolder, folder_.Path()) || !SameFolder(plan.MasterTarget.parent_path(), folder_.Path()))
+        Fail(ErrorKind::InvalidArgument, "the merge plan was made for the output folder " +
+                                             plan.OutputFolder.string() + ", not " + folder_.Path().string());
+    for (const auto& e : plan.Entries)
+        if (!SameFolder(e.Target.parent_path(), folder_.Path()))
+            Fail(ErrorKind::InvalidArgument, "the merge plan puts " + e.Target.string() +
+                                                 " outside the output folder " + folder_.Path().string());
+
+    auto& staged = *staged_.emplace_back(std::make_unique<Staged>());
+    staged.partialName = PartialMasterPath(plan).filename();
+    staged.finalName = plan.MasterTarget.filename();
+    if (!expected_) {
+        progress_.FilesTotal += static_cast<int>(plan.Entries.size()) + 1;
+        progress_.BytesTotal += plan.BytesToWrite;
+    }
+
+    std::string step = "starting";
+    try {
+        Step(WriteStep::Stage, nullptr);
+        step = "creating the master file " + folder_.PathOf(staged.partialName).string();
+        BinaryFile master(folder_.CreateFile(staged.partialName), BinaryFile::Mode::CreateNew);
+        staged.made = true;
+        staged.removal = std::make_unique<os::RemoveOnInterrupt>(
+            folder_, staged.partialName,
+            "Interrupted: removed the unfinished master file " + Quoted(master.Name()) + "; no master file " +
+                staged.finalName.string() + " was written, data files copied so far stay in " +
+                Quoted(folder_.Path().string()) + ".");
         step = "writing the master header";
         plan.Header.Save(master);
-        for (std::size_t i = 0; i < plan.Entries.size(); ++i) {
-            const PlanEntry& e = plan.Entries[i];
+        for (const PlanEntry& e : plan.Entries) {
             step = "copying " + EntryText(e);
-            copier.Copy(e.Source, e.Target);
-            step = "writing " + EntryText(e) + " to disk";
-            StartWriteBack(e.Target);
+            Step(WriteStep::Copy, &e);
+            const os::File source = OpenSource(e);
+            const os::CopyResult copied = folder_.CopyFrom(source, e.Target.filename());
             step = "writing the record of " + EntryText(e);
             clsHSTHeader record = e.Record;
             record.Save(master, e.Kind == FromExisting ? plan.ExistingMaster : plan.BackupMaster);
-            if (options.Progress) options.Progress(static_cast<int>(i) + 1, total);
+            Report(1, copied.Bytes);
         }
         step = "closing the master file";
+        staged.masterBytes = master.Length();
         master.Close();
-        // Durable before the master gets its name: one write-back pass over
-        // the file system takes the data files, the master and the folder's
-        // entries to disk and reports a write-back error of any of them.
-        step = "flushing the data files and the master file to disk";
-        output.SyncFileSystem(folder);
-        step = "giving the master file its name";
-        RenameNoReplace(partial, plan.MasterTarget);
-        partialMade = false;
-        finalMade = true;
-        step = "flushing the output folder to disk";
-        SyncFolder(folder);
     } catch (const Error& e) {
-        // Only files this merge created go: the unfinished master, so that the
-        // folder never looks like a finished set.  The copies stay.
-        std::error_code ec;
-        if (partialMade) fs::remove(partial, ec);
-        if (finalMade) fs::remove(plan.MasterTarget, ec);
-        Fail(e.kind(), "The merge into " + folder.string() + " failed while " + step + ": " + e.what() +
-                           ". No master file " + plan.MasterTarget.filename().string() +
-                           " was written; data files copied so far stay in the folder.");
+        // The unfinished master goes at once, so the folder never looks like
+        // a finished set; the copies stay.
+        if (staged.made) folder_.Remove(staged.partialName);
+        staged.made = false;
+        if (staged.removal) staged.removal->Dismiss();
+        FailAt(step, e);
+    }
+}
+
+void MergeWriter::Commit() {
+    if (committed_) Fail(ErrorKind::InvalidArgument, "the merge into " + folder_.Path().string() + " is already committed");
+    for (const auto& s : staged_)
+        if (!s->made)
+            Fail(ErrorKind::InvalidArgument, "the merge into " + folder_.Path().string() + " cannot be committed: " +
+                                                 s->finalName.string() + " was not staged");
+    std::string step = "flushing the data files and the master file to disk";
+    try {
+        // Durable before any master gets its name: one write-back pass over
+        // the file system takes the data files, the masters and the folder's
+        // entries to disk and reports a write-back error of any of them.
+        Step(WriteStep::Flush, nullptr);
+        folder_.SyncAll();
+        for (auto& s : staged_) {
+            step = "giving the master file " + s->finalName.string() + " its name";
+            Step(WriteStep::Rename, nullptr);
+            folder_.RenameNoReplace(s->partialName, s->finalName);
+            s->renamed = true;
+            s->removal->Dismiss();
+        }
+        step = "flushing the output folder to disk";
+        folder_.Sync();
+    } catch (const Error& e) {
+        RemoveUnfinished();
+        FailAt(step, e);
     } catch (...) {
-        // Any other failure (a copy strategy's own exception, memory) leaves
-        // the folder the same way, and travels on as it is.
-        std::error_code ec;
-        if (partialMade) fs::remove(partial, ec);
-        if (finalMade) fs::remove(plan.MasterTarget, ec);
+        RemoveUnfinished();
         throw;
     }
-    if (options.Progress) options.Progress(total, total);
+    committed_ = true;
+    for (const auto& s : staged_) Report(1, s->masterBytes);
+}
+
+void WriteMerge(const MergeRequest& request, const MergePlan& plan, const MergeOptions& options) {
+    MergeWriter writer(request.OutputFolder, options);
+    writer.Stage(plan);
+    writer.Commit();
 }
 
 std::string MergeTrendSets(const MergeRequest& request, const MergeOptions& options) {

@@ -1,121 +1,66 @@
-// POSIX implementation of the binary file handle.
+// The binary file handle on top of the platform layer's file.
 //
-// The position is kept here, not in the descriptor: every transfer is a
-// pread/pwrite at an absolute offset.  Two buffers sit in front of the
-// descriptor, both keyed by absolute offset so that Seek costs nothing:
+// The position is kept here: every transfer is a positioned read or write
+// at an absolute offset.  Two buffers sit in front of the file, both keyed
+// by absolute offset so that Seek costs nothing:
 //   - a read-ahead buffer holding a window of the file as last read;
 //   - a write-behind buffer holding one contiguous run of pending bytes.
 // They stay coherent: a write also patches the bytes it covers in the
-// read-ahead window, and a read that has to go to the descriptor first hands
+// read-ahead window, and a read that has to go to the file first hands
 // the pending writes over, so a read always sees every earlier write.
 #include "formats/BinaryFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
-#include <system_error>
 #include <utility>
 
 #include "base/Errors.h"
-#include "time/StringTools.h"
 
 namespace jw {
 
 namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
-constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
 
-using StringTools::Quoted;
-
-std::string ErrnoText(int err) { return std::generic_category().message(err); }
-
-[[noreturn]] void FailIo(const std::filesystem::path& path, const std::string& what, int err) {
-    Fail(ErrorKind::InputOutput, what + " " + Quoted(path) + ": " + ErrnoText(err));
-}
-
-// Classifies a failed open of path by errno.
-[[noreturn]] void FailOpen(const std::filesystem::path& path, int err) {
-    const std::string name = Quoted(path);
-    switch (err) {
-        case ENOENT: {
-            // Tell a missing file from a missing folder on the way to it.
-            std::error_code ec;
-            const auto parent = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-            if (!std::filesystem::is_directory(parent, ec))
-                Fail(ErrorKind::PathNotFound, "Path not found: the folder of " + name + " does not exist");
-            Fail(ErrorKind::FileNotFound, "File not found: " + name);
-        }
-        case ENOTDIR:
-            Fail(ErrorKind::PathNotFound, "Path not found: a part of " + name + " is not a folder");
-        case EISDIR:
-            Fail(ErrorKind::InvalidArgument, "Cannot open " + name + ": it is a folder, not a file");
-        case EEXIST:
-            Fail(ErrorKind::InputOutput, "Cannot create " + name + ": the file already exists");
-        default:
-            FailIo(path, "Cannot open", err);
-    }
-}
+std::string Quoted(const std::filesystem::path& p) { return jw::Quoted(p.native()); }
 
 }  // namespace
 
 std::string BinaryFile::QuotedName() const { return Quoted(path_); }
 
-BinaryFile::BinaryFile(const std::filesystem::path& path, Mode mode) : path_(path), mode_(mode) {
-    if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot open a file with an empty path");
-    int flags = O_CLOEXEC | O_NONBLOCK;  // O_NONBLOCK: never hang on a FIFO; cleared below
-    switch (mode) {
-        case Mode::ReadOnly: flags |= O_RDONLY; break;
-        case Mode::ReadWrite: flags |= O_RDWR; break;
-        case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
-    }
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), flags, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) FailOpen(path, errno);
+namespace {
 
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        FailIo(path, "Cannot examine", err);
+os::File OpenFile(const std::filesystem::path& path, BinaryFile::Mode mode) {
+    switch (mode) {
+        case BinaryFile::Mode::ReadOnly: return os::File::OpenRead(path);
+        case BinaryFile::Mode::ReadWrite: return os::File::OpenReadWrite(path);
+        case BinaryFile::Mode::CreateNew: break;
     }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        Fail(ErrorKind::InvalidArgument, "Cannot open " + Quoted(path) +
-                                             (S_ISDIR(st.st_mode) ? ": it is a folder, not a file"
-                                                                  : ": it is not a regular file"));
-    }
-    const int fl = ::fcntl(fd, F_GETFL);
-    if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0) {
-        const int err = errno;
-        ::close(fd);
-        FailIo(path, "Cannot open", err);
-    }
-    fd_ = fd;
+    return os::File::CreateNew(path);
 }
 
+}  // namespace
+
+BinaryFile::BinaryFile(const std::filesystem::path& path, Mode mode)
+    : path_(path), mode_(mode), file_(OpenFile(path, mode)) {}
+
+BinaryFile::BinaryFile(os::File file, Mode mode) : path_(file.Path()), mode_(mode), file_(std::move(file)) {}
+
 BinaryFile::~BinaryFile() {
-    if (fd_ < 0) return;
+    if (!file_.IsOpen()) return;
     try {
         FlushBuffer();
     } catch (...) {
         // Destruction cannot report; Close() is the way to see the error.
     }
-    ::close(fd_);
-    fd_ = -1;
 }
 
 BinaryFile::BinaryFile(BinaryFile&& o) noexcept
     : path_(std::move(o.path_)),
       mode_(o.mode_),
-      fd_(std::exchange(o.fd_, -1)),
+      file_(std::move(o.file_)),
       pos_(o.pos_),
       wbuf_(std::move(o.wbuf_)),
       wbufStart_(o.wbufStart_),
@@ -130,7 +75,7 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& o) noexcept {
         BinaryFile old(std::move(*this));  // closes ours at the end of this scope
         path_ = std::move(o.path_);
         mode_ = o.mode_;
-        fd_ = std::exchange(o.fd_, -1);
+        file_ = std::move(o.file_);
         pos_ = o.pos_;
         wbuf_ = std::move(o.wbuf_);
         wbufStart_ = o.wbufStart_;
@@ -143,19 +88,14 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& o) noexcept {
 }
 
 void BinaryFile::Seek(std::uint64_t pos) {
-    if (fd_ < 0) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
+    if (!file_.IsOpen()) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
     if (pos > kMaxOffset) Fail(ErrorKind::InvalidArgument, "Position " + std::to_string(pos) + " is out of range for " + Quoted(path_));
     pos_ = pos;
 }
 
 std::uint64_t BinaryFile::Length() {
-    if (fd_ < 0) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
-        const int err = errno;
-        FailIo(path_, "Cannot get the length of", err);
-    }
-    std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
+    if (!file_.IsOpen()) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
+    std::uint64_t length = file_.Length();
     if (!wbuf_.empty()) length = std::max<std::uint64_t>(length, wbufStart_ + wbuf_.size());
     return length;
 }
@@ -167,7 +107,7 @@ std::size_t BinaryFile::Read(std::span<std::uint8_t> out) {
 }
 
 std::size_t BinaryFile::ReadAt(std::uint64_t pos, std::span<std::uint8_t> out) {
-    if (fd_ < 0) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
+    if (!file_.IsOpen()) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
     if (pos > kMaxOffset || out.size() > kMaxOffset - pos)
         Fail(ErrorKind::InvalidArgument, "Read at " + std::to_string(pos) + " is out of range for " + Quoted(path_));
     std::size_t done = 0;
@@ -181,36 +121,20 @@ std::size_t BinaryFile::ReadAt(std::uint64_t pos, std::span<std::uint8_t> out) {
             done += n;
             continue;
         }
-        // From the descriptor: pending writes go first so the read sees them.
+        // From the file: pending writes go first so the read sees them.
         FlushBuffer();
         const std::size_t want = out.size() - done;
         if (want >= kBufferSize) {
             // Large reads bypass the window.
-            std::size_t got = 0;
-            while (got < want) {
-                const ssize_t r = ::pread(fd_, out.data() + done + got, want - got, static_cast<off_t>(at + got));
-                if (r < 0) {
-                    const int err = errno;
-                    if (err == EINTR) continue;
-                    FailIo(path_, "Cannot read", err);
-                }
-                if (r == 0) break;
-                got += static_cast<std::size_t>(r);
-            }
-            return done + got;
+            return done + file_.ReadAt(at, out.subspan(done));
         }
         rbuf_.resize(kBufferSize);
         std::size_t got = 0;
-        while (got < kBufferSize) {
-            const ssize_t r = ::pread(fd_, rbuf_.data() + got, kBufferSize - got, static_cast<off_t>(at + got));
-            if (r < 0) {
-                if (errno == EINTR) continue;
-                const int err = errno;
-                Invalidate();
-                FailIo(path_, "Cannot read", err);
-            }
-            if (r == 0) break;
-            got += static_cast<std::size_t>(r);
+        try {
+            got = file_.ReadAt(at, rbuf_);
+        } catch (...) {
+            Invalidate();
+            throw;
         }
         rbuf_.resize(got);
         rbufStart_ = at;
@@ -220,7 +144,7 @@ std::size_t BinaryFile::ReadAt(std::uint64_t pos, std::span<std::uint8_t> out) {
 }
 
 void BinaryFile::Write(std::span<const std::uint8_t> data) {
-    if (fd_ < 0) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
+    if (!file_.IsOpen()) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
     if (mode_ == Mode::ReadOnly)
         Fail(ErrorKind::InputOutput, "Cannot write to " + Quoted(path_) + ": the file is open for reading only");
     if (data.empty()) return;
@@ -241,17 +165,7 @@ void BinaryFile::Write(std::span<const std::uint8_t> data) {
     if (!wbuf_.empty() && pos_ != wbufStart_ + wbuf_.size()) FlushBuffer();
     if (wbuf_.size() + data.size() > kBufferSize) FlushBuffer();
     if (data.size() >= kBufferSize) {
-        std::size_t put = 0;
-        while (put < data.size()) {
-            const ssize_t r = ::pwrite(fd_, data.data() + put, data.size() - put, static_cast<off_t>(pos_ + put));
-            if (r < 0) {
-                const int err = errno;
-                if (err == EINTR) continue;
-                FailIo(path_, "Cannot write to", err);
-            }
-            if (r == 0) Fail(ErrorKind::InputOutput, "Cannot write to " + Quoted(path_) + ": nothing was written");
-            put += static_cast<std::size_t>(r);
-        }
+        file_.WriteAt(pos_, data);
     } else {
         if (wbuf_.empty()) {
             wbuf_.reserve(kBufferSize);
@@ -264,25 +178,14 @@ void BinaryFile::Write(std::span<const std::uint8_t> data) {
 
 void BinaryFile::FlushBuffer() {
     if (wbuf_.empty()) return;
-    std::size_t put = 0;
-    while (put < wbuf_.size()) {
-        const ssize_t r = ::pwrite(fd_, wbuf_.data() + put, wbuf_.size() - put, static_cast<off_t>(wbufStart_ + put));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            // Drop what could not be written: the error reports it, and a
-            // later flush must not try the same bytes again behind the
-            // caller's back.
-            wbuf_.clear();
-            Invalidate();
-            FailIo(path_, "Cannot write to", err);
-        }
-        if (r == 0) {
-            wbuf_.clear();
-            Invalidate();
-            Fail(ErrorKind::InputOutput, "Cannot write to " + Quoted(path_) + ": nothing was written");
-        }
-        put += static_cast<std::size_t>(r);
+    try {
+        file_.WriteAt(wbufStart_, wbuf_);
+    } catch (...) {
+        // Drop what could not be written: the error reports it, and a later
+        // flush must not try the same bytes again behind the caller's back.
+        wbuf_.clear();
+        Invalidate();
+        throw;
     }
     wbuf_.clear();
 }
@@ -293,36 +196,37 @@ void BinaryFile::Invalidate() {
 }
 
 void BinaryFile::Flush() {
-    if (fd_ < 0) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
+    if (!file_.IsOpen()) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
     FlushBuffer();
 }
 
 void BinaryFile::Sync() {
     Flush();
     if (mode_ == Mode::ReadOnly) return;
-    if (::fsync(fd_) != 0) {
-        const int err = errno;
-        FailIo(path_, "Cannot write to disk", err);
-    }
+    file_.Sync();
 }
 
 void BinaryFile::Close() {
-    if (fd_ < 0) return;
+    if (!file_.IsOpen()) return;
     std::string failure;
     try {
         FlushBuffer();
     } catch (const Error& e) {
         failure = e.what();
     }
-    const int fd = std::exchange(fd_, -1);
     Invalidate();
     wbuf_.clear();
-    // close() is not retried on EINTR: on Linux the descriptor is gone either way.
-    if (::close(fd) != 0) {
-        const int err = errno;
-        if (failure.empty() && err != EINTR) FailIo(path_, "Cannot close", err);
+    try {
+        file_.Close();
+    } catch (const Error& e) {
+        if (failure.empty()) failure = e.what();
     }
     if (!failure.empty()) Fail(ErrorKind::InputOutput, failure);
+}
+
+os::FileIdentity BinaryFile::Identity() const {
+    if (!file_.IsOpen()) Fail(ErrorKind::InputOutput, "File " + Quoted(path_) + " is not open");
+    return file_.Identity();
 }
 
 }  // namespace jw

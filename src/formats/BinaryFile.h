@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "os/File.h"
+
 namespace jw {
 
 class BinaryFile {
@@ -32,6 +34,9 @@ public:
     // ErrorKind::InvalidArgument, any other failure ErrorKind::InputOutput;
     // each names the path.
     BinaryFile(const std::filesystem::path& path, Mode mode);
+    // Takes over a file already opened or created (for example in an open
+    // output folder); mode says whether it may be written.
+    BinaryFile(os::File file, Mode mode);
     ~BinaryFile();  // closes, ignoring errors: call Close() to see them
     BinaryFile(const BinaryFile&) = delete;
     BinaryFile& operator=(const BinaryFile&) = delete;
@@ -43,7 +48,7 @@ public:
     std::string Name() const { return path_.string(); }
     // The path in double quotes, as error messages show it: "C:\x\TREND.HST".
     std::string QuotedName() const;
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return file_.IsOpen(); }
     bool Writable() const { return mode_ != Mode::ReadOnly; }
 
     std::uint64_t Position() const { return pos_; }
@@ -62,7 +67,8 @@ public:
     void Sync();   // Flush, then makes them durable (fsync)
     void Close();  // Flush and close; a failure is an error
 
-    int Descriptor() const { return fd_; }  // for whole-file copies
+    // Which file this is (device, index, size as the system sees it now).
+    os::FileIdentity Identity() const;
 
 private:
     void FlushBuffer();
@@ -70,7 +76,7 @@ private:
 
     std::filesystem::path path_;
     Mode mode_ = Mode::ReadOnly;
-    int fd_ = -1;
+    os::File file_;
     std::uint64_t pos_ = 0;
     // Write-behind buffer: bytes for [wbufStart_, wbufStart_ + wbuf_.size()).
     std::vector<std::uint8_t> wbuf_;

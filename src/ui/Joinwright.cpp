@@ -131,9 +131,9 @@ QIcon WindowIcon() {
 }
 
 // Paths and texts handed to the engine: the platform's 8-bit encoding.
-std::string HostText(const QString& text) { return QFile::encodeName(text).toStdString(); }
+std::string OutputText(const QString& text) { return QFile::encodeName(text).toStdString(); }
 
-std::filesystem::path HostPath(const QString& path) { return std::filesystem::path(HostText(path)); }
+std::filesystem::path HostPath(const QString& path) { return std::filesystem::path(OutputText(path)); }
 
 QString FromHost(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -430,8 +430,8 @@ void Joinwright::btnMerge_Click() {
     {
         BusyCursor busy;
         try {
-            result = FromHost(MergeTrendSets(HostText(BrakeDate), HostText(OutputFolder), HostText(BackupFile),
-                                             HostText(ExistingFile), NumberOfFiles, HostText(EmptyDataFile)));
+            result = FromHost(MergeTrendSets(OutputText(BrakeDate), OutputText(OutputFolder), OutputText(BackupFile),
+                                             OutputText(ExistingFile), NumberOfFiles, OutputText(EmptyDataFile)));
         } catch (const std::exception& error) {
             // The engine's description names the file, record or field and what is wrong.
             failure = FromHost(error.what());

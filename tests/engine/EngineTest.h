@@ -93,47 +93,6 @@ inline SetDescription SetOf(int v, std::string folder, const std::vector<std::in
     return s;
 }
 
-// A copy method in a chain: wraps a real one, or else refuses after copying
-// the first `partly` bytes itself; at call `breakAt` it writes a little and
-// breaks like a device that went away.
-struct Probe final : CopyMethod {
-    std::unique_ptr<CopyMethod> inner;
-    std::uint64_t partly = 0, doneBefore = 0;
-    int calls = 0, breakAt = -1;
-    Outcome outcome = Outcome::NotSupported;
-    const char* Name() const override { return inner ? inner->Name() : "probe"; }
-    Outcome Copy(CopyJob& job) override {
-        doneBefore = job.Done;
-        if (calls++ == breakAt) {
-            EXPECT_EQ(::write(job.Target, "partial", 7), 7);
-            Fail(ErrorKind::InputOutput, "injected fault");
-        }
-        if (inner) return outcome = inner->Copy(job);
-        std::string head(std::min(job.Size, partly), '\0');
-        EXPECT_EQ(::pread(job.Source, head.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
-        EXPECT_EQ(::pwrite(job.Target, head.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
-        job.Done = std::max<std::uint64_t>(job.Done, head.size());
-        return Outcome::NotSupported;
-    }
-};
-
-// A chain from letters: R refuses, P copies 1000 bytes and refuses, X breaks;
-// C, K and W are the clone, the kernel range copy and read/write, which
-// break at call breakAt when asked.
-inline std::unique_ptr<ChainedFileCopier> Chain(const std::string& letters, std::vector<Probe*>* probes = nullptr, int breakAt = -1) {
-    std::vector<std::unique_ptr<CopyMethod>> methods;
-    for (const char l : letters) {
-        auto probe = std::make_unique<Probe>();
-        Probe& p = *(probes ? probes->emplace_back(probe.get()) : probe.get());
-        if (l == 'C') p.inner = std::make_unique<ReflinkClone>();
-        if (l == 'K') p.inner = std::make_unique<KernelRangeCopy>();
-        if (l == 'W') p.inner = std::make_unique<ReadWriteCopy>();
-        p.partly = l == 'P' ? 1000 : 0, p.breakAt = l == 'X' ? 0 : breakAt;
-        methods.push_back(std::move(probe));
-    }
-    return std::make_unique<ChainedFileCopier>(std::move(methods));
-}
-
 struct MergeFixture : Folder {
     fs::path backupDir = Sub("backup"), existingDir = Sub("existing"), emptyDir = Sub("empty"), out = Sub("out");
     fs::path emptyFile = emptyDir / "EMPTY.000";

@@ -102,7 +102,7 @@ const FailureCase kCases[] = {
     // fault at the template copy, a file size limit at the first copy.
     {{}, {}, {"copying file 002", "already exists", "TREND.002", kNoMaster}, kIO, [](const MergePlan& p) { WriteAll(p.Entries.at(2).Target, "x"); },
      -1, {"TREND.000", "TREND.001", "TREND.002"}},
-    {{}, {}, {"giving the master file its name", "already exists", kNoMaster}, kIO, [](const MergePlan& p) { WriteAll(p.MasterTarget, "m"); },
+    {{}, {}, {"giving the master file TREND.HST its name", "already exists", kNoMaster}, kIO, [](const MergePlan& p) { WriteAll(p.MasterTarget, "m"); },
      -1, {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.HST"}},
     {{}, {}, {"copying file 003 (template copy)", "injected fault", kNoMaster}, kIO, {}, 3, {"TREND.000", "TREND.001", "TREND.002"}},
     {[](SetDescription&, SetDescription& e) { e.Files[0].Samples = 40'000, e.Files[0].Capacity = 40'000; }, {}, {"copying file 000", "File too large", kNoMaster}, kIO, {}, -2},
@@ -128,8 +128,11 @@ TEST_P(Failures, EndInAnError) {
     // A refusal shows the break date as it was read.
     if (const auto d = ParseBreakDate(r.BrakeDate); d && !said.empty()) parts.push_back(DateTimeTools::FormatDate(*d));
     if (said.empty() && c.plant) c.plant(plan), before = Fingerprint({out});
-    const auto copier = Chain("W", nullptr, c.breakAt);
-    if (said.empty() && c.breakAt != -2) said = ErrorOf([&] { WriteMerge(r, plan, {{}, copier.get()}); }, &kind);
+    MergeOptions breaking;
+    breaking.BeforeStep = [&](WriteStep step, const PlanEntry* e) {
+        if (step == WriteStep::Copy && e->Number == c.breakAt) Fail(ErrorKind::InputOutput, "injected fault");
+    };
+    if (said.empty() && c.breakAt != -2) said = ErrorOf([&] { WriteMerge(r, plan, breaking); }, &kind);
     // A child process whose files may not grow past 64 KiB (SIGXFSZ ignored:
     // a write past it fails with EFBIG) merges and tells what it got in a file.
     if (said.empty() && ::fork() == 0) {

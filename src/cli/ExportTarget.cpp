@@ -1,0 +1,104 @@
+#include "cli/ExportTarget.h"
+
+#include <random>
+
+#include "base/Errors.h"
+#include "cli/Text.h"
+#include "os/Process.h"
+
+namespace jw::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void Refuse(const std::string& text) { Fail(ErrorKind::Refused, text); }
+
+// ".FILE.<16 hex digits>.tmp": hidden, and new in practice; the exclusive
+// create refuses it should the name be taken after all.
+fs::path TemporaryName(const fs::path& finalName) {
+    std::random_device random;
+    const std::uint64_t r = (std::uint64_t{random()} << 32) ^ random();
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (int shift = 60; shift >= 0; shift -= 4) hex += kHex[(r >> shift) & 0xF];
+    return "." + finalName.string() + "." + hex + ".tmp";
+}
+
+}  // namespace
+
+class ExportTarget::FileSink final : public CsvSink {
+public:
+    explicit FileSink(os::File& file) : file_(file) {}
+    void Write(const char* data, std::size_t size) override {
+        file_.Write({reinterpret_cast<const std::uint8_t*>(data), size});
+    }
+
+private:
+    os::File& file_;
+};
+
+ExportTarget::ExportTarget(const fs::path& file, const std::vector<fs::path>& inputs)
+    : shown_(OutputText(file.string())) {
+    std::error_code ec;
+    fs::path target = file;
+    auto st = fs::symlink_status(target, ec);
+    if (fs::is_symlink(st)) {
+        target = fs::canonical(file, ec);
+        if (ec)
+            Refuse("the CSV file " + shown_ + " is a symbolic link that leads to no file (" + ec.message() +
+                   "); name the file itself");
+        st = fs::status(target, ec);
+    }
+    if (fs::is_directory(st)) Refuse("the CSV file " + shown_ + " is a folder");
+    if (fs::exists(st))
+        for (const auto& in : inputs)
+            if (fs::equivalent(target, in, ec))
+                Refuse("the CSV file " + shown_ + " is the input " + OutputText(in.string()) +
+                       "; inputs are never written");
+
+    if (fs::exists(st) && !fs::is_regular_file(st)) {
+        // A device or a FIFO: there is nothing to keep, and it must never go.
+        file_ = os::File::OpenDevice(target);
+        sink_ = std::make_unique<FileSink>(file_);
+        return;
+    }
+    const fs::path parent = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const fs::path realParent = fs::canonical(parent, ec);
+    if (ec) Fail(ErrorKind::PathNotFound, "the folder of the CSV file " + shown_ + " does not exist");
+    folder_ = os::Folder::Open(realParent);
+    finalName_ = target.filename();
+    tempName_ = TemporaryName(finalName_);
+    file_ = folder_.CreateFile(tempName_);
+    removal_ = std::make_unique<os::RemoveOnInterrupt>(
+        folder_, tempName_,
+        "Interrupted: removed the unfinished CSV file " + OutputText(folder_.PathOf(tempName_).string()) + "; " +
+            shown_ + " is as it was.");
+    sink_ = std::make_unique<FileSink>(file_);
+}
+
+ExportTarget::~ExportTarget() {
+    if (finished_ || tempName_.empty()) return;
+    try {
+        file_.Close();
+    } catch (const Error&) {
+        // Going anyway.
+    }
+    folder_.Remove(tempName_);
+}
+
+CsvSink& ExportTarget::Sink() { return *sink_; }
+
+void ExportTarget::Finish() {
+    try {
+        if (!tempName_.empty()) file_.Sync();
+        file_.Close();
+        if (!tempName_.empty()) folder_.RenameReplacing(tempName_, finalName_);
+    } catch (const Error& e) {
+        Fail(e.kind(), "cannot write the CSV file " + shown_ + ": " + e.what());
+    }
+    finished_ = true;
+    if (removal_) removal_->Dismiss();
+}
+
+}  // namespace jw::cli

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/Errors.h"
+#include "os/Process.h"
 
 namespace jw::cli {
 
@@ -18,7 +19,7 @@ StepObserver TestHookFromEnvironment() {
             case WriteStep::Flush: name = "flush"; break;
             case WriteStep::Rename: name = "rename"; break;
         }
-        if (std::system((hook + " " + name).c_str()) != 0)
+        if (os::RunCommand(hook + " " + name) != 0)
             Fail(ErrorKind::InputOutput, "the test hook failed before the step \"" + name + "\"");
     };
 }

@@ -34,6 +34,13 @@ void WriteStandardOutput(std::string_view bytes);
 // otherwise.  Call once before the program ends with success.
 void FlushStandardOutput();
 
+// Runs command through the system's shell (POSIX: /bin/sh -c; Windows:
+// cmd /c) and waits for it; returns its exit status, or -1 when it could not
+// be started or did not end normally.  Unlike std::system, an interrupt of
+// this program is not held back while it waits.  For the programs' test
+// seams only.
+int RunCommand(const std::string& command);
+
 // While it lives, an interrupt of the program (POSIX: SIGINT, SIGTERM;
 // Windows: Ctrl-C, Ctrl-Break, closing the console) removes the file `name`
 // from `folder` (relative to the folder's open handle), writes `note` as one

@@ -257,9 +257,13 @@ Folder Folder::Open(const std::filesystem::path& path) {
         const std::string name = QuotedPath(path);
         if (err == ELOOP) Fail(ErrorKind::InvalidArgument, "Cannot open the folder " + name + ": it is a symbolic link");
         if (err == ENOTDIR) {
-            // Either the folder itself or a part on the way is no folder.
+            // The folder itself is a link (O_NOFOLLOW with O_DIRECTORY says
+            // ENOTDIR) or no folder, or a part on the way is no folder.
             std::error_code ec;
-            if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
+            const auto st = std::filesystem::symlink_status(path, ec);
+            if (std::filesystem::is_symlink(st))
+                Fail(ErrorKind::InvalidArgument, "Cannot open the folder " + name + ": it is a symbolic link");
+            if (std::filesystem::exists(st))
                 Fail(ErrorKind::InvalidArgument, "Cannot open the folder " + name + ": it is not a folder");
         }
         if (err == ENOENT) Fail(ErrorKind::PathNotFound, "Path not found: the folder " + name + " does not exist");

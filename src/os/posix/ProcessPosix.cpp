@@ -1,6 +1,8 @@
 // The running program on POSIX: its folder, its standard streams, and the
 // removal of unfinished files when SIGINT or SIGTERM arrives.
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,14 +39,29 @@ void WriteStandardOutput(std::string_view bytes) {
 }
 
 void FlushStandardOutput() {
+    // std::cout hands its bytes to stdout's buffer; the system's reason for a
+    // failure is in errno right after the step that met it.
+    errno = 0;
     std::cout.flush();
+    int err = errno;
     const bool streamFailed = std::cout.bad();
     errno = 0;
     const bool flushFailed = std::fflush(stdout) != 0;
-    const int err = errno;
+    if (err == 0) err = errno;
     if (streamFailed || flushFailed || std::ferror(stdout))
         Fail(ErrorKind::InputOutput, "Cannot write to standard output: " +
                                          (err != 0 ? ErrnoText(err) : std::string("a write failed")));
+}
+
+int RunCommand(const std::string& command) {
+    std::string sh = "/bin/sh", c = "-c", cmd = command;
+    char* argv[] = {sh.data(), c.data(), cmd.data(), nullptr};
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) != 0) return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // --- Removal on interrupt -------------------------------------------------

@@ -1,0 +1,122 @@
+// Shared helpers of the platform layer's tests: a temporary folder, whole
+// files as bytes, sparse files, allocated blocks, a child process that
+// reports how it ended.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/Errors.h"
+#include "os/File.h"
+
+namespace jw::ostest {
+
+namespace fs = std::filesystem;
+
+inline std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+inline void WriteAll(const fs::path& p, const std::string& b) { std::ofstream(p, std::ios::binary) << b; }
+
+// Bytes that differ from block to block, so a misplaced block shows.
+inline std::string Pattern(std::size_t n, unsigned seed = 1) {
+    std::string b(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 131 + i / 977 + seed) & 0xFF);
+    return b;
+}
+
+// A file of `length` bytes holding data only in the given runs (offset,
+// bytes); everything else is a hole.
+inline void WriteSparse(const fs::path& p, std::uint64_t length, const std::vector<std::pair<std::uint64_t, std::size_t>>& runs) {
+    { std::ofstream(p, std::ios::binary); }
+    fs::resize_file(p, length);
+    std::fstream f(p, std::ios::binary | std::ios::in | std::ios::out);
+    unsigned seed = 0;
+    for (const auto& [at, n] : runs) {
+        f.seekp(static_cast<std::streamoff>(at));
+        const std::string bytes = Pattern(n, ++seed);
+        f.write(bytes.data(), static_cast<std::streamsize>(n));
+    }
+}
+
+// 512-byte blocks the file system gave the file.
+inline std::uint64_t Blocks(const fs::path& p) {
+    struct stat st {};
+    EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
+    return static_cast<std::uint64_t>(st.st_blocks);
+}
+
+// The message (and kind) of the Error a step throws; empty when it throws none.
+template <class Step>
+std::string ErrorOf(Step step, ErrorKind* kind = nullptr) {
+    try {
+        step();
+    } catch (const Error& e) {
+        if (kind) *kind = e.kind();
+        return e.what();
+    }
+    return "";
+}
+
+inline void ExpectHas(const std::string& text, const std::vector<std::string>& parts) {
+    for (const auto& part : parts) EXPECT_NE(text.find(part), std::string::npos) << "no \"" << part << "\" in: " << text;
+}
+
+// A fresh temporary folder per test, removed with everything in it.
+struct TempFolder : ::testing::Test {
+    fs::path tmp = fs::temp_directory_path() / ("jw-os-" + std::to_string(::getpid()));
+    TempFolder() { fs::remove_all(tmp), fs::create_directories(tmp); }
+    ~TempFolder() override {
+        std::error_code ec;
+        fs::remove_all(tmp, ec);
+    }
+};
+
+// How a child process ended, and what it wrote to standard error.
+struct ChildEnd {
+    int code = -1, signal = 0;
+    std::string err;
+};
+
+// Runs body in a child process whose standard output goes to `out` and
+// standard error to a file read back afterwards; the child exits with
+// body's result.
+inline ChildEnd InChild(const fs::path& errFile, const std::string& out, const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0) ::_exit(126);
+        ::signal(SIGINT, SIG_DFL), ::signal(SIGTERM, SIG_DFL);
+        int code = 125;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    ChildEnd r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    r.err = ReadAll(errFile);
+    return r;
+}
+
+}  // namespace jw::ostest

@@ -11,6 +11,7 @@
 #include "cli/Inspect.h"
 #include "cli/MergeCommand.h"
 #include "cli/Progress.h"
+#include "cli/TestHook.h"
 #include "cli/Text.h"
 #include "cli/TimeText.h"
 #include "formats/Notices.h"
@@ -105,6 +106,7 @@ void RunExport(const ExportArgs& a, std::ostream& err) {
     ExportTarget target(a.Output, inputs);
     CsvExporter exporter(target.Sink(), options, notice, onProgress);
     exporter.ExportFiles(files);
+    RunTestHook("export");
     target.Finish();
 }
 

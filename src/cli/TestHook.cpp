@@ -1,26 +1,36 @@
 #include "cli/TestHook.h"
 
 #include <cstdlib>
-#include <string>
 
 #include "base/Errors.h"
 #include "os/Process.h"
 
 namespace jw::cli {
 
-StepObserver TestHookFromEnvironment() {
+namespace {
+
+const char* Hook() {
     const char* command = std::getenv("JOINWRIGHT_TEST_HOOK");
-    if (!command || !*command) return {};
-    return [hook = std::string(command)](WriteStep step, const PlanEntry* entry) {
-        std::string name;
+    return command && *command ? command : nullptr;
+}
+
+}  // namespace
+
+void RunTestHook(const std::string& point) {
+    const char* hook = Hook();
+    if (hook && os::RunCommand(std::string(hook) + " " + point) != 0)
+        Fail(ErrorKind::InputOutput, "the test hook failed at \"" + point + "\"");
+}
+
+StepObserver TestHookFromEnvironment() {
+    if (!Hook()) return {};
+    return [](WriteStep step, const PlanEntry* entry) {
         switch (step) {
-            case WriteStep::Stage: name = "stage"; break;
-            case WriteStep::Copy: name = "copy " + NumberText(entry ? entry->Number : std::int16_t{0}); break;
-            case WriteStep::Flush: name = "flush"; break;
-            case WriteStep::Rename: name = "rename"; break;
+            case WriteStep::Stage: return RunTestHook("stage");
+            case WriteStep::Copy: return RunTestHook("copy " + NumberText(entry ? entry->Number : std::int16_t{0}));
+            case WriteStep::Flush: return RunTestHook("flush");
+            case WriteStep::Rename: return RunTestHook("rename");
         }
-        if (os::RunCommand(hook + " " + name) != 0)
-            Fail(ErrorKind::InputOutput, "the test hook failed before the step \"" + name + "\"");
     };
 }
 

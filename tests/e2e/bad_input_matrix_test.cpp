@@ -5,138 +5,11 @@
 // written outside the output folder, and a refused merge leaves no output
 // folder.  The hostile file of a row is also shown with inspect: exit 0 or 1
 // with a reason, never a signal.  Last, a merge under a file size limit.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <map>
-#include <string>
-#include <vector>
-
-#include "trendset/TrendSetBuilder.h"
-
-extern char** environ;
+#include "E2eSupport.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-namespace ts = jw::trendset;
-using namespace std::string_literals;
-using Args = std::vector<std::string>;
-
-constexpr const char* kMerged = "The trendfiles are now merged.";
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
-
-// Every entry under root: its kind, and for a file its size and FNV-1a hash.
-using Tree = std::map<std::string, std::string>;
-Tree Snapshot(const fs::path& root, const std::string& skip = "") {
-    Tree t;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        const std::string key = it->path().lexically_relative(root).string();
-        if (!skip.empty() && (key == skip || key.rfind(skip + "/", 0) == 0)) continue;
-        const auto st = it->symlink_status();
-        if (fs::is_symlink(st) || fs::is_directory(st)) {
-            t[key] = fs::is_symlink(st) ? "link" : "folder";
-            continue;
-        }
-        std::uint64_t h = 14695981039346656037ULL;
-        const std::string bytes = ReadFile(it->path());
-        for (const char c : bytes) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-        t[key] = std::to_string(bytes.size()) + " " + std::to_string(h);
-    }
-    return t;
-}
-
-struct Result {
-    int code = -1, signal = 0;
-    std::string out, err;
-};
-std::string FirstLine(const std::string& s) { return s.substr(0, s.find('\n')); }
-
-// Runs joinwright-cli in cwd, output captured in files beside (not inside) the
-// test's root; with a limit, RLIMIT_FSIZE is lowered and SIGXFSZ ignored.
-Result RunCli(Args args, const fs::path& cwd, rlim_t limit = RLIM_INFINITY) {
-    const fs::path outFile = cwd.parent_path().string() + ".out", errFile = cwd.parent_path().string() + ".err";
-    args.insert(args.begin(), JW_CLI_EXE);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
-        if (limit != RLIM_INFINITY) {
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            const rlimit l{limit, limit};
-            if (::sigaction(SIGXFSZ, &ignore, nullptr) != 0 || ::setrlimit(RLIMIT_FSIZE, &l) != 0) ::_exit(126);
-        }
-        ::execve(argv[0], argv.data(), environ);
-        ::_exit(127);
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1, r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    r.out = ReadFile(outFile), r.err = ReadFile(errFile);
-    fs::remove(outFile), fs::remove(errFile);
-    return r;
-}
-
-// Under a fresh temporary root: a backup set of four one-day files from
-// 2004-09-10, an existing set of four from 2004-09-14 (version 6, the last
-// file of each preallocated for three samples more than written), the empty
-// data file in a folder of its own, and the working folder that holds "out".
-// The break date 09-15-2004 takes existing records 1..3 and backup 0..3.
-struct Scenario {
-    fs::path root, backup, existing, templ, work, out;
-    std::vector<fs::path> backupFiles, existingFiles;
-
-    static ts::SetDescription Describe(std::int16_t version, int firstDay, std::int32_t samples) {
-        ts::SetDescription s;
-        s.Version = version;
-        s.Files.resize(4);
-        for (int i = 0; i < 4; ++i)
-            s.Files[i] = {ts::RawTime(version, 2004, 9, firstDay + i),
-                          ts::RawTime(version, 2004, 9, firstDay + i, 23, 59, 59), samples, std::nullopt, true};
-        s.Files[3].Capacity = samples + 3;  // the file being written, preallocated as the runtime does
-        return s;
-    }
-    explicit Scenario(std::int32_t samples = 5) {
-        std::string t = (fs::temp_directory_path() / "jw-e2e-XXXXXX").string();
-        root = ::mkdtemp(t.data());
-        work = root / "work", out = work / "out", templ = root / "template" / "EMPTY.000";
-        fs::create_directories(work), fs::create_directories(templ.parent_path());
-        const auto b = ts::Build(root / "backup", Describe(6, 10, samples));
-        const auto e = ts::Build(root / "existing", Describe(6, 14, samples));
-        backup = b.Master, existing = e.Master, backupFiles = b.DataFiles, existingFiles = e.DataFiles;
-        ts::BuildEmptyDataFile(templ, Describe(6, 10, 0));
-    }
-    ~Scenario() { fs::remove_all(root); }
-    Args MergeArgs(const std::string& files = "9") const {
-        return {"merge", "--backup", backup, "--existing", existing, "--template", templ, "--files", files,
-                "--break-date", "09-15-2004", "--output", out};
-    }
-};
+using namespace jw::e2e;
 
 // A row's change to the scenario; returns the hostile file inspect must survive.
 using Plant = std::function<fs::path(Scenario&, Args&)>;
@@ -297,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, Matrix, ::testing::ValuesIn(kRows), [](const auto
 TEST(FileSizeLimit, FirstCopyFailsAndNothingIsLeft) {
     Scenario s(4000);
     const Tree before = Snapshot(s.root);
-    const Result r = RunCli(s.MergeArgs(), s.work, 16 * 1024);
+    const Result r = RunCli(s.MergeArgs(), s.work, {.limit = 16 * 1024, .stdoutTo = {}, .hook = {}});
     ASSERT_EQ(r.signal, 0) << r.err;
     EXPECT_EQ(r.code, 1) << r.out << r.err;
     EXPECT_EQ(r.out.find(kMerged), std::string::npos) << r.out;

@@ -56,6 +56,13 @@ CLI::Validator TextValidator(Parse parse, const char* what) {
         "");
 }
 
+// A path option given as an empty text names nothing: a usage error naming
+// the option, never a silent default.
+CLI::Validator PathValidator() {
+    return CLI::Validator([](std::string& s) { return s.empty() ? std::string("an empty text is not a path") : std::string(); },
+                          "");
+}
+
 CLI::Validator TimeValidator() { return TextValidator(ParseTimeText, "a time YYYY-MM-DD[ HH:MM[:SS[.mmm]]]"); }
 CLI::Validator FileCountValidator() { return TextValidator(ParseFilesOption, "a whole number in -32768..32767"); }
 
@@ -126,13 +133,18 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     auto* mergeCmd = app.add_subcommand(
         "merge", "Merge a backup set (history before the break date) and an existing set (history from the "
                  "break date on) into a new set in a new folder.");
-    mergeCmd->add_option("--backup", merge.Backup, "Master file (*.HST) of the backup set")->required()->type_name("PATH");
+    mergeCmd->add_option("--backup", merge.Backup, "Master file (*.HST) of the backup set")
+        ->required()
+        ->type_name("PATH")
+        ->check(PathValidator());
     mergeCmd->add_option("--existing", merge.Existing, "Master file (*.HST) of the existing set")
         ->required()
-        ->type_name("PATH");
+        ->type_name("PATH")
+        ->check(PathValidator());
     mergeCmd->add_option("--template", merge.Template, "Empty data file, copied to fill the merged set up")
         ->required()
-        ->type_name("PATH");
+        ->type_name("PATH")
+        ->check(PathValidator());
     mergeCmd->add_option("--files", filesText, "Number of data files of the merged set")
         ->required()
         ->type_name("N")
@@ -142,7 +154,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         ->type_name("DATE");
     mergeCmd->add_option("--output", merge.Output,
                          "Output folder to create (default: \"Merged trenddata HH-MM-SS\" in the current folder)")
-        ->type_name("DIR");
+        ->type_name("DIR")
+        ->check(PathValidator());
     mergeCmd->add_flag("--dry-run", merge.DryRun, "Show the plan only: write nothing, create no folder");
     mergeCmd->add_flag("--json", merge.Json, "Print the plan or the summary as JSON");
     mergeCmd->footer(kMergeFooter);
@@ -151,7 +164,9 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     InspectOptions inspect;
     auto* inspectCmd = app.add_subcommand(
         "inspect", "Show what a master file (*.HST) or a data file holds; --check lists its problems.");
-    inspectCmd->add_option("PATH", inspectPath, "Master file (name ending in HST) or data file")->required();
+    inspectCmd->add_option("PATH", inspectPath, "Master file (name ending in HST) or data file")
+        ->required()
+        ->check(PathValidator());
     inspectCmd->add_flag("--json", inspect.Json, "Print JSON");
     inspectCmd->footer(kInspectFooter);
     inspectCmd->add_flag("--check", inspect.Check,
@@ -161,9 +176,12 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     ExportArgs exportArgs;
     auto* exportCmd = app.add_subcommand(
         "export", "Write the samples of a data file, or of every data file of a set in start-time order, as CSV.");
-    exportCmd->add_option("PATH", exportArgs.Path, "Master file (name ending in HST) or data file")->required();
+    exportCmd->add_option("PATH", exportArgs.Path, "Master file (name ending in HST) or data file")
+        ->required()
+        ->check(PathValidator());
     exportCmd->add_option("-o,--output", exportArgs.Output, "CSV file to write (default: standard output)")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->check(PathValidator());
     exportCmd->add_option("--from", exportArgs.From, "First time to export (inclusive), YYYY-MM-DD[ HH:MM[:SS[.mmm]]]")
         ->type_name("TIME")
         ->check(TimeValidator());

@@ -31,6 +31,17 @@ struct Problem {
     std::string Text;
 };
 
+// Two instants as texts that differ when the instants do: to the
+// millisecond, or to the 100-ns tick when that is where they part.
+std::pair<std::string, std::string> DistinctTimes(std::int64_t a, std::int64_t b) {
+    std::string ta = FormatTicks(a, true), tb = FormatTicks(b, true);
+    if (ta == tb && a != b) {
+        const auto subMs = [](std::int64_t t) { return fmt::format("{:04}", ((t % 10000) + 10000) % 10000); };
+        ta += subMs(a), tb += subMs(b);
+    }
+    return {ta, tb};
+}
+
 // --- Reading ----------------------------------------------------------------
 
 // The samples a record's data file holds, when it can be read.
@@ -76,9 +87,11 @@ std::vector<Problem> MasterProblems(const TrendSet& set) {
                 out.push_back({i, fmt::format("record {}: data file \"{}\" has HistoryType {}, the record says {}", i,
                                               name, h.HistoryType, rec.HistoryType)});
             const StoredTime recStart = FromRaw(rec.StartTime()->Raw);
-            if (recStart.Raw != 0 && recStart.Ticks != data.Start().Ticks)
+            if (recStart.Raw != 0 && recStart.Ticks != data.Start().Ticks) {
+                const auto [inFile, inRecord] = DistinctTimes(data.Start().Ticks, recStart.Ticks);
                 out.push_back({i, fmt::format("record {}: data file \"{}\" starts {}, the record says {}", i, name,
-                                              FormatTicks(data.Start().Ticks, true), FormatTicks(recStart.Ticks, true))});
+                                              inFile, inRecord)});
+            }
         } catch (const Error& e) {
             out.push_back({i, fmt::format("record {}: data file \"{}\" cannot be used: {}", i, name, OneLine(e.what()))});
         }

@@ -26,7 +26,10 @@ std::optional<int> Digits(std::string_view text, std::size_t& pos, std::size_t m
     return value;
 }
 
+// Years before 100 are no dates anywhere in the trend files' time
+// conversions, so "12-31-0099" is refused rather than read as the year 99.
 std::optional<std::chrono::year_month_day> MakeDate(int y, int m, int d) {
+    if (y < 100) return std::nullopt;
     const std::chrono::year_month_day date{std::chrono::year(y), std::chrono::month(static_cast<unsigned>(m)),
                                            std::chrono::day(static_cast<unsigned>(d))};
     if (!date.ok()) return std::nullopt;

@@ -80,6 +80,7 @@ void CheckOutputFolder(Planning& p) {
         Refuse("The output folder " + folder.string() + " already exists; a merge writes into a new folder only.");
     if (!fs::is_directory(fs::status(folder.parent_path(), ec)))
         Refuse("The output folder's parent " + folder.parent_path().string() + " does not exist or is not a folder.");
+    engine_detail::RefuseUnwritableOutputParent(folder);
 }
 
 // --- Inputs --------------------------------------------------------------------
@@ -279,6 +280,7 @@ void AddTaken(MergePlan& plan, const InputSet& set, std::size_t i, SourceKind ki
         if (std::error_code same; fs::equivalent(e.Source, master->Path(), same))
             Refuse(who + ": its data file " + e.Source.string() + " is the " + master->role + " itself");
     e.SourceIdentity = CheckTakenDataFile(e.Source, who);
+    engine_detail::RefuseDataFileDisagreeingWithRecord(e.Source, r.Record, who);
     e.SourceSize = e.SourceIdentity.Size;
     e.StartDay = Iso(set.days[i]);
     e.Record = r.Record;
@@ -428,9 +430,12 @@ void Plan(Planning& p) {
     plan.BytesToWrite = TrendDefs::kMasterLength + std::uint64_t{backup.RecordLength()} * plan.Entries.size();
     for (const auto& e : plan.Entries) plan.BytesToWrite += e.SourceSize;
 
+    engine_detail::RefuseNumbersPastThreeDigits(plan);
     CheckNothingReplaced(plan);
     if (p.options.CheckFreeSpace) CheckFreeSpace(p);
     AddWarnings(plan, existing, backup, n);
+    engine_detail::WarnSameMasterTwice(plan, existing.Path(), backup.Path());
+    engine_detail::WarnTemplateWithSamples(plan, p.req.EmptyDataFile);
 }
 
 }  // namespace

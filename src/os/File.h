@@ -209,6 +209,11 @@ private:
 // exist).
 std::uint64_t FreeSpace(const std::filesystem::path& folder);
 
+// Whether this program may create files in `folder` (permissions, a
+// read-only file system).  A hint for refusing early: the creation itself
+// is still checked.
+bool MayCreateIn(const std::filesystem::path& folder);
+
 // Makes a new folder; an existing entry of that name is an InputOutput error
 // saying that it already exists, a missing parent PathNotFound.
 void MakeFolder(const std::filesystem::path& path);

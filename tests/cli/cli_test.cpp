@@ -212,6 +212,9 @@ const Outcome kOutcomes[] = {
      Patch("existing/TREND.000", 138, "\5")},
     {"check_start_disagrees", 1, kCheck, "starts 2004-09-20 00:00:01.000, the record says 2004-09-20 00:00:00.000",
      Patch("existing/TREND.003", 266, Pack<std::int64_t>(ts::RawTime(6, 2004, 9, 20, 0, 0, 1)))},
+    // Times that differ below the millisecond are shown to the 100-ns tick.
+    {"check_start_disagrees_by_ticks", 1, kCheck, "starts 2004-09-20 00:00:00.0000328, the record says 2004-09-20 00:00:00.0000000",
+     Patch("existing/TREND.003", 266, Pack<std::int64_t>(ts::RawTime(6, 2004, 9, 20) + 328))},
     {"check_record_version_differs_json", 1, {"inspect", "--check", "--json", kMaster},
      "\"text\": \"record 2: Version 5 differs from the master's Version 6\"",
      Patch(kMaster, kRecord + 448 + kName + 10, "\5")},

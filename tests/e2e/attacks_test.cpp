@@ -226,7 +226,7 @@ TEST(StandardOutput, FullDeviceIsAFailure) {
         {"--help"},
     };
     for (const Args& cmd : commands) {
-        SCOPED_TRACE(cmd[0] + " " + cmd[1]);
+        SCOPED_TRACE(cmd.size() > 1 ? cmd[0] + " " + cmd[1] : cmd[0]);
         const Result r = RunCli(cmd, s.work, {.limit = RLIM_INFINITY, .stdoutTo = "/dev/full", .hook = {}});
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.code, 1) << r.err;
@@ -253,6 +253,36 @@ TEST(SparseSources, StaySparseInTheMergedSet) {
     EXPECT_GT(outBytes, 7 * (50ULL << 20));
     EXPECT_LE(outBlocks, sourceBlocks + 64) << "holes were written as data";
     for (int i = 1; i < 4; ++i) EXPECT_EQ(ReadFile(s.out / ("TREND.00" + std::to_string(i - 1))), ReadFile(s.existingFiles[i]));
+}
+
+}  // namespace
+
+namespace {
+
+// An output folder whose parent takes no new entries (a read-only file
+// system; permissions do not stop root): the dry run refuses it as the merge
+// does, instead of saying all is well.
+TEST(ReadOnlyParent, DryRunRefusesLikeTheMerge) {
+    Scenario s;
+    const fs::path ro = s.root / "ro";
+    fs::create_directory(ro);
+    if (::geteuid() != 0 || std::system(("mount -t tmpfs -o ro,size=1m tmpfs '" + ro.string() + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot run here: mounting a read-only tmpfs needs root and a machine that allows mounts";
+    struct Unmount {
+        fs::path p;
+        ~Unmount() { std::system(("umount '" + p.string() + "'").c_str()); }
+    } unmount{ro};
+    for (const bool dry : {true, false}) {
+        SCOPED_TRACE(dry ? "dry run" : "merge");
+        Args args = s.MergeArgs();
+        *(std::find(args.begin(), args.end(), "--output") + 1) = (ro / "out").string();
+        if (dry) args.push_back("--dry-run");
+        const Result r = RunCli(args, s.work);
+        EXPECT_EQ(r.code, 1) << r.out << r.err;
+        EXPECT_NE(r.err.find(dry ? "does not let this program create anything" : "cannot create the output folder"),
+                  std::string::npos) << r.err;
+        EXPECT_NE(r.err.find((ro / "out").string()), std::string::npos) << r.err;
+    }
 }
 
 }  // namespace

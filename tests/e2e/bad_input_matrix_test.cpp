@@ -50,6 +50,7 @@ struct Row {
     int fromExisting = 3, fromBackup = 4;
     const char* readDate = nullptr;    // the break date as read (shown by the dry run)
     bool dry = false;                  // also run as a dry run
+    const char* warning = nullptr;     // a plan warning the report shows
 };
 
 const std::string kF = "C:\\Citect\\Data\\";
@@ -103,6 +104,20 @@ const Row kRows[] = {
     {"output_parent_a_file", [](Scenario& s, Args& a) { return WriteFile(s.work / "f", "x"), Arg("--output", "@/work/f/out")(s, a); },
      1, {"work/f", "not a folder"}},
     {"output_inside_backup_folder", Arg("--output", "@/backup/merged"), 0, {}},
+    // Odd requests and inputs: refused where the merged set would be wrong
+    // or unusable, a warning where the merge is exact.
+    {"output_empty", Arg("--output", ""), 2, {"--output", "empty"}},
+    {"backup_empty", Arg("--backup", ""), 2, {"--backup", "empty"}},
+    {"date_year_0099", Arg("--break-date", "12-31-0099"), 1, {"break date \"12-31-0099\"", "not a date"}, 3, 4, nullptr, true},
+    {"files_1001", Arg("--files", "1001"), 1, {"1001 data files", "TREND.1000", "at most 1000"}, 3, 4, nullptr, true},
+    {"data_file_version_differs_from_record", Patch(kData1, 138, Le16(5)), 1,
+     {"existing/TREND.HST", "record 1", "existing/TREND.001", "Version 5 but the record says 6"}, 3, 4, nullptr, true},
+    {"data_file_history_type_differs_from_record", Patch(kData1, 248, Le16(4)), 1,
+     {"record 1", "existing/TREND.001", "HistoryType 4 but the record says 0"}},
+    {"same_master_as_backup_and_existing", Arg("--backup", "@/existing/TREND.HST"), 0, {}, 3, 1, nullptr, true,
+     "the same file"},
+    {"template_that_was_written_to", Arg("--template", "@/backup/TREND.000"), 0, {}, 3, 4, nullptr, true,
+     "has been written to"},
 };
 
 void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
@@ -148,6 +163,7 @@ TEST_P(Matrix, ExitStatusReasonAndUntouchedInputs) {
                 EXPECT_NE(r.out.find("From the "s + from + std::to_string(n) + " data file"), std::string::npos) << r.out;
             EXPECT_EQ(RunCli({"inspect", "--check", out / "TREND.HST"}, s.work).code, 0) << "the merged set checks clean";
         }
+        EXPECT_TRUE(row.code != 0 || !row.warning || r.out.find(row.warning) != std::string::npos) << r.out;
 
         // inspect of the hostile file: 0 or 1 with a reason, never a signal, the file unchanged.
         if (hostile.empty() || dry) continue;

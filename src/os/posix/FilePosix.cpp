@@ -341,6 +341,8 @@ std::uint64_t FreeSpace(const std::filesystem::path& folder) {
     return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
 }
 
+bool MayCreateIn(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
 void MakeFolder(const std::filesystem::path& path) {
     if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot make a folder with an empty path");
     if (::mkdir(path.c_str(), 0777) == 0) return;

@@ -20,9 +20,12 @@ fs::path TemporaryName(const fs::path& finalName) {
     std::random_device random;
     const std::uint64_t r = (std::uint64_t{random()} << 32) ^ random();
     static constexpr char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (int shift = 60; shift >= 0; shift -= 4) hex += kHex[(r >> shift) & 0xF];
-    return "." + finalName.string() + "." + hex + ".tmp";
+    std::string name = ".";
+    name += finalName.string();
+    name += '.';
+    for (int shift = 60; shift >= 0; shift -= 4) name += kHex[(r >> shift) & 0xF];
+    name += ".tmp";
+    return name;
 }
 
 }  // namespace

@@ -100,7 +100,13 @@ inline ChildEnd InChild(const fs::path& errFile, const std::string& out, const s
         const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int e = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0) ::_exit(126);
-        ::signal(SIGINT, SIG_DFL), ::signal(SIGTERM, SIG_DFL);
+        // Interrupts as from a terminal: a signal this test program was
+        // started to ignore is taken again (a handler already installed by
+        // an earlier test stays).
+        for (const int sig : {SIGINT, SIGTERM}) {
+            struct sigaction now {};
+            if (::sigaction(sig, nullptr, &now) == 0 && now.sa_handler == SIG_IGN) ::signal(sig, SIG_DFL);
+        }
         int code = 125;
         try {
             code = body();

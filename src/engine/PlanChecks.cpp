@@ -4,6 +4,7 @@
 // wrong or unusable, a plan warning where the input is odd but the merge is
 // still exact (docs/cli.md lists them).
 #include <array>
+#include <optional>
 
 #include "engine/EngineDetail.h"
 #include "engine/TrendTools.h"

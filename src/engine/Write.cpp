@@ -6,13 +6,14 @@
 #include "formats/BinaryFile.h"
 #include "base/Errors.h"
 #include "os/Process.h"
+#include "time/StringTools.h"
 
 namespace jw {
 
 namespace {
 
 namespace fs = std::filesystem;
-using engine_detail::Quoted;
+using StringTools::Quoted;
 
 bool SameFolder(const fs::path& a, const fs::path& b) { return a.lexically_normal() == b.lexically_normal(); }
 

@@ -11,6 +11,10 @@
 //   - standard output that cannot be written (/dev/full);
 //   - sparse sources stay sparse in the merged set.
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "E2eSupport.h"
 
@@ -170,15 +174,24 @@ void LinkKept(Scenario& s) {
     EXPECT_TRUE(fs::is_symlink(s.work / "link.csv"));
     EXPECT_EQ(fs::read_symlink(s.work / "link.csv"), "keep.csv");
 }
-void DevNull(Scenario&) { EXPECT_TRUE(fs::is_character_file("/dev/null")); }
+// A private null device in the scenario's folder: a failing export must
+// never remove a device, and a test must never put the system's own
+// /dev/null at stake.  Making a device node needs root, as CI runs.
+std::string Device(Scenario& s) {
+    const fs::path node = s.work / "null.csv";
+    if (::mknod(node.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+        ADD_FAILURE() << "cannot make a null device " << node << " (needs root): " << std::strerror(errno);
+    return node.string();
+}
+void DeviceKept(Scenario& s) { EXPECT_TRUE(fs::is_character_file(s.work / "null.csv")); }
 
 const ExportCase kExports[] = {
     {"existing_file_failing_input", Existing, false, nullptr, 1, {"missing.000"}, Untouched},
     {"link_failing_input", Linked, false, nullptr, 1, {"missing.000"}, [](Scenario& s) { Untouched(s), LinkKept(s); }},
-    {"device_failing_input", [](Scenario&) { return std::string("/dev/null"); }, false, nullptr, 1, {"missing.000"}, DevNull},
+    {"device_failing_input", Device, false, nullptr, 1, {"missing.000"}, DeviceKept},
     {"existing_file_replaced", Existing, true, nullptr, 0, {}, IsCsv},
     {"link_target_written_link_kept", Linked, true, nullptr, 0, {}, [](Scenario& s) { IsCsv(s), LinkKept(s); }},
-    {"device_written", [](Scenario&) { return std::string("/dev/null"); }, true, nullptr, 0, {}, DevNull},
+    {"device_written", Device, true, nullptr, 0, {}, DeviceKept},
     {"new_file", [](Scenario& s) { return (s.work / "keep.csv").string(); }, true, nullptr, 0, {}, IsCsv},
     {"dangling_link", [](Scenario& s) { return fs::create_symlink("gone.csv", s.work / "link.csv"), (s.work / "link.csv").string(); },
      true, nullptr, 1, {"link.csv", "leads to no file"}, [](Scenario& s) { EXPECT_FALSE(fs::exists(s.work / "gone.csv")); }},

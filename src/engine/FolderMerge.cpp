@@ -1,0 +1,251 @@
+// Planning and writing the merge of every trend of a data folder.
+#include "engine/FolderMerge.h"
+
+#include <algorithm>
+#include <map>
+#include <system_error>
+
+#include "base/Errors.h"
+#include "time/StringTools.h"
+#include "engine/MergeWriter.h"
+#include "formats/BinaryFile.h"
+#include "formats/TrendSet.h"
+#include "formats/clsHSTMaster.h"
+
+namespace jw {
+
+namespace {
+
+namespace fs = std::filesystem;
+using StringTools::Quoted;
+
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The entries of a folder other than folders, keyed by their name in lower
+// case: links and other non-regular files are listed too, so that a master
+// that is one is refused by name rather than passed over.  A folder that
+// cannot be listed refuses the whole run.
+std::map<std::string, std::vector<fs::path>> ListFolder(const fs::path& folder, const std::string& role) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec))
+        Fail(ErrorKind::Refused, "The " + role + " folder " + folder.string() + " does not exist or is not a folder.");
+    std::map<std::string, std::vector<fs::path>> files;
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code st;
+        if (fs::is_directory(it->symlink_status(st))) continue;
+        files[FoldCase(it->path().filename().string())].push_back(it->path());
+    }
+    if (ec) Fail(ErrorKind::InputOutput, "cannot list the " + role + " folder " + folder.string() + ": " + ec.message());
+    for (auto& [name, paths] : files) std::sort(paths.begin(), paths.end());
+    return files;
+}
+
+bool IsMasterName(std::string_view folded) { return folded.size() > 4 && folded.substr(folded.size() - 4) == ".hst"; }
+
+// "A and B": names that differ only in letter case.
+std::string Both(const std::vector<fs::path>& paths) {
+    std::string out;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        out += (i == 0 ? "" : i + 1 == paths.size() ? " and " : ", ") + Quoted(paths[i].filename().string());
+    return out;
+}
+
+// The trend's empty data file: the one file of the templates folder named
+// <trend>.<digits>, in any letter case.
+std::string FindTemplate(const std::map<std::string, std::vector<fs::path>>& templates, const std::string& trend,
+                         const fs::path& folder, fs::path& found) {
+    std::vector<fs::path> candidates;
+    const std::string prefix = FoldCase(trend) + ".";
+    for (auto it = templates.lower_bound(prefix); it != templates.end() && it->first.rfind(prefix, 0) == 0; ++it) {
+        const std::string_view tail = std::string_view(it->first).substr(prefix.size());
+        if (!tail.empty() && std::all_of(tail.begin(), tail.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            candidates.insert(candidates.end(), it->second.begin(), it->second.end());
+    }
+    if (candidates.empty())
+        return "no empty data file of this trend in the templates folder " + folder.string() + " (a file named " +
+               Quoted(trend + ".000") + " in any letter case, or with another number)";
+    if (candidates.size() > 1)
+        return "the templates folder " + folder.string() + " holds several empty data files of this trend (" +
+               Both(candidates) + "); keep one";
+    found = candidates.front();
+    return {};
+}
+
+// The number of data files of the trend's merged set: the request's, else
+// the existing master's nFiles.
+std::int16_t FilesOf(const FolderMergeRequest& request, const fs::path& existing) {
+    if (request.NumberOfFiles) return *request.NumberOfFiles;
+    BinaryFile file(existing, BinaryFile::Mode::ReadOnly);
+    clsHSTMaster master;
+    master.Load(file);
+    file.Close();
+    if (master.nFiles < 1)
+        Fail(ErrorKind::Refused, "its existing master " + existing.string() + " has nFiles " +
+                                     std::to_string(master.nFiles) + "; give the number of data files (--files)");
+    return master.nFiles;
+}
+
+// Refuses every trend that would write a file whose name another trend also
+// writes (in any letter case: a Windows data folder cannot hold both).
+void RefuseClashes(FolderPlan& plan) {
+    std::map<std::string, std::size_t> owner;
+    std::vector<std::string> clash(plan.Trends.size());
+    for (std::size_t t = 0; t < plan.Trends.size(); ++t) {
+        const auto& trend = plan.Trends[t];
+        if (!trend.Plan) continue;
+        std::vector<fs::path> names{trend.Plan->MasterTarget, PartialMasterPath(*trend.Plan)};
+        for (const auto& e : trend.Plan->Entries) names.push_back(e.Target);
+        for (const auto& p : names) {
+            const std::string name = p.filename().string();
+            const auto [it, fresh] = owner.emplace(FoldCase(name), t);
+            if (fresh || it->second == t) continue;
+            const std::size_t other = it->second;
+            if (clash[t].empty())
+                clash[t] = "its output file " + Quoted(name) + " would have the name of a file of trend " +
+                           Quoted(plan.Trends[other].Trend) + " in the one output folder";
+            if (clash[other].empty())
+                clash[other] = "its output file " + Quoted(name) + " would have the name of a file of trend " +
+                               Quoted(trend.Trend) + " in the one output folder";
+        }
+    }
+    for (std::size_t t = 0; t < plan.Trends.size(); ++t)
+        if (!clash[t].empty()) {
+            plan.Trends[t].Plan.reset();
+            plan.Trends[t].Refusal = clash[t];
+        }
+}
+
+}  // namespace
+
+int FolderPlan::Accepted() const {
+    return static_cast<int>(std::count_if(Trends.begin(), Trends.end(), [](const auto& t) { return t.Plan.has_value(); }));
+}
+
+int FolderPlan::Refused() const { return static_cast<int>(Trends.size()) - Accepted(); }
+
+bool MatchesPattern(std::string_view pattern, std::string_view name) {
+    // Greedy matching with one point to return to after the last "*".
+    std::size_t p = 0, n = 0, star = std::string_view::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
+            ++p, ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++, resume = n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1, n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState folder) {
+    // A break date that is no date refuses the run once, not every trend.
+    if (!ParseBreakDate(request.BrakeDate))
+        Fail(ErrorKind::Refused, "The break date " + Quoted(request.BrakeDate) +
+                                     " is not a date; type it as month-day-year, for example 09-17-2004 (or 2004-09-17).");
+    const auto existing = ListFolder(request.ExistingFolder, "existing");
+    const auto backup = ListFolder(request.BackupFolder, "backup");
+    const auto templates = ListFolder(request.TemplateFolder, "templates");
+
+    // Every master name of either folder, once, in name order.
+    std::map<std::string, std::string> trends;  // folded name -> trend as spelled
+    for (const auto* side : {&existing, &backup})
+        for (const auto& [name, paths] : *side)
+            if (IsMasterName(name)) {
+                const std::string file = paths.front().filename().string();
+                trends.emplace(name.substr(0, name.size() - 4), file.substr(0, file.size() - 4));
+            }
+
+    FolderPlan plan;
+    plan.OutputFolder = request.OutputFolder;
+    for (const auto& [key, spelled] : trends) {
+        if (!request.Only.empty() && !MatchesPattern(request.Only, spelled)) continue;
+        TrendMerge t;
+        t.Trend = spelled;
+        t.Request.BrakeDate = request.BrakeDate;
+        t.Request.OutputFolder = request.OutputFolder.string();
+        const auto find = [&](const std::map<std::string, std::vector<fs::path>>& side, const char* role,
+                              const fs::path& where, std::string& into) {
+            const auto it = side.find(key + ".hst");
+            if (it == side.end()) return "no " + std::string(role) + " master of this name in " + where.string();
+            if (it->second.size() > 1)
+                return "the " + std::string(role) + " folder " + where.string() + " holds " + Both(it->second) +
+                       ", names that differ only in letter case";
+            std::error_code st;
+            if (!fs::is_regular_file(fs::symlink_status(it->second.front(), st)))
+                return "the " + std::string(role) + " master " + it->second.front().string() +
+                       " is a link or not a regular file; masters are read from regular files only";
+            into = it->second.front().string();
+            return std::string();
+        };
+        fs::path templ;
+        t.Refusal = find(existing, "existing", request.ExistingFolder, t.Request.ExistingFile);
+        if (t.Refusal.empty()) t.Refusal = find(backup, "backup", request.BackupFolder, t.Request.BackupFile);
+        if (t.Refusal.empty()) t.Refusal = FindTemplate(templates, spelled, request.TemplateFolder, templ);
+        if (t.Refusal.empty()) {
+            t.Request.EmptyDataFile = templ.string();
+            try {
+                t.Request.NumberOfFiles = FilesOf(request, t.Request.ExistingFile);
+                t.Plan = PlanMerge(t.Request, PlanOptions{.Folder = folder, .CheckFreeSpace = false});
+            } catch (const Error& e) {
+                t.Refusal = e.what();
+            }
+        }
+        plan.Trends.push_back(std::move(t));
+    }
+    if (plan.Trends.empty())
+        Fail(ErrorKind::Refused, "No trend to merge: no master file (*.HST) in " + request.ExistingFolder.string() +
+                                     " or " + request.BackupFolder.string() +
+                                     (request.Only.empty() ? std::string() : " matches " + Quoted(request.Only)) + ".");
+    RefuseClashes(plan);
+
+    for (const auto& t : plan.Trends)
+        if (t.Plan) plan.BytesToWrite += t.Plan->BytesToWrite;
+    std::error_code ec;
+    const fs::path room = folder == OutputFolderState::Created ? plan.OutputFolder : plan.OutputFolder.parent_path();
+    const auto space = fs::space(room, ec);
+    if (ec)
+        Fail(ErrorKind::InputOutput,
+             "cannot read the free space of the output folder " + plan.OutputFolder.string() + ": " + ec.message());
+    if (space.available < plan.BytesToWrite)
+        Fail(ErrorKind::Refused, "The output folder " + plan.OutputFolder.string() + " has " +
+                                     std::to_string(space.available) + " bytes free; the " +
+                                     std::to_string(plan.Accepted()) + " trends that can be merged need " +
+                                     std::to_string(plan.BytesToWrite) + ".");
+    return plan;
+}
+
+void WriteFolderMerge(const FolderPlan& plan, const std::function<void(const FolderProgress&)>& progress,
+                      const StepObserver& beforeStep) {
+    FolderProgress p;
+    p.TrendsTotal = plan.Accepted();
+    p.BytesTotal = plan.BytesToWrite;
+    MergeOptions options;
+    options.BeforeStep = beforeStep;
+    if (progress)
+        options.Progress = [&](const WriteProgress& w) {
+            p.Bytes = w.Bytes;
+            p.BytesTotal = w.BytesTotal;
+            progress(p);
+        };
+
+    // One writer for the whole run: every master is renamed by its one
+    // Commit, after one flush of everything staged; a failure anywhere
+    // leaves no master of any trend (the writer says which).
+    MergeWriter writer(plan.OutputFolder, options);
+    for (const auto& t : plan.Trends)
+        if (t.Plan) writer.Expect(*t.Plan);
+    for (const auto& t : plan.Trends) {
+        if (!t.Plan) continue;
+        writer.Stage(*t.Plan);
+        ++p.Trends;
+        if (progress) progress(p);
+    }
+    writer.Commit();
+}
+
+}  // namespace jw

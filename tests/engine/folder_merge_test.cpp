@@ -1,0 +1,213 @@
+// Merging every trend of a data folder: pairing by name in any letter case,
+// one template per trend, the single merge's refusals per trend, names two
+// trends would share, the trend name pattern; and the writing step, where no
+// master gets its name before every trend is on disk.
+#include <algorithm>
+
+#include "EngineTest.h"
+#include "engine/FolderMerge.h"
+
+namespace jw::enginetest {
+namespace {
+
+// Backup: four two-day files from 2004-09-10; existing: eight one-day files
+// from 2004-09-12 (nFiles 8).  The break date 09-14-2004 takes existing
+// 2..7 and backup 0..1: eight files, the existing master's own count.
+SetDescription TrendOf(const std::string& name, bool backup, std::int16_t version = 6) {
+    SetDescription s;
+    s.Version = version, s.BaseName = name + ".", s.ID = name;
+    const int first = backup ? 10 : 12, step = backup ? 2 : 1, count = backup ? 4 : 8;
+    for (int i = 0; i < count; ++i)
+        s.Files.push_back({trendset::RawTime(version, 2004, 9, first + i * step),
+                           trendset::RawTime(version, 2004, 9, first + i * step + step - 1, 23, 59, 59), 2, {}, true});
+    return s;
+}
+
+struct FolderFixture : Folder {
+    fs::path backup = Sub("backup"), existing = Sub("existing"), templates = Sub("templates"), out = tmp / "out";
+
+    // A trend with both sets and its template; parts can be left out or
+    // changed by the caller afterwards.
+    void Trend(const std::string& name, std::int16_t backupVersion = 6) {
+        trendset::Build(existing, TrendOf(name, false));
+        const SetDescription b = TrendOf(name, true, backupVersion);
+        trendset::Build(backup, b);
+        trendset::BuildEmptyDataFile(templates / (name + ".000"), b);
+    }
+    FolderMergeRequest Request(std::optional<std::int16_t> n = std::nullopt, std::string only = "") const {
+        return {backup, existing, templates, out, "09-14-2004", n, std::move(only)};
+    }
+    // "TREND: accepted" or "TREND: <refusal>" per trend, in plan order.
+    static std::string Outcome(const FolderPlan& plan) {
+        std::string s;
+        for (const auto& t : plan.Trends) s += t.Trend + ": " + (t.Plan ? "accepted" : t.Refusal) + "\n";
+        return s;
+    }
+};
+
+struct PairingCase {
+    const char* name;
+    std::function<void(FolderFixture&)> make;
+    std::vector<std::pair<std::string, std::string>> expect;  // trend and "accepted" or a part of its refusal
+};
+
+void Rename(const fs::path& from, const std::string& to) { fs::rename(from, from.parent_path() / to); }
+
+const PairingCase kPairing[] = {
+    {"TwoTrends", [](FolderFixture& f) { f.Trend("PUMP"), f.Trend("VALVE"); },
+     {{"PUMP", "accepted"}, {"VALVE", "accepted"}}},
+    {"BackupMasterInOtherLetterCase",
+     [](FolderFixture& f) { f.Trend("PUMP"), Rename(f.backup / "PUMP.HST", "pump.hst"), Rename(f.templates / "PUMP.000", "Pump.000"); },
+     {{"PUMP", "accepted"}}},
+    {"NoBackupMaster", [](FolderFixture& f) { f.Trend("PUMP"), fs::remove(f.backup / "PUMP.HST"); },
+     {{"PUMP", "no backup master of this name"}}},
+    {"NoExistingMaster", [](FolderFixture& f) { f.Trend("PUMP"), fs::remove(f.existing / "PUMP.HST"); },
+     {{"PUMP", "no existing master of this name"}}},
+    {"NoTemplate", [](FolderFixture& f) { f.Trend("PUMP"), f.Trend("VALVE"), fs::remove(f.templates / "PUMP.000"); },
+     {{"PUMP", "no empty data file of this trend"}, {"VALVE", "accepted"}}},
+    {"AnotherTrendsTemplateIsNotTaken",
+     [](FolderFixture& f) { f.Trend("PUMP"), Rename(f.templates / "PUMP.000", "PUMP2.000"); },
+     {{"PUMP", "no empty data file of this trend"}}},
+    {"TemplateWithAnotherNumber", [](FolderFixture& f) { f.Trend("PUMP"), Rename(f.templates / "PUMP.000", "PUMP.017"); },
+     {{"PUMP", "accepted"}}},
+    {"TwoTemplates",
+     [](FolderFixture& f) { f.Trend("PUMP"), fs::copy_file(f.templates / "PUMP.000", f.templates / "pump.001"); },
+     {{"PUMP", "several empty data files of this trend (\"PUMP.000\" and \"pump.001\")"}}},
+    {"MastersDifferingInCaseOnly",
+     [](FolderFixture& f) { f.Trend("PUMP"), fs::copy_file(f.existing / "PUMP.HST", f.existing / "Pump.HST"); },
+     {{"PUMP", "differ only in letter case"}}},
+    {"MasterIsALink",
+     [](FolderFixture& f) {
+         f.Trend("PUMP"), Rename(f.backup / "PUMP.HST", "SAVED.HST.OLD");
+         fs::create_symlink(f.backup / "SAVED.HST.OLD", f.backup / "PUMP.HST");
+     },
+     {{"PUMP", "is a link or not a regular file"}}},
+    {"VersionsDiffer", [](FolderFixture& f) { f.Trend("PUMP", 5), f.Trend("VALVE"); },
+     {{"PUMP", "different trend versions"}, {"VALVE", "accepted"}}},
+    {"RefusalOfTheSingleMerge", [](FolderFixture& f) { f.Trend("PUMP"), fs::remove(f.existing / "PUMP.005"); },
+     {{"PUMP", "record 5"}}},
+    {"NamesTwoTrendsWouldShare",
+     [](FolderFixture& f) {
+         // VALVE's records name PUMP's data files: both sets would write PUMP.000 ...
+         f.Trend("PUMP"), f.Trend("VALVE");
+         for (const fs::path& dir : {f.existing, f.backup}) {
+             SetDescription s = TrendOf("VALVE", dir == f.backup);
+             for (auto& file : s.Files) file.WriteDataFile = false;
+             for (std::size_t i = 0; i < s.Files.size(); ++i)
+                 s.Files[i].RecordedName = "C:\\Citect\\Data\\PUMP.00" + std::to_string(i);
+             trendset::Build(dir, s);
+         }
+     },
+     {{"PUMP", "would have the name of a file of trend \"VALVE\""}, {"VALVE", "of trend \"PUMP\""}}},
+};
+
+class Pairing : public FolderFixture, public ::testing::WithParamInterface<PairingCase> {};
+
+TEST_P(Pairing, EachTrendIsAcceptedOrRefusedWithItsReason) {
+    const PairingCase& c = GetParam();
+    c.make(*this);
+    const auto before = Fingerprint({backup, existing, templates});
+    const FolderPlan plan = PlanFolderMerge(Request(), OutputFolderState::NotYetMade);
+    ASSERT_EQ(plan.Trends.size(), c.expect.size()) << Outcome(plan);
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i < c.expect.size(); ++i) {
+        const TrendMerge& t = plan.Trends[i];
+        EXPECT_EQ(t.Trend, c.expect[i].first);
+        if (c.expect[i].second == "accepted") {
+            ASSERT_TRUE(t.Plan.has_value()) << t.Refusal;
+            EXPECT_EQ(t.Plan->Header.nFiles, 8) << "the existing master's count";
+            EXPECT_EQ(t.Plan->Entries.size(), 8U);
+            bytes += t.Plan->BytesToWrite;
+        } else {
+            EXPECT_FALSE(t.Plan.has_value());
+            EXPECT_NE(t.Refusal.find(c.expect[i].second), std::string::npos) << t.Refusal;
+        }
+    }
+    EXPECT_EQ(plan.BytesToWrite, bytes);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(Fingerprint({backup, existing, templates}), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Pairing, ::testing::ValuesIn(kPairing), [](const auto& info) { return info.param.name; });
+
+struct FolderMergeTest : FolderFixture {};
+
+TEST_F(FolderMergeTest, FilesAndPatternChooseWhatIsPlanned) {
+    Trend("PUMP1"), Trend("PUMP2"), Trend("VALVE");
+    const FolderPlan pumps = PlanFolderMerge(Request(10, "pump?"), OutputFolderState::NotYetMade);
+    EXPECT_EQ(Outcome(pumps), "PUMP1: accepted\nPUMP2: accepted\n");
+    EXPECT_EQ(pumps.Trends[0].Plan->Header.nFiles, 10);
+    EXPECT_EQ(pumps.Trends[0].Plan->TemplateCopies, 2);
+    // Too few files for the chosen data files: the single merge's refusal.
+    EXPECT_NE(Outcome(PlanFolderMerge(Request(7), OutputFolderState::NotYetMade)).find("ask for at least 8"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf([&] { PlanFolderMerge(Request(8, "X*"), OutputFolderState::NotYetMade); }).find("No trend to merge"),
+              std::string::npos);
+    FolderMergeRequest badDate = Request();
+    badDate.BrakeDate = "13-01-2004";
+    EXPECT_NE(ErrorOf([&] { PlanFolderMerge(badDate, OutputFolderState::NotYetMade); }).find("\"13-01-2004\" is not a date"),
+              std::string::npos);
+    fs::remove_all(backup);
+    EXPECT_NE(ErrorOf([&] { PlanFolderMerge(Request(), OutputFolderState::NotYetMade); }).find("backup folder"),
+              std::string::npos);
+}
+
+TEST_F(FolderMergeTest, MatchesPatternTable) {
+    const struct { const char* pattern; const char* name; bool match; } rows[] = {
+        {"*", "", true},          {"*", "PUMP", true},       {"pump", "PUMP", true},   {"PUMP", "PUMP1", false},
+        {"P?MP", "pump", true},   {"P?MP", "PMP", false},    {"*1", "PUMP1", true},    {"*1", "PUMP12", false},
+        {"P*P*1", "PUMP_P1", true}, {"**", "x", true},       {"a*b*c", "aXbYbZc", true}, {"a*b*c", "aXbYbZ", false},
+        {"", "", true},           {"", "A", false},          {"\xC4*", "\xE4x", false},
+    };
+    for (const auto& r : rows) EXPECT_EQ(MatchesPattern(r.pattern, r.name), r.match) << r.pattern << " / " << r.name;
+}
+
+TEST_F(FolderMergeTest, WritesEveryTrendAndNamesMastersOnlyAtTheEnd) {
+    Trend("PUMP"), Trend("VALVE");
+    fs::create_directory(out);
+    const FolderPlan plan = PlanFolderMerge(Request(), OutputFolderState::Created);
+    ASSERT_EQ(plan.Accepted(), 2) << Outcome(plan);
+    std::vector<FolderProgress> seen;
+    std::vector<std::string> order;  // "copy" per copy; at each rename the data files there and whether a master is
+    WriteFolderMerge(plan, [&](const FolderProgress& p) { seen.push_back(p); },
+                     [&](WriteStep step, const PlanEntry*) {
+                         const auto names = FolderNames(out);
+                         const bool master = names.count("PUMP.HST") || names.count("VALVE.HST");
+                         if (step == WriteStep::Copy) order.push_back(master ? "copy after a master" : "copy");
+                         if (step == WriteStep::Rename)
+                             order.push_back("rename with " + std::to_string(std::count_if(names.begin(), names.end(),
+                                 [](const std::string& n) { return n.find(".HST") == std::string::npos; })) + " data files");
+                     });
+    std::vector<std::string> want(16, "copy");
+    want.insert(want.end(), 2, "rename with 16 data files");
+    EXPECT_EQ(order, want);
+    ASSERT_FALSE(seen.empty());
+    for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i].Bytes, seen[i - 1].Bytes);
+    EXPECT_EQ(seen.back().Trends, 2);
+    EXPECT_EQ(seen.back().Bytes, plan.BytesToWrite);
+    EXPECT_EQ(seen.back().BytesTotal, plan.BytesToWrite);
+    const auto names = FolderNames(out);
+    EXPECT_EQ(names.size(), 18U);
+    EXPECT_TRUE(names.count("PUMP.HST") && names.count("VALVE.HST") && names.count("VALVE.007"));
+}
+
+TEST_F(FolderMergeTest, AFailedCopyInTheSecondTrendLeavesNoMasterOfEither) {
+    Trend("PUMP"), Trend("VALVE");
+    fs::create_directory(out);
+    const FolderPlan plan = PlanFolderMerge(Request(), OutputFolderState::Created);
+    // Copies 0..7 are PUMP's; the tenth copy (VALVE's second) breaks.
+    int copies = 0;
+    const std::string said = ErrorOf([&] {
+        WriteFolderMerge(plan, {}, [&](WriteStep step, const PlanEntry*) {
+            if (step == WriteStep::Copy && copies++ == 9) Fail(ErrorKind::InputOutput, "injected fault");
+        });
+    });
+    ExpectHas(said, {"injected fault", "copying file 001", "No master file was written (PUMP.HST, VALVE.HST)"});
+    for (const auto& name : FolderNames(out)) {
+        EXPECT_EQ(name.find(".HST"), std::string::npos) << name << ": no master, final or temporary";
+        EXPECT_TRUE(name.rfind("PUMP.0", 0) == 0 || name == "VALVE.000") << name;
+    }
+}
+
+}  // namespace
+}  // namespace jw::enginetest

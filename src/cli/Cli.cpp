@@ -10,6 +10,7 @@
 #include "cli/ExportTarget.h"
 #include "cli/Inspect.h"
 #include "cli/MergeCommand.h"
+#include "cli/MergeFolderCommand.h"
 #include "cli/Progress.h"
 #include "cli/TestHook.h"
 #include "cli/Text.h"
@@ -33,6 +34,14 @@ const char* const kMergeFooter =
     "is to hold it must.  The break date is month-day-year (09-17-2004) or ISO (2004-09-17): data files\n"
     "starting on or after it come from the existing set, earlier ones from the backup set; copies of the\n"
     "empty data file fill the merged set up to --files.";
+
+const char* const kMergeFolderFooter =
+    "Pairs every master of the existing folder with the master of the same name (any letter case) in\n"
+    "the backup folder; each trend needs its own empty data file NAME.000 (any number, any letter case)\n"
+    "in the templates folder.  Every trend is planned as merge plans it.  By default nothing is written\n"
+    "when any trend is refused; --keep-going merges the others.  The merged sets lie side by side in the\n"
+    "output folder; each master gets its name only after every copy of the whole run is on disk.\n"
+    "Exit status: 0 every trend merged, 1 any refused (or the run failed), 2 usage error.";
 
 const char* const kInspectFooter =
     "Times show as YYYY-MM-DD HH:MM:SS in the trend's own clock (no time-zone shift); a time of 0 is\n"
@@ -156,9 +165,41 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
                          "Output folder to create (default: \"Merged trenddata HH-MM-SS\" in the current folder)")
         ->type_name("DIR")
         ->check(PathValidator());
-    mergeCmd->add_flag("--dry-run", merge.DryRun, "Show the plan only: write nothing, create no folder");
+    auto* mergeDry = mergeCmd->add_flag("--dry-run", merge.DryRun, "Show the plan only: write nothing, create no folder");
     mergeCmd->add_flag("--json", merge.Json, "Print the plan or the summary as JSON");
+    mergeCmd->add_option("--picture", merge.Picture, "With --dry-run: also draw the plan as an SVG timeline in FILE")
+        ->type_name("FILE")
+        ->needs(mergeDry);
     mergeCmd->footer(kMergeFooter);
+
+    MergeFolderArgs folder;
+    std::string folderFilesText;
+    auto* folderCmd = app.add_subcommand(
+        "merge-folder", "Merge every trend of a data folder: each existing master (NAME.HST) with the backup master "
+                        "of the same name, into one new output folder; every trend is planned before anything is "
+                        "written.");
+    folderCmd->add_option("--backup", folder.Backup, "Folder of the backup sets")->required()->type_name("DIR");
+    folderCmd->add_option("--existing", folder.Existing, "Folder of the existing sets")->required()->type_name("DIR");
+    folderCmd->add_option("--templates", folder.Templates, "Folder of the empty data files, one per trend (NAME.000)")
+        ->required()
+        ->type_name("DIR");
+    folderCmd->add_option("--break-date", folder.BreakDate, "Break date, month-day-year (09-17-2004) or YYYY-MM-DD")
+        ->required()
+        ->type_name("DATE");
+    folderCmd->add_option("--files", folderFilesText,
+                          "Number of data files of every merged set (default: each trend's existing nFiles)")
+        ->type_name("N")
+        ->check(FileCountValidator());
+    folderCmd->add_option("--output", folder.Output, "Output folder to create")->required()->type_name("DIR");
+    folderCmd->add_option("--only", folder.Only, "Only trends whose name matches (* and ?, any letter case)")
+        ->type_name("PATTERN");
+    folderCmd->add_flag("--keep-going", folder.KeepGoing, "Merge the trends that can be merged even when others are refused");
+    auto* folderDry = folderCmd->add_flag("--dry-run", folder.DryRun, "Plan every trend only: write nothing");
+    folderCmd->add_flag("--json", folder.Json, "Print the summary as JSON");
+    folderCmd->add_option("--picture", folder.Picture, "With --dry-run: draw each trend's plan as DIR/NAME.svg")
+        ->type_name("DIR")
+        ->needs(folderDry);
+    folderCmd->footer(kMergeFolderFooter);
 
     std::string inspectPath;
     InspectOptions inspect;
@@ -168,6 +209,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         ->required()
         ->check(PathValidator());
     inspectCmd->add_flag("--json", inspect.Json, "Print JSON");
+    inspectCmd->add_option("--picture", inspect.Picture, "Also draw the set (or data file) as an SVG timeline in FILE")
+        ->type_name("FILE");
     inspectCmd->footer(kInspectFooter);
     inspectCmd->add_flag("--check", inspect.Check,
                          "List problems (records the file does not hold, missing or invalid data files, data files "
@@ -218,6 +261,10 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
             merge.Files = *ParseFilesOption(filesText);
             RunMerge(merge, out);
             return kExitOk;
+        }
+        if (folderCmd->parsed()) {
+            if (!folderFilesText.empty()) folder.Files = *ParseFilesOption(folderFilesText);
+            return RunMergeFolder(folder, out, err);
         }
         if (inspectCmd->parsed()) {
             const int status = RunInspect(inspectPath, inspect, out);

@@ -1,4 +1,4 @@
-// joinwright-cli: the sub-commands merge, inspect and export.
+// joinwright-cli: the sub-commands merge, merge-folder, inspect and export.
 //
 // Exit status: 0 success (and --help, --version); 1 refused or failed, with
 // one line "joinwright-cli: error: <reason>" on standard error; 2 usage

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/DataFiles.h"
+#include "cli/Picture.h"
 #include "cli/Text.h"
 #include "cli/TimeText.h"
 #include "formats/BinaryFile.h"
@@ -177,6 +178,19 @@ void AddSharedMembers(Json& j, Header& h) {
 
 int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream& out) {
     const TrendSet r = ReadTrendSet(path);
+    if (!opt.Picture.empty()) {
+        Timeline tl;
+        tl.Trend = DisplayField(r.Master.Title);
+        tl.Subtitle = OutputText(path.string());
+        for (const auto& row : r.Records) {
+            clsHSTHeader record = row.Record;  // its times are read through a non-const view
+            const std::string_view file = RecordedFileName(row.Name);
+            tl.Bars.push_back(BarOf(OutputText(file.empty() ? "record " + std::to_string(row.Index) : std::string(file)),
+                                    BarSource::Set, record.StartTime()->Raw, record.EndTime()->Raw,
+                                    record.SamplePeriod));
+        }
+        WritePicture(fs::absolute(opt.Picture), TimelineSvg(tl));
+    }
     std::vector<Problem> problems;
     if (opt.Check) problems = MasterProblems(r);
     const auto& m = r.Master;
@@ -319,6 +333,14 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
     if (opt.Check) problems = DataFileProblems(d);
     const StoredTime start = FromRaw(h.StartTime()->Raw);
     const StoredTime end = FromRaw(h.EndTime()->Raw);
+    if (!opt.Picture.empty()) {
+        Timeline tl;
+        tl.Trend = DisplayField(h.Title);
+        tl.Subtitle = OutputText(path.string());
+        tl.Bars.push_back(BarOf(OutputText(path.filename().string()), BarSource::Set, h.StartTime()->Raw,
+                                h.EndTime()->Raw, h.SamplePeriod));
+        WritePicture(fs::absolute(opt.Picture), TimelineSvg(tl));
+    }
 
     if (opt.Json) {
         Json j;

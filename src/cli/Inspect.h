@@ -20,6 +20,7 @@ namespace jw::cli {
 struct InspectOptions {
     bool Json = false;
     bool Check = false;
+    std::string Picture;  // also draw the set as an SVG timeline in this file
 };
 
 // Prints the report; returns 0, or 1 when Check found problems.  Failures

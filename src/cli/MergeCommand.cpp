@@ -7,6 +7,7 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "cli/Picture.h"
 #include "cli/Progress.h"
 #include "cli/TestHook.h"
 #include "cli/Text.h"
@@ -27,49 +28,6 @@ namespace {
 [[noreturn]] void Refuse(const std::string& text) { Fail(ErrorKind::Refused, text); }
 
 std::string Show(const fs::path& p) { return OutputText(p.string()); }
-
-// Removes a folder this program created, and only while it is empty.
-void RemoveIfEmpty(const fs::path& folder) { os::RemoveEmptyFolder(folder); }
-
-const char* KindName(SourceKind k) {
-    switch (k) {
-        case FromExisting: return "existing";
-        case FromBackup: return "backup";
-        case FromTemplate: return "template";
-    }
-    return "?";
-}
-
-std::string HumanBytes(std::uint64_t n) {
-    if (n < 1024) return fmt::format("{} bytes", n);
-    if (n < 1024 * 1024) return fmt::format("{:.1f} KiB", static_cast<double>(n) / 1024);
-    if (n < 1024ULL * 1024 * 1024) return fmt::format("{:.1f} MiB", static_cast<double>(n) / (1024 * 1024));
-    return fmt::format("{:.2f} GiB", static_cast<double>(n) / (1024.0 * 1024 * 1024));
-}
-
-fs::path OutputPath(const MergeArgs& a) {
-    fs::path p = a.Output.empty() ? fs::current_path() / DefaultOutputName() : fs::absolute(a.Output);
-    p = p.lexically_normal();
-    if (!p.has_filename()) p = p.parent_path();  // "out/" names the folder "out"
-    return p;
-}
-
-void CheckOutputPath(const fs::path& output) {
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(output, ec)))
-        Refuse("The output folder " + Show(output) + " already exists; a merge always makes a new folder.");
-    const fs::path parent = output.parent_path();
-    const auto st = fs::status(parent, ec);
-    if (!fs::exists(st))
-        Refuse("The folder " + Show(parent) + " that is to hold the output folder does not exist.");
-    if (!fs::is_directory(st)) Refuse(Show(parent) + " is not a folder; the output folder cannot be made in it.");
-}
-
-Json WarningsJson(const MergePlan& plan) {
-    Json warnings = Json::array();
-    for (const auto& w : plan.Warnings) warnings.push_back(OutputText(w));
-    return warnings;
-}
 
 Json PlanJson(const MergePlan& plan, std::int16_t files) {
     Json j;
@@ -137,6 +95,41 @@ void PrintPlan(std::ostream& out, const MergePlan& plan, std::int16_t files) {
 
 }  // namespace
 
+const char* KindName(SourceKind k) {
+    switch (k) {
+        case FromExisting: return "existing";
+        case FromBackup: return "backup";
+        case FromTemplate: return "template";
+    }
+    return "?";
+}
+
+void RemoveIfEmpty(const fs::path& folder) { os::RemoveEmptyFolder(folder); }
+
+nlohmann::ordered_json WarningsJson(const MergePlan& plan) {
+    Json warnings = Json::array();
+    for (const auto& w : plan.Warnings) warnings.push_back(OutputText(w));
+    return warnings;
+}
+
+fs::path OutputPath(const std::string& output) {
+    fs::path p = output.empty() ? fs::current_path() / DefaultOutputName() : fs::absolute(output);
+    p = p.lexically_normal();
+    if (!p.has_filename()) p = p.parent_path();  // "out/" names the folder "out"
+    return p;
+}
+
+void CheckOutputPath(const fs::path& output) {
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(output, ec)))
+        Refuse("The output folder " + Show(output) + " already exists; a merge always makes a new folder.");
+    const fs::path parent = output.parent_path();
+    const auto st = fs::status(parent, ec);
+    if (!fs::exists(st))
+        Refuse("The folder " + Show(parent) + " that is to hold the output folder does not exist.");
+    if (!fs::is_directory(st)) Refuse(Show(parent) + " is not a folder; the output folder cannot be made in it.");
+}
+
 std::optional<std::int16_t> ParseFilesOption(std::string_view text) {
     if (text.empty() || text.size() > 6) return std::nullopt;
     const std::size_t digits = text[0] == '-' ? 1 : 0;
@@ -165,12 +158,15 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
     req.EmptyDataFile = fs::absolute(a.Template).lexically_normal().string();
     req.NumberOfFiles = a.Files;
 
-    const fs::path output = OutputPath(a);
+    const fs::path output = OutputPath(a.Output);
     CheckOutputPath(output);
 
     if (a.DryRun) {
         req.OutputFolder = output.string();
         const MergePlan plan = PlanMerge(req, {OutputFolderState::NotYetMade});
+        if (!a.Picture.empty())
+            WritePicture(fs::absolute(a.Picture),
+                         TimelineSvg(PlanTimeline(plan, OutputText(plan.MasterTarget.stem().string()))));
         if (a.Json)
             out << PlanJson(plan, a.Files).dump(2) << '\n';
         else

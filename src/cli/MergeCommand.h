@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+
+#include "engine/TrendTools.h"
 
 namespace jw::cli {
 
@@ -20,6 +23,7 @@ struct MergeArgs {
     std::string Output;  // empty: "Merged trenddata HH-MM-SS" in the current folder
     bool DryRun = false;
     bool Json = false;
+    std::string Picture;  // with DryRun: the SVG file to write
 };
 
 // A --files text: a whole number in -32768..32767 (optional "-", digits
@@ -28,6 +32,22 @@ std::optional<std::int16_t> ParseFilesOption(std::string_view text);
 
 // "Merged trenddata HH-MM-SS" of the local time now.
 std::string DefaultOutputName();
+
+// The output folder a command line names, made absolute; empty: the
+// default name in the current folder.
+std::filesystem::path OutputPath(const std::string& output);
+
+// Refuses an output folder that exists already or whose parent is no folder.
+void CheckOutputPath(const std::filesystem::path& output);
+
+// Removes a folder this program created, and only while it is empty.
+void RemoveIfEmpty(const std::filesystem::path& folder);
+
+// "existing", "backup", "template".
+const char* KindName(SourceKind kind);
+
+// The plan's warnings as a JSON array of texts.
+nlohmann::ordered_json WarningsJson(const MergePlan& plan);
 
 // Runs the merge (or the dry run) and prints the result.  A refusal or
 // failure is a jw::Error; when the merge refused before writing, the output

@@ -16,8 +16,8 @@ public:
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
 
-    // done of total (files, bytes), shown as a percentage.
-    void Update(std::uint64_t done, std::uint64_t total);
+    // done of total (files, bytes), shown as a percentage, then detail.
+    void Update(std::uint64_t done, std::uint64_t total, const std::string& detail = {});
     // Clears the line if anything was shown.
     void Finish();
 
@@ -26,6 +26,7 @@ private:
     std::string label_;
     bool enabled_;
     bool shown_ = false;
+    int width_ = 0;  // of the line shown
     Clock::time_point start_;
     Clock::time_point last_;
 };

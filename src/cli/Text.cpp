@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <fmt/format.h>
 
 namespace jw::cli {
 
@@ -144,6 +145,13 @@ std::string TableLines(const std::vector<std::vector<std::string>>& rows,
         out += '\n';
     }
     return out;
+}
+
+std::string HumanBytes(std::uint64_t n) {
+    if (n < 1024) return fmt::format("{} bytes", n);
+    if (n < 1024 * 1024) return fmt::format("{:.1f} KiB", static_cast<double>(n) / 1024);
+    if (n < 1024ULL * 1024 * 1024) return fmt::format("{:.1f} MiB", static_cast<double>(n) / (1024 * 1024));
+    return fmt::format("{:.2f} GiB", static_cast<double>(n) / (1024.0 * 1024 * 1024));
 }
 
 }  // namespace jw::cli

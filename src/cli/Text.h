@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -32,6 +33,9 @@ std::string DisplayField(std::string_view field);
 // A host path or message for output: kept as it is when it is UTF-8
 // already, else read as Windows-1252 (error messages quote recorded Names).
 std::string OutputText(std::string_view text);
+
+// A byte count for people: "512 bytes", "1.5 KiB", "3.2 MiB", "1.25 GiB".
+std::string HumanBytes(std::uint64_t n);
 
 // One line: CR, LF and tab runs become a single blank; surrounding blanks go.
 std::string OneLine(std::string_view text);

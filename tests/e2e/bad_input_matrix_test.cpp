@@ -4,7 +4,8 @@
 // names; for every row every input is byte-identical afterwards, nothing is
 // written outside the output folder, and a refused merge leaves no output
 // folder.  The hostile file of a row is also shown with inspect: exit 0 or 1
-// with a reason, never a signal.  Last, a merge under a file size limit.
+// with a reason, never a signal.  Last, a merge and a folder merge under a
+// file size limit.
 #include "E2eSupport.h"
 
 namespace {
@@ -195,6 +196,40 @@ TEST(FileSizeLimit, FirstCopyFailsAndNothingIsLeft) {
         EXPECT_NE(r.err.find(part), std::string::npos) << part << " in " << r.err;
     EXPECT_FALSE(fs::exists(s.out)) << "no master (final or temporary), no copy, no output folder";
     EXPECT_EQ(Snapshot(s.root), before);
+}
+
+}  // namespace
+
+namespace {
+
+// A folder run of three trends whose last has a data file of 32 KB, under a
+// file size limit of 16 KB: the first two trends are copied, the third fails
+// half-way, and no trend is left with a master, final or temporary.
+TEST(FileSizeLimit, AFolderRunFailingInItsLastTrendLeavesNoMaster) {
+    Scenario s;
+    const fs::path data = s.root / "data";
+    for (const std::string trend : {"AAA", "MMM", "ZZZ"})
+        for (const bool backup : {true, false}) {
+            ts::SetDescription d = Scenario::Describe(6, backup ? 10 : 14, 5);
+            d.BaseName = trend + ".";
+            if (trend == "ZZZ" && !backup) d.Files[3].Samples = 4000, d.Files[3].Capacity = 4003;
+            ts::Build(data / (backup ? "backup" : "existing"), d);
+            if (backup) ts::BuildEmptyDataFile(data / "templates" / (trend + ".000"), d);
+        }
+    const Tree inputs = Snapshot(s.root, "work");
+    const Result r = RunCli({"merge-folder", "--backup", data / "backup", "--existing", data / "existing", "--templates",
+                             data / "templates", "--break-date", "09-15-2004", "--files", "9", "--output", s.out},
+                            s.work, {.limit = 16 * 1024, .stdoutTo = {}, .hook = {}});
+    ASSERT_EQ(r.signal, 0) << r.err;
+    EXPECT_EQ(r.code, 1) << r.out << r.err;
+    EXPECT_EQ(r.err, FirstLine(r.err) + "\n") << "one line";
+    for (const char* part : {"ZZZ.003", "File too large", "No master file was written (AAA.HST, MMM.HST, ZZZ.HST)"})
+        EXPECT_NE(r.err.find(part), std::string::npos) << part << " in " << r.err;
+    const Tree left = Snapshot(s.out);
+    EXPECT_TRUE(left.count("AAA.000") && left.count("MMM.008")) << "the trends before were copied";
+    for (const auto& [name, what] : left)
+        EXPECT_EQ(name.find(".HST"), std::string::npos) << name << ": no master, final or temporary";
+    EXPECT_EQ(Snapshot(s.root, "work"), inputs) << "inputs unchanged";
 }
 
 }  // namespace

@@ -1,0 +1,196 @@
+#include "cli/MergeFolderCommand.h"
+
+#include <fmt/format.h>
+#include <fmt/ostream.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+
+#include "base/Errors.h"
+#include "cli/MergeCommand.h"
+#include "cli/Picture.h"
+#include "cli/Progress.h"
+#include "cli/TestHook.h"
+#include "cli/Text.h"
+#include "engine/FolderMerge.h"
+#include "os/File.h"
+#include "os/Process.h"
+#include "time/DateTimeTools.h"
+
+namespace jw::cli {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+std::string Show(const fs::path& p) { return OutputText(p.string()); }
+
+fs::path Absolute(const std::string& path) { return fs::absolute(path).lexically_normal(); }
+
+// "about 3 min 20 s left" from the share done so far and the time it took.
+std::string TimeLeft(std::chrono::steady_clock::duration elapsed, std::uint64_t done, std::uint64_t total) {
+    if (done == 0 || done >= total) return {};
+    const double seconds = std::chrono::duration<double>(elapsed).count() * static_cast<double>(total - done) /
+                           static_cast<double>(done);
+    const auto s = static_cast<long long>(seconds + 0.5);
+    if (s >= 3600) return fmt::format(", about {} h {} min left", s / 3600, s % 3600 / 60);
+    if (s >= 60) return fmt::format(", about {} min {} s left", s / 60, s % 60);
+    return fmt::format(", about {} s left", s);
+}
+
+Json TrendJson(const TrendMerge& t, bool merged) {
+    Json j;
+    j["trend"] = OutputText(t.Trend);
+    if (!t.Plan) {
+        j["status"] = "refused";
+        j["reason"] = OutputText(OneLine(t.Refusal));
+        return j;
+    }
+    const MergePlan& p = *t.Plan;
+    j["status"] = merged ? "merged" : "planned";
+    j["master"] = Show(p.MasterTarget);
+    j["existing"] = Show(t.Request.ExistingFile);
+    j["backup"] = Show(t.Request.BackupFile);
+    j["template"] = Show(t.Request.EmptyDataFile);
+    j["numberOfFiles"] = t.Request.NumberOfFiles;
+    j["takenExisting"] = p.TakenExisting;
+    j["takenBackup"] = p.TakenBackup;
+    j["templateCopies"] = p.TemplateCopies;
+    j["bytesToWrite"] = p.BytesToWrite;
+    j["warnings"] = WarningsJson(p);
+    return j;
+}
+
+void PrintSummary(std::ostream& out, const FolderPlan& plan, bool dryRun, bool written) {
+    std::vector<std::vector<std::string>> rows{
+        {"Trend", "Result", "From existing", "From backup", "Template copies", "Warnings"}};
+    for (const auto& t : plan.Trends) {
+        if (!t.Plan) {
+            rows.push_back({OutputText(t.Trend), "refused", "-", "-", "-", "-"});
+            continue;
+        }
+        const MergePlan& p = *t.Plan;
+        rows.push_back({OutputText(t.Trend), written ? "merged" : dryRun ? "planned" : "not written",
+                        std::to_string(p.TakenExisting), std::to_string(p.TakenBackup),
+                        std::to_string(p.TemplateCopies), std::to_string(p.Warnings.size())});
+    }
+    out << TableLines(rows, {2, 3, 4, 5});
+
+    if (plan.Refused() > 0) {
+        fmt::print(out, "\nRefused:\n");
+        for (const auto& t : plan.Trends)
+            if (!t.Plan) fmt::print(out, "  {}: {}\n", OutputText(t.Trend), OutputText(OneLine(t.Refusal)));
+    }
+    bool headed = false;
+    for (const auto& t : plan.Trends) {
+        if (!t.Plan) continue;
+        for (const auto& w : t.Plan->Warnings) {
+            if (!headed) fmt::print(out, "\nWarnings:\n");
+            headed = true;
+            fmt::print(out, "  {}: {}\n", OutputText(t.Trend), OutputText(OneLine(w)));
+        }
+    }
+    fmt::print(out, "\n{} of {} trends {}, {} refused; {} {}.\n", plan.Accepted(), plan.Trends.size(),
+               written ? "merged" : "can be merged", plan.Refused(), HumanBytes(plan.BytesToWrite),
+               written ? "written" : "to write");
+}
+
+// One SVG per trend that can be merged, in a folder made for them if it does
+// not exist; a picture never replaces a file.
+void WritePictures(const FolderPlan& plan, const fs::path& folder) {
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) {
+        try {
+            os::MakeFolder(folder);
+        } catch (const Error& e) {
+            Fail(e.kind(), "cannot create the picture folder " + Show(folder) + ": " + e.what());
+        }
+    }
+    for (const auto& t : plan.Trends)
+        if (t.Plan) WritePicture(folder / (t.Trend + ".svg"), TimelineSvg(PlanTimeline(*t.Plan, OutputText(t.Trend))));
+}
+
+}  // namespace
+
+int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& err) {
+    FolderMergeRequest req;
+    req.BackupFolder = Absolute(a.Backup);
+    req.ExistingFolder = Absolute(a.Existing);
+    req.TemplateFolder = Absolute(a.Templates);
+    req.BrakeDate = a.BreakDate;
+    req.NumberOfFiles = a.Files;
+    req.Only = a.Only;
+    const fs::path output = OutputPath(a.Output);
+    req.OutputFolder = output;
+    CheckOutputPath(output);
+
+    const bool dryRun = a.DryRun;
+    FolderPlan plan;
+    bool written = false;
+    if (dryRun) {
+        plan = PlanFolderMerge(req, OutputFolderState::NotYetMade);
+        if (!a.Picture.empty()) WritePictures(plan, Absolute(a.Picture));
+    } else {
+        try {
+            os::MakeFolder(output);
+        } catch (const Error& e) {
+            Fail(e.kind(), "cannot create the output folder " + Show(output) + ": " + e.what());
+        }
+        try {
+            plan = PlanFolderMerge(req, OutputFolderState::Created);
+            if (plan.Accepted() > 0 && (plan.Refused() == 0 || a.KeepGoing)) {
+                Progress progress("merge-folder", os::IsTerminal(os::Stream::Error));
+                const auto start = std::chrono::steady_clock::now();
+                WriteFolderMerge(plan, [&](const FolderProgress& p) {
+                    progress.Update(p.Bytes, p.BytesTotal,
+                                    fmt::format("{} of {} trends, {} of {}{}", p.Trends, p.TrendsTotal,
+                                                HumanBytes(p.Bytes), HumanBytes(p.BytesTotal),
+                                                TimeLeft(std::chrono::steady_clock::now() - start, p.Bytes,
+                                                         p.BytesTotal)));
+                }, TestHookFromEnvironment());
+                written = true;
+            }
+        } catch (...) {
+            // A refused run wrote nothing: the folder goes again.  After a
+            // failed write the copies made so far stay, and so does the folder.
+            RemoveIfEmpty(output);
+            throw;
+        }
+        if (!written) RemoveIfEmpty(output);
+    }
+
+    if (a.Json) {
+        Json j;
+        j["dryRun"] = dryRun;
+        j["written"] = written;
+        j["outputFolder"] = Show(output);
+        j["breakDate"] = a.BreakDate;
+        j["merged"] = written ? plan.Accepted() : 0;
+        j["accepted"] = plan.Accepted();
+        j["refused"] = plan.Refused();
+        j["bytesToWrite"] = plan.BytesToWrite;
+        Json trends = Json::array();
+        for (const auto& t : plan.Trends) trends.push_back(TrendJson(t, written));
+        j["trends"] = std::move(trends);
+        out << j.dump(2) << '\n';
+    } else {
+        PrintSummary(out, plan, dryRun, written);
+        if (dryRun)
+            fmt::print(out, "Dry run: nothing was written.\n");
+        else if (!written)
+            fmt::print(out, "Nothing was written: {}.\n",
+                       plan.Accepted() == 0 ? "no trend can be merged"
+                                            : "a trend was refused (--keep-going merges the others)");
+        else
+            fmt::print(out, "The merged sets are in {}.\n", Show(output));
+    }
+    if (plan.Refused() > 0) {
+        err << "joinwright-cli: error: " << plan.Refused() << " of " << plan.Trends.size() << " trends refused"
+            << (written ? "; the others were merged" : dryRun ? "" : "; nothing was written") << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace jw::cli

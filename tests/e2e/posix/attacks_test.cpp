@@ -10,9 +10,11 @@
 //     failing input, with success, interrupted;
 //   - standard output that cannot be written (/dev/full);
 //   - sparse sources stay sparse in the merged set.
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include "E2eSupport.h"
+#include "e2e/E2eSupport.h"
 
 namespace {
 
@@ -117,7 +119,7 @@ TEST_P(MergeAttacks, DoNoHarm) {
     Scenario s;
     WriteFile(s.root / "secret", kSecret);
     const Hook hook(s, a.when, a.action);
-    const Result r = RunCli(s.MergeArgs(), s.work, {.limit = RLIM_INFINITY, .stdoutTo = {}, .hook = hook.command});
+    const Result r = RunCli(s.MergeArgs(), s.work, {.limit = 0, .stdoutTo = {}, .hook = hook.command});
     EXPECT_EQ(r.signal, a.code < 0 ? a.signal : 0) << r.err;
     if (a.code >= 0) {
         EXPECT_EQ(r.code, a.code) << r.out << r.err;
@@ -199,7 +201,7 @@ TEST_P(ExportTargets, NeverDestroyWhatWasThere) {
     const Tree inputs = Snapshot(s.root, "work");
     const Hook hook(s, "export", c.interrupt ? std::string("kill -") + c.interrupt + " $PID" : "true");
     const Result r = RunCli({"export", c.inputOk ? s.existingFiles[1].string() : "missing.000", "-o", target}, s.work,
-                            {.limit = RLIM_INFINITY, .stdoutTo = {}, .hook = hook.command});
+                            {.limit = 0, .stdoutTo = {}, .hook = hook.command});
     EXPECT_EQ(hook.Steps(), c.inputOk && c.code != 1 ? "export\n" : "");
     EXPECT_EQ(r.signal, c.code < 0 ? (std::string(c.interrupt) == "INT" ? SIGINT : SIGTERM) : 0) << r.err;
     if (c.code >= 0) {
@@ -227,7 +229,7 @@ TEST(StandardOutput, FullDeviceIsAFailure) {
     };
     for (const Args& cmd : commands) {
         SCOPED_TRACE(cmd.size() > 1 ? cmd[0] + " " + cmd[1] : cmd[0]);
-        const Result r = RunCli(cmd, s.work, {.limit = RLIM_INFINITY, .stdoutTo = "/dev/full", .hook = {}});
+        const Result r = RunCli(cmd, s.work, {.limit = 0, .stdoutTo = "/dev/full", .hook = {}});
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.code, 1) << r.err;
         EXPECT_NE(r.err.find("joinwright-cli: error: "), std::string::npos) << r.err;

@@ -1,5 +1,6 @@
 #include "cli/MergeCommand.h"
 
+#include <fmt/chrono.h>
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
@@ -151,9 +152,7 @@ std::optional<std::int16_t> ParseFilesOption(std::string_view text) {
 }
 
 std::string DefaultOutputName() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
+    const std::tm local = fmt::localtime(std::time(nullptr));
     return fmt::format("Merged trenddata {:02}-{:02}-{:02}", local.tm_hour, local.tm_min, local.tm_sec);
 }
 

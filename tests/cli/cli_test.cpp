@@ -75,7 +75,7 @@ TEST(Merge, DryRunWritesNothingAndThePlanIsWhatTheMergeWrites) {
     const std::string master = (dir.path / made / "TREND.HST").string();
     std::map<std::string, std::string> expected{{"TREND.HST", ReadFile(master)}};
     for (const auto& e : plan["entries"])
-        expected[fs::path(e["target"].get<std::string>()).filename()] = ReadFile(e["source"].get<std::string>());
+        expected[fs::path(e["target"].get<std::string>()).filename().string()] = ReadFile(e["source"].get<std::string>());
     EXPECT_EQ(Snapshot(dir.path / made), expected);
     const Result check = RunCli({"inspect", master, "--check"}, dir.path);
     EXPECT_TRUE(check.code == 0 && check.out.find("  nFiles      8\n") != npos) << check.out << check.err;

@@ -10,7 +10,7 @@
 #include <iostream>
 #include <mutex>
 
-#include "os/Console.h"
+#include "os/Text.h"
 #include "os/File.h"
 #include "os/Process.h"
 #include "os/windows/WindowsDetail.h"
@@ -87,6 +87,11 @@ void FlushStandardOutput() {
                                          (err != 0 ? std::string(std::strerror(err)) : std::string("a write failed")));
 }
 
+int RunCommand(const std::string& command) {
+    // cmd /c through the C library; Windows holds no interrupt back meanwhile.
+    return ::_wsystem(WideFromUtf8(command).c_str());
+}
+
 // --- The console ------------------------------------------------------------
 
 namespace {
@@ -120,6 +125,8 @@ std::vector<std::string> Utf8Arguments(int argc, const char* const* argv) {
     ::LocalFree(wide);
     return out;
 }
+
+std::string PathText(const std::filesystem::path& p) { return Utf8FromWide(Wide(p)); }
 
 // --- Removal on interrupt ---------------------------------------------------
 //

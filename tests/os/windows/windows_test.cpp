@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "os/PlatformTest.h"
-#include "os/Console.h"
+#include "os/Text.h"
 #include "os/Process.h"
 
 namespace jw::os {

@@ -1,5 +1,5 @@
-// A POSIX terminal takes UTF-8 and argv is UTF-8 already.
-#include "os/Console.h"
+// A POSIX terminal takes UTF-8, and argv and paths are UTF-8 already.
+#include "os/Text.h"
 
 namespace jw::os {
 
@@ -8,5 +8,7 @@ void UseUtf8Console() {}
 std::vector<std::string> Utf8Arguments(int argc, const char* const* argv) {
     return std::vector<std::string>(argv, argv + argc);
 }
+
+std::string PathText(const std::filesystem::path& p) { return p.native(); }
 
 }  // namespace jw::os

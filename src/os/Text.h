@@ -1,6 +1,8 @@
-// A console program's text in and out as UTF-8, on every system.
+// Text at the edges of the programs: inside, every text is UTF-8 (names of
+// files included); these give it to and take it from the system.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,5 +19,10 @@ void UseUtf8Console();
 // command line, so names outside the system's ANSI code page arrive intact;
 // elsewhere argv as it is.
 std::vector<std::string> Utf8Arguments(int argc, const char* const* argv);
+
+// A path as UTF-8 text, for messages and output.  POSIX: its bytes.
+// Windows: its UTF-16 name as UTF-8 (a path made from UTF-8 text gives that
+// text back).
+std::string PathText(const std::filesystem::path& p);
 
 }  // namespace jw::os

@@ -8,12 +8,13 @@
 
 namespace jw::os {
 
-// Lets the console show the UTF-8 text the program writes (a unit "°C"
-// shows as °C).  Windows: sets the console's output code page to UTF-8 and
-// gives the old one back when the program ends; output that goes to a file
-// or a pipe is UTF-8 bytes either way.  Elsewhere terminals take UTF-8
-// already: nothing to do.
-void UseUtf8Console();
+// Makes standard output and error carry the program's UTF-8 bytes as they
+// are, on a console as in a file or a pipe.  Windows: both streams in binary
+// mode (no CR put before each line end: the same bytes as on other
+// systems), and the console's output code page set to UTF-8 (a unit "°C"
+// shows as °C) and given back when the program ends.  Elsewhere nothing
+// needs doing.  Call once, first thing in main.
+void PrepareStandardStreams();
 
 // The program's arguments as UTF-8 text.  Windows: read from the wide
 // command line, so names outside the system's ANSI code page arrive intact;

@@ -37,7 +37,7 @@ struct TempDir {
 inline std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(folder))
-        files[fs::relative(e.path(), folder).string()] = e.is_directory() ? "folder" : ReadFile(e.path());
+        files[fs::relative(e.path(), folder).generic_string()] = e.is_directory() ? "folder" : ReadFile(e.path());
     return files;
 }
 

@@ -31,6 +31,12 @@ Sets NameE(std::string n) { return [=](SetDescription&, SetDescription& e) { e.F
 Sets NameB(std::size_t i, std::string n) { return [=](SetDescription& b, SetDescription&) { b.Files[i].RecordedName = n; }; }
 After Cut(std::string file, std::size_t n) { return [=](Fixture& f, Req&) { fs::resize_file(f.tmp / file, n); }; }
 After Poke16(std::string file, int v) { return [=](Fixture& f, Req&) { Poke(f.tmp / file, 138, v, 2); }; }
+// Writes a file that must not exist yet; on a file system that does not tell
+// letter case apart, a name differing only in case exists already.
+void WriteNewFile(const fs::path& p, const std::string& bytes) {
+    if (fs::exists(p)) throw fs::filesystem_error("a file of that name exists already", p, std::make_error_code(std::errc::file_exists));
+    WriteAll(p, bytes);
+}
 After Asked(int n) { return [=](Fixture&, Req& r) { r.NumberOfFiles = static_cast<std::int16_t>(n); }; }
 Sets Versions(int b, int e) { return [=](SetDescription& bs, SetDescription& es) { bs = SetOf(b, "C:\\B", {At(b, 1)}), es = SetOf(e, "C:\\E", {At(e, 20)}); }; }
 const Sets kNoData1 = [](SetDescription& b, SetDescription&) { b.Files[1].WriteDataFile = false; };
@@ -63,7 +69,7 @@ const FailureCase kCases[] = {
      {"merged master file \"Lpt7.HST\"", "Windows device name \"Lpt7\""}},
     {[](SetDescription& b, SetDescription& e) { Versions(5, 5)(b, e), NameE("C:\\" + std::string(137, 'd') + "\\T.1")(b, e); }, {}, {"does not fit", "144 bytes"}},
     {NameE("C:\\E\\" + std::string(253, 'x') + ".1"), {}, {"record 0", "257 bytes long", "at most 255"}},
-    {NameE("C:\\E\\trend.000"), [](Fixture& f, Req&) { WriteAll(f.existingDir / "Trend.000", "x"); }, {"several files", "\"Trend.000\""}},
+    {NameE("C:\\E\\trend.000"), [](Fixture& f, Req&) { WriteNewFile(f.existingDir / "Trend.000", "x"); }, {"several files", "\"Trend.000\""}},
     {kNoData1, {}, {"backup master", "record 1", "TREND.001 does not exist"}},
     {kNoData1, [](Fixture& f, Req&) { fs::create_directory(f.backupDir / "TREND.001"); }, {"not a regular file"}},
     {kNoData1, [](Fixture& f, Req&) { fs::create_symlink("TREND.000", f.backupDir / "TREND.001"); }, {"symbolic link"}},
@@ -118,7 +124,15 @@ TEST_P(Failures, EndInAnError) {
     if (c.sets) c.sets(b, e);
     Make(b, e);
     MergeRequest r = Request("09-10-2004", 4);
-    if (c.after) c.after(*this, r);
+    // A row whose input this system cannot make (a symbolic link without
+    // link support, a name Windows cannot hold, two names that differ only
+    // in letter case on a file system that does not tell them apart) has
+    // nothing to test here.
+    try {
+        if (c.after) c.after(*this, r);
+    } catch (const fs::filesystem_error& e) {
+        GTEST_SKIP() << "this system cannot make the row's input: " << e.what();
+    }
     // The template is checked without the invalid-file notice.
     std::vector<std::string> notices, parts = c.parts;
     ScopedNoticeSink sink([&](std::string_view text, NoticeMark) { notices.emplace_back(text); });

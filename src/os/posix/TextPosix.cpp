@@ -3,7 +3,7 @@
 
 namespace jw::os {
 
-void UseUtf8Console() {}
+void PrepareStandardStreams() {}
 
 std::vector<std::string> Utf8Arguments(int argc, const char* const* argv) {
     return std::vector<std::string>(argv, argv + argc);

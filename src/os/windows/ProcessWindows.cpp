@@ -15,6 +15,8 @@
 #include "os/Process.h"
 #include "os/windows/WindowsDetail.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
 
 namespace jw::os {
@@ -101,7 +103,10 @@ void RestoreConsoleCodePage() {
 }
 }  // namespace
 
-void UseUtf8Console() {
+void PrepareStandardStreams() {
+    std::fflush(stdout), std::fflush(stderr);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
     if (gConsoleCodePage != 0) return;
     const UINT previous = ::GetConsoleOutputCP();
     if (previous == 0 || previous == CP_UTF8) return;  // no console, or already UTF-8

@@ -119,13 +119,13 @@ TEST(WindowsTest, CopiesOfReadOnlyFilesAreWritable) {
 }
 
 // The arguments come from the wide command line, the same as the C library's
-// for plain ASCII ones; the console's code page comes back at the end.
+// for plain ASCII ones; a console is switched to UTF-8.
 TEST(WindowsTest, ArgumentsAndConsole) {
     const std::vector<std::string> args = Utf8Arguments(__argc, __argv);
     ASSERT_EQ(args.size(), static_cast<std::size_t>(__argc));
     for (int i = 1; i < __argc; ++i) EXPECT_EQ(args[static_cast<std::size_t>(i)], __argv[i]);
     const UINT before = ::GetConsoleOutputCP();
-    UseUtf8Console();
+    PrepareStandardStreams();
     if (before != 0) {
         EXPECT_EQ(::GetConsoleOutputCP(), UINT{CP_UTF8});
     }

@@ -173,7 +173,10 @@ TEST(FilesTest, Folders) {
     EXPECT_TRUE(Says(ErrorOf([&] { MakeFolder(tmp.path / "a" / "b"); }, &kind), {"does not exist"}));
     EXPECT_EQ(kind, ErrorKind::PathNotFound);
 
+    EXPECT_TRUE(MayCreateIn(made));
+    EXPECT_FALSE(MayCreateIn(tmp.path / "none"));
     WriteNew(made / "TREND.000", "data");
+    EXPECT_FALSE(MayCreateIn(made / "TREND.000"));
     EXPECT_FALSE(RemoveEmptyFolder(made));
     EXPECT_EQ(ReadAll(made / "TREND.000"), "data");
     fs::remove(made / "TREND.000");

@@ -533,6 +533,20 @@ std::uint64_t FreeSpace(const std::filesystem::path& folder) {
     return available.QuadPart;
 }
 
+bool MayCreateIn(const std::filesystem::path& folder) {
+    // A missing folder or a read-only volume (a DVD, a write-protected
+    // share) says no; access rights are left to the creation itself.
+    const HANDLE h = ::CreateFileW(LongPath(folder).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD flags = 0;
+    const bool known = ::GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) != 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool isFolder = ::GetFileInformationByHandle(h, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    ::CloseHandle(h);
+    return isFolder && !(known && (flags & FILE_READ_ONLY_VOLUME));
+}
+
 void MakeFolder(const std::filesystem::path& path) {
     if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot make a folder with an empty path");
     if (::CreateDirectoryW(LongPath(path).c_str(), nullptr)) return;

@@ -2,6 +2,7 @@
 
 #include "EngineTest.h"
 #include "engine/EngineDetail.h"
+#include "os/WindowsNames.h"
 
 namespace jw {
 namespace {
@@ -51,7 +52,7 @@ TEST(NamesTest, WindowsFileNames) {
         {"TREND.000", ""}, {".HST", ""}, {"tr end.000", ""}, {"AUXILIARY", ""},
     };
     for (const auto& [name, why] : names) {
-        const std::string got = engine_detail::WindowsFileNameProblem(name);
+        const std::string got = os::WindowsFileNameProblem(name);
         if (why.empty()) EXPECT_EQ(got, "") << name;
         else EXPECT_NE(got.find(why), std::string::npos) << name << ": " << got;
         // Every output file name passes this check.

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "os/File.h"
+#include "os/WindowsNames.h"
 #include "os/windows/WindowsDetail.h"
 
 namespace jw::os {
@@ -129,6 +130,11 @@ void CheckEntryName(const std::filesystem::path& folder, const std::filesystem::
         n.find(L'\0') != std::wstring::npos)
         Fail(ErrorKind::InvalidArgument, "Cannot use " + QuotedPath(name) + " in the folder " + QuotedPath(folder) +
                                              ": it is not a single file name");
+    // Through a \\?\ path Windows would make such a name a real file
+    // (a file "NUL", "CON.000", "TREND.") that ordinary tools cannot remove.
+    if (const std::string why = WindowsFileNameProblem(Utf8FromWide(Wide(name))); !why.empty())
+        Fail(ErrorKind::InvalidArgument, "Cannot use " + QuotedPath(name) + " in the folder " + QuotedPath(folder) +
+                                             ": " + why);
 }
 
 std::wstring FinalPath(HANDLE h, const std::filesystem::path& path) {

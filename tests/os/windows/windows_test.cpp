@@ -91,17 +91,23 @@ TEST(WindowsTest, DevicesAreNoFiles) {
     EXPECT_EQ(ReadAll(tmp.path / "file"), "keep");
 }
 
-// A ":" would name a stream inside another file, never a file of the folder.
-TEST(WindowsTest, StreamNamesAreRefused) {
+// A ":" would name a stream inside another file, a device name or a name
+// ending in a dot or blank a file ordinary tools cannot remove: no folder
+// entry gets such a name.
+TEST(WindowsTest, NamesNoWindowsFolderHoldsAreRefused) {
     const TempFolder tmp;
     WriteNew(tmp.path / "TREND.HST", "master");
     const Folder folder = Folder::Open(tmp.path);
-    for (const char* name : {"TREND.HST:hidden", "a\\b"}) {
-        EXPECT_TRUE(Says(ErrorOf([&] { folder.CreateFile(name); }), {"not a single file name"})) << name;
-        EXPECT_TRUE(Says(ErrorOf([&] { folder.CopyFrom(File::OpenRead(tmp.path / "TREND.HST"), name); }),
-                         {"not a single file name"}))
+    const std::pair<const char*, const char*> names[] = {
+        {"TREND.HST:hidden", "not a single file name"}, {"a\\b", "not a single file name"},
+        {"NUL", "device name"}, {"con.000", "device name"}, {"TREND.", "ends in a dot"}, {"TREND ", "ends in a blank"}};
+    for (const auto& [name, why] : names) {
+        EXPECT_TRUE(Says(ErrorOf([&] { folder.CreateFile(name); }), {why})) << name;
+        EXPECT_TRUE(Says(ErrorOf([&] { folder.CopyFrom(File::OpenRead(tmp.path / "TREND.HST"), name); }), {why}))
             << name;
+        EXPECT_TRUE(Says(ErrorOf([&] { folder.RenameNoReplace("TREND.HST", name); }), {why})) << name;
     }
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 1);
     EXPECT_EQ(ReadAll(tmp.path / "TREND.HST"), "master");
 }
 

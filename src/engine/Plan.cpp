@@ -421,6 +421,7 @@ void Plan(Planning& p) {
 
     const Chosen chosen = ChooseRecords(p, existing, backup);
     plan.MasterTarget = plan.OutputFolder / (HostBaseName(backup.Path()) + "HST");
+    if (const std::string why = HostFileNameProblem(HostBaseName(backup.Path()) + "HST"); !why.empty()) Refuse("The merged master file " + Quoted(HostBaseName(backup.Path()) + "HST") + " cannot be made: " + why);
     const std::string lastTaken = NameTakenFiles(plan, chosen, existing, backup);
     NameTemplateCopies(p, lastTaken, tmpl, backup);
 

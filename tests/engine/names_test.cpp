@@ -1,7 +1,7 @@
 #include <array>
 
 #include "EngineTest.h"
-#include "engine/EngineDetail.h"
+#include "formats/TrendSet.h"
 #include "os/WindowsNames.h"
 
 namespace jw {
@@ -56,7 +56,7 @@ TEST(NamesTest, WindowsFileNames) {
         if (why.empty()) EXPECT_EQ(got, "") << name;
         else EXPECT_NE(got.find(why), std::string::npos) << name << ": " << got;
         // Every output file name passes this check.
-        EXPECT_EQ(engine_detail::HostFileNameProblem(name).empty(), why.empty()) << name;
+        EXPECT_EQ(HostFileNameProblem(name).empty(), why.empty()) << name;
     }
 }
 

@@ -32,6 +32,9 @@ bool CanLimitFileSize();
 // prefix; the caller removes it.  An empty path when none can be made.
 std::filesystem::path MakeTempFolder(const std::string& prefix);
 
+// The whole of a file as bytes ("" when it cannot be read).
+std::string ReadFile(const std::filesystem::path& p);
+
 // A new name for a file in the system's temporary folder (nothing is made).
 std::filesystem::path TempFileName(const std::string& prefix);
 

@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 
 #include "support/RunProgram.h"
 
@@ -17,13 +15,6 @@ extern char** environ;
 namespace jw::testsupport {
 
 namespace fs = std::filesystem;
-
-namespace {
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-}  // namespace
 
 ProgramResult RunProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& cwd,
                          std::uint64_t fileSizeLimit) {

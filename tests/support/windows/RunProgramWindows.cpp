@@ -2,8 +2,6 @@
 // way the C library of the child splits them again, output to files.
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 
 #include "support/RunProgram.h"
 
@@ -12,11 +10,6 @@ namespace jw::testsupport {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::wstring Wide(const std::string& text) {
     if (text.empty()) return {};

@@ -1,17 +1,16 @@
 #include "cli/MergeCommand.h"
 
-#include <fmt/chrono.h>
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
 #include <charconv>
-#include <ctime>
 #include <nlohmann/json.hpp>
 
 #include "cli/Progress.h"
 #include "cli/TestHook.h"
 #include "cli/Text.h"
 #include "engine/MergeWriter.h"
+#include "engine/OutputFolder.h"
 #include "engine/TrendTools.h"
 #include "time/DateTimeTools.h"
 #include "base/Errors.h"
@@ -25,12 +24,7 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-[[noreturn]] void Refuse(const std::string& text) { Fail(ErrorKind::Refused, text); }
-
 std::string Show(const fs::path& p) { return OutputText(p.string()); }
-
-// Removes a folder this program created, and only while it is empty.
-void RemoveIfEmpty(const fs::path& folder) { os::RemoveEmptyFolder(folder); }
 
 const char* KindName(SourceKind k) {
     switch (k) {
@@ -49,21 +43,10 @@ std::string HumanBytes(std::uint64_t n) {
 }
 
 fs::path OutputPath(const MergeArgs& a) {
-    fs::path p = a.Output.empty() ? fs::current_path() / DefaultOutputName() : fs::absolute(a.Output);
+    fs::path p = a.Output.empty() ? fs::current_path() / OutputFolderName(FolderTimeStamp(LocalTimeOfDay(), "-")) : fs::absolute(a.Output);
     p = p.lexically_normal();
     if (!p.has_filename()) p = p.parent_path();  // "out/" names the folder "out"
     return p;
-}
-
-void CheckOutputPath(const fs::path& output) {
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(output, ec)))
-        Refuse("The output folder " + Show(output) + " already exists; a merge always makes a new folder.");
-    const fs::path parent = output.parent_path();
-    const auto st = fs::status(parent, ec);
-    if (!fs::exists(st))
-        Refuse("The folder " + Show(parent) + " that is to hold the output folder does not exist.");
-    if (!fs::is_directory(st)) Refuse(Show(parent) + " is not a folder; the output folder cannot be made in it.");
 }
 
 Json WarningsJson(const MergePlan& plan) {
@@ -151,11 +134,6 @@ std::optional<std::int16_t> ParseFilesOption(std::string_view text) {
     return static_cast<std::int16_t>(v);
 }
 
-std::string DefaultOutputName() {
-    const std::tm local = fmt::localtime(std::time(nullptr));
-    return fmt::format("Merged trenddata {:02}-{:02}-{:02}", local.tm_hour, local.tm_min, local.tm_sec);
-}
-
 void RunMerge(const MergeArgs& a, std::ostream& out) {
     MergeRequest req;
     req.BrakeDate = a.BreakDate;
@@ -165,7 +143,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
     req.NumberOfFiles = a.Files;
 
     const fs::path output = OutputPath(a);
-    CheckOutputPath(output);
+    CheckOutputFolderCanBeMade(output);
 
     if (a.DryRun) {
         req.OutputFolder = output.string();
@@ -177,11 +155,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
         return;
     }
 
-    try {
-        os::MakeFolder(output);
-    } catch (const Error& e) {
-        Fail(e.kind(), "cannot create the output folder " + Show(output) + ": " + e.what());
-    }
+    MakeOutputFolder(output);
     req.OutputFolder = output.string();
     MergePlan plan;
     try {
@@ -198,7 +172,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
     } catch (...) {
         // A refused plan wrote nothing: the folder goes again.  After a
         // failed write the copies made so far stay, and so does the folder.
-        RemoveIfEmpty(output);
+        RemoveOutputFolderIfEmpty(output);
         throw;
     }
 

@@ -26,9 +26,6 @@ struct MergeArgs {
 // only), else nullopt.
 std::optional<std::int16_t> ParseFilesOption(std::string_view text);
 
-// "Merged trenddata HH-MM-SS" of the local time now.
-std::string DefaultOutputName();
-
 // Runs the merge (or the dry run) and prints the result.  A refusal or
 // failure is a jw::Error; when the merge refused before writing, the output
 // folder this call created is gone again.

@@ -1,27 +1,20 @@
-// The help viewer: on Windows the system's HTML Help (HtmlHelpA of
-// hhctrl.ocx, command HH_HELP_CONTEXT); elsewhere a window of the program
-// that reads the compiled help file itself and shows one topic at a time,
-// with working links between topics.  Either runs beside the main window:
+// The help viewer of the Qt window: a window of the program that reads the
+// compiled help file itself (through chmlib) and shows one topic at a time,
+// with working links between topics.  It runs beside the main window:
 // ShowHelp returns at once and nothing waits for the viewer.
 #pragma once
 
-#include "ui/Services.h"
+#include "ui/model/Desktop.h"
+#include "ui/qt/ChmArchive.h"
 
-#include <memory>
-
-#ifdef JW_HAVE_CHMLIB
-#include "ui/ChmArchive.h"
-
-#include <QPointer>
 #include <QTextBrowser>
 #include <QWidget>
 
+#include <memory>
+
 class QToolButton;
-#endif
 
 namespace jw::ui {
-
-#ifdef JW_HAVE_CHMLIB
 
 // Shows the objects of one compiled help file; its pages have URLs of the
 // form chm:/path/topic.htm, so relative links resolve inside the archive.
@@ -66,23 +59,16 @@ private:
     bool showingNote_ = false;
 };
 
-// HelpService through a HelpWindow owned by the calling window.
+// HelpService through one HelpWindow, reused for every topic.
 class ChmHelpService : public HelpService {
 public:
-    void ShowHelp(QWidget* window, const QString& helpFile, int context) override;
-    HelpWindow* Viewer() const { return viewer_; }
+    ChmHelpService();
+    ~ChmHelpService() override;
+    void ShowHelp(const std::string& helpFile, int context) override;
+    HelpWindow* Viewer() const { return viewer_.get(); }
 
 private:
-    QPointer<HelpWindow> viewer_;
+    std::unique_ptr<HelpWindow> viewer_;
 };
-#endif  // JW_HAVE_CHMLIB
-
-#ifdef _WIN32
-// HelpService through HtmlHelpA, loaded from hhctrl.ocx on first use.
-class HtmlHelpService : public HelpService {
-public:
-    void ShowHelp(QWidget* window, const QString& helpFile, int context) override;
-};
-#endif
 
 }  // namespace jw::ui

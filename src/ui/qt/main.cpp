@@ -1,6 +1,6 @@
 // joinwright: the desktop window that merges two Citect trend sets.
-#include "ui/Joinwright.h"
-#include "ui/Services.h"
+#include "ui/qt/Desktop.h"
+#include "ui/qt/Joinwright.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -8,7 +8,6 @@
 #include <QTimer>
 
 #include <cstdio>
-
 namespace {
 
 // Start-up measurement for the benchmarks (bench/run), not an operator's
@@ -47,7 +46,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QString::fromLatin1(jw::ui::kAppTitle));
     ExitAfterFirstPaint startupProbe(started);
     if (qEnvironmentVariableIntValue("JOINWRIGHT_EXIT_AFTER_PAINT") == 1) app.installEventFilter(&startupProbe);
-    jw::ui::DesktopServices desktop;
+    jw::ui::QtDesktop desktop;
     jw::ui::Joinwright window(desktop.Services());
     window.show();
     return QApplication::exec();

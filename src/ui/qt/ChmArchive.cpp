@@ -1,4 +1,4 @@
-#include "ui/ChmArchive.h"
+#include "ui/qt/ChmArchive.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 // Renders the Joinwright window, as it opens, into a PNG file (the picture in
 // the README).  Usage: jw_screenshot <out.png>; run with QT_QPA_PLATFORM=offscreen.
-#include "ui/Joinwright.h"
-#include "ui/Services.h"
+#include "ui/qt/Desktop.h"
+#include "ui/qt/Joinwright.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -15,7 +15,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QApplication::setApplicationName(QString::fromLatin1(jw::ui::kAppTitle));
-    jw::ui::DesktopServices desktop;
+    jw::ui::QtDesktop desktop;
     jw::ui::Joinwright window(desktop.Services());
     window.show();
     QApplication::processEvents();

@@ -1,4 +1,4 @@
-#include "ui/HelpViewer.h"
+#include "ui/qt/HelpViewer.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,13 +9,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace jw::ui {
 
-#ifdef JW_HAVE_CHMLIB
 namespace {
 constexpr const char* kScheme = "chm";
 }
@@ -133,33 +128,15 @@ void HelpWindow::UpdateTitle() {
     setWindowTitle(title);
 }
 
-void ChmHelpService::ShowHelp(QWidget* window, const QString& helpFile, int context) {
-    if (!viewer_) viewer_ = new HelpWindow(window);
-    viewer_->ShowContext(helpFile, context);
+ChmHelpService::ChmHelpService() = default;
+ChmHelpService::~ChmHelpService() = default;
+
+void ChmHelpService::ShowHelp(const std::string& helpFile, int context) {
+    if (!viewer_) viewer_ = std::make_unique<HelpWindow>();
+    viewer_->ShowContext(QString::fromStdString(helpFile), context);
     viewer_->show();
     viewer_->raise();
     viewer_->activateWindow();
 }
-
-#endif  // JW_HAVE_CHMLIB
-
-#ifdef _WIN32
-void HtmlHelpService::ShowHelp(QWidget* window, const QString& helpFile, int context) {
-    using HtmlHelpAFunction = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
-    constexpr UINT kHelpContext = 15;  // HH_HELP_CONTEXT
-    static HtmlHelpAFunction htmlHelp = [] {
-        HMODULE library = LoadLibraryA("hhctrl.ocx");
-        return library ? reinterpret_cast<HtmlHelpAFunction>(GetProcAddress(library, "HtmlHelpA")) : nullptr;
-    }();
-    if (htmlHelp == nullptr) return;
-    const QByteArray path = QFile::encodeName(QDir::toNativeSeparators(helpFile));
-    HWND owner = window ? reinterpret_cast<HWND>(window->winId()) : nullptr;
-    htmlHelp(owner, path.constData(), kHelpContext, static_cast<DWORD_PTR>(context));
-}
-
-std::unique_ptr<HelpService> MakePlatformHelpService() { return std::make_unique<HtmlHelpService>(); }
-#else
-std::unique_ptr<HelpService> MakePlatformHelpService() { return std::make_unique<ChmHelpService>(); }
-#endif
 
 }  // namespace jw::ui

@@ -1,6 +1,7 @@
 #include "engine/OutputFolder.h"
 
 #include "base/Errors.h"
+#include "os/File.h"
 
 #include <ctime>
 #include <system_error>
@@ -78,19 +79,19 @@ void CheckOutputFolderCanBeMade(const fs::path& folder) {
 
 void MakeOutputFolder(const fs::path& folder) {
     CheckOutputFolderCanBeMade(folder);
-    std::error_code ec;
-    if (fs::create_directory(folder, ec)) return;
-    if (!ec) RefuseExisting(folder);
-    Fail(ErrorKind::InputOutput, "cannot create the output folder " + Utf8FromPath(folder) + ": " + ec.message());
+    try {
+        os::MakeFolder(folder);
+    } catch (const Error&) {
+        // A folder of that name made in between is refused like any other.
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(folder, ec))) RefuseExisting(folder);
+        throw;
+    }
 }
 
 bool RemoveOutputFolderIfEmpty(const fs::path& folder) noexcept {
+    if (os::RemoveEmptyFolder(folder)) return true;
     std::error_code ec;
-    const auto st = fs::symlink_status(folder, ec);
-    if (!fs::exists(st)) return st.type() == fs::file_type::not_found;
-    if (!fs::is_directory(st)) return false;
-    // remove() takes an empty folder away and refuses one that holds anything.
-    if (fs::remove(folder, ec)) return true;
     return fs::symlink_status(folder, ec).type() == fs::file_type::not_found;
 }
 

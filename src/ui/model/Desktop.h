@@ -73,6 +73,12 @@ public:
     virtual std::string ProgramFolder() const = 0;
 };
 
+// The folder of the running executable, as the platform layer finds it.
+class SystemProgramFolder : public ProgramFolderService {
+public:
+    std::string ProgramFolder() const override;
+};
+
 // The wait cursor over the window while a merge runs.
 class BusyCursorService {
 public:

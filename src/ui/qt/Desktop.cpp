@@ -4,8 +4,6 @@
 #include "ui/qt/HelpViewer.h"
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QDir>
 #include <QLocale>
 #include <QMessageBox>
 #include <QTime>
@@ -30,10 +28,6 @@ std::string QtClock::ShortDateFormat() const { return QLocale::system().dateForm
 
 std::string QtClock::DecimalSeparator() const { return QLocale::system().decimalPoint().toStdString(); }
 
-std::string QtProgramFolder::ProgramFolder() const {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
-}
-
 QtBusyCursor::~QtBusyCursor() { SetBusy(false); }
 
 void QtBusyCursor::SetBusy(bool busy) {
@@ -50,7 +44,7 @@ QtDesktop::QtDesktop()
       files_(std::make_unique<QtFileDialog>()),
       help_(std::make_unique<ChmHelpService>()),
       clock_(std::make_unique<QtClock>()),
-      folder_(std::make_unique<QtProgramFolder>()),
+      folder_(std::make_unique<SystemProgramFolder>()),
       busy_(std::make_unique<QtBusyCursor>()) {}
 
 QtDesktop::~QtDesktop() = default;

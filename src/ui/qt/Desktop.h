@@ -1,6 +1,7 @@
 // The desktop services of the window model, made with Qt: message boxes,
 // Qt's own open-file dialog, the built-in help viewer, the system clock and
-// locale, the executable's folder and the busy cursor.  Needs a QApplication.
+// locale, and the busy cursor; the program folder comes from the platform
+// layer.  Needs a QApplication.
 #pragma once
 
 #include "ui/model/Desktop.h"
@@ -20,11 +21,6 @@ public:
     ClockTime TimeOfDay() const override;
     std::string ShortDateFormat() const override;
     std::string DecimalSeparator() const override;
-};
-
-class QtProgramFolder : public ProgramFolderService {
-public:
-    std::string ProgramFolder() const override;
 };
 
 // The application's override cursor.

@@ -16,6 +16,9 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <algorithm>
+#include <type_traits>
+
 namespace jw::ui {
 
 namespace {

@@ -86,19 +86,6 @@ std::string WinClock::ShortDateFormat() const { return LocaleText(LOCALE_SSHORTD
 
 std::string WinClock::DecimalSeparator() const { return LocaleText(LOCALE_SDECIMAL); }
 
-std::string WinProgramFolder::ProgramFolder() const {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            std::wstring full(path.data(), n);
-            return Utf8(full.substr(0, full.find_last_of(L"\\/")));
-        }
-        path.resize(path.size() * 2);  // a long path
-    }
-}
-
 void WinBusyCursor::SetBusy(bool busy) {
     busy_ = busy;
     SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));

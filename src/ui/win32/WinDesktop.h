@@ -1,6 +1,6 @@
 // The desktop services of the window model, made with the Windows API:
 // MessageBoxW, GetOpenFileNameW, HtmlHelpW, the local time and the user's
-// locale, the executable's folder and the wait cursor.
+// locale and the wait cursor.
 #pragma once
 
 #include "ui/model/Desktop.h"
@@ -51,11 +51,6 @@ public:
     ClockTime TimeOfDay() const override;
     std::string ShortDateFormat() const override;
     std::string DecimalSeparator() const override;
-};
-
-class WinProgramFolder : public ProgramFolderService {
-public:
-    std::string ProgramFolder() const override;
 };
 
 // The wait cursor; the window asks IsBusy() when the system asks it for a cursor.

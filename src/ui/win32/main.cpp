@@ -18,7 +18,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     jw::ui::WinFileDialog files;
     jw::ui::WinHelp help(nullptr, record ? record : L"");
     jw::ui::WinClock clock;
-    jw::ui::WinProgramFolder folder;
+    jw::ui::SystemProgramFolder folder;
     jw::ui::WinBusyCursor busy;
     jw::ui::Joinwright window(instance, {&messages, &files, &help, &clock, &folder, &busy}, busy);
     messages.SetOwner(window.Handle());

@@ -113,6 +113,44 @@ TEST_F(WindowUnderWine, MergeButtonShowsTheCheckARefusalAndTheMergedSet) {
     EXPECT_EQ(run.WaitForExit(10000), std::optional<DWORD>(0));
 }
 
+TEST_F(WindowUnderWine, ControlsSitAtTheTablesPlacesWithTheirCaptions) {
+    Program run((program / "joinwright.exe").wstring());
+    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    ASSERT_NE(window, nullptr);
+    // At 96 dpi one table pixel is one screen pixel.
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, kClientWidth);
+    EXPECT_EQ(client.bottom, kClientHeight);
+    wchar_t type[64] = {};
+    for (const ControlSpec& c : Controls()) {
+        const HWND control = Of(window, c.Id);
+        ASSERT_NE(control, nullptr) << c.Name;
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        const int left = c.Left + (c.Container ? Spec(*c.Container).Left : 0);
+        const int top = c.Top + (c.Container ? Spec(*c.Container).Top : 0);
+        EXPECT_EQ(r.left, left) << c.Name;
+        EXPECT_EQ(r.top, top) << c.Name;
+        EXPECT_EQ(r.right - r.left, DrawnWidth(c.Id)) << c.Name;
+        EXPECT_EQ(r.bottom - r.top, DrawnHeight(c.Id)) << c.Name;
+        EXPECT_EQ(TextOf(control), Wide(c.Caption)) << c.Name;
+        GetClassNameW(control, type, 64);
+        const LONG style = GetWindowLongW(control, GWL_STYLE);
+        const bool tabStop = (style & WS_TABSTOP) != 0;
+        EXPECT_EQ(tabStop, c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button) << c.Name;
+        EXPECT_EQ(std::wstring(type), c.Kind == ControlKind::TextBox ? L"Edit"
+                                      : c.Kind == ControlKind::Button || c.Kind == ControlKind::Frame ? L"Button"
+                                                                                                     : L"Static")
+            << c.Name;
+        // No button is the default one: Enter and Escape trigger nothing.
+        if (c.Kind == ControlKind::Button) {
+            EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON) << c.Name;
+        }
+    }
+}
+
 TEST_F(WindowUnderWine, TabOrderF1LinksAndMenusAskForTheTablesHelp) {
     Program run((program / "joinwright.exe").wstring(), L"JOINWRIGHT_HELP_RECORD=" + record.wstring());
     const HWND window = run.WaitForWindow(L"Joinwright v1.00");

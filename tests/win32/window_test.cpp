@@ -151,6 +151,38 @@ TEST_F(WindowUnderWine, ControlsSitAtTheTablesPlacesWithTheirCaptions) {
     }
 }
 
+// The display's dots per inch as wine reads them when a program starts.
+void SetDisplayDpi(DWORD dpi) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    RegCloseKey(key);
+}
+
+TEST_F(WindowUnderWine, PlacesAndSizesFollowTheDisplaysDpi) {
+    // Dots per inch; the client area and the Merge button (left, top, width, height) in screen pixels.
+    const struct { DWORD dpi; int width, height; RECT merge; } rows[] = {
+        {120, 633, 460, {520, 380, 101, 71}}, {144, 759, 552, {624, 456, 122, 86}}, {192, 1012, 736, {832, 608, 162, 114}}};
+    for (const auto& [dpi, width, height, merge] : rows) {
+        SetDisplayDpi(dpi);
+        Program run((program / "joinwright.exe").wstring());
+        const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+        SetDisplayDpi(96);
+        ASSERT_NE(window, nullptr) << dpi;
+        RECT client{}, r{};
+        GetClientRect(window, &client);
+        EXPECT_EQ(client.right, width) << dpi;
+        EXPECT_EQ(client.bottom, height) << dpi;
+        GetWindowRect(Of(window, ControlId::btnMerge), &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                  std::vector<LONG>({merge.left, merge.top, merge.right, merge.bottom}))
+            << dpi;
+    }
+}
+
 TEST_F(WindowUnderWine, TabOrderF1LinksAndMenusAskForTheTablesHelp) {
     Program run((program / "joinwright.exe").wstring(), L"JOINWRIGHT_HELP_RECORD=" + record.wstring());
     const HWND window = run.WaitForWindow(L"Joinwright v1.00");

@@ -138,6 +138,8 @@ void WindowModel::btnMerge_Click() {
     } catch (const std::exception& error) {
         // The engine's description names the file, record or field and what is wrong.
         failure = error.what();
+    } catch (...) {
+        failure = "The merge ended with a failure that gives no description.";
     }
     busy_ = false;
     services_.Busy->SetBusy(false);

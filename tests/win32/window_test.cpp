@@ -219,6 +219,43 @@ TEST_F(WindowUnderWine, TabOrderF1LinksAndMenusAskForTheTablesHelp) {
     EXPECT_TRUE(IsWindow(window));
 }
 
+TEST_F(WindowUnderWine, OpenButtonsShowTheSystemsFileDialog) {
+    fs::create_directories(folder / "sets");
+    std::ofstream(folder / "sets" / "TREND.HST") << "x";
+    std::ofstream(folder / "sets" / "EMPTY.000") << "x";
+    Program run((program / "joinwright.exe").wstring());
+    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    ASSERT_NE(window, nullptr);
+    const std::wstring existing = (folder / "sets" / "TREND.HST").wstring();
+    Type(Of(window, ControlId::txtExisting), existing);
+    // The empty data file's dialog opens where the existing trend file lies
+    // and offers the four file types, the first chosen; a name typed into it
+    // comes back as the full path into its box.
+    Press(Of(window, ControlId::btnOCFile));
+    const HWND dialog = WaitForWindowOfClass(run.ProcessId(), L"#32770", 20000);
+    ASSERT_NE(dialog, nullptr);
+    const HWND types = GetDlgItem(dialog, 0x470);  // the file-type combo box
+    std::vector<std::wstring> offered;
+    wchar_t entry[256] = {};
+    for (LRESULT i = 0, n = SendMessageW(types, CB_GETCOUNT, 0, 0); i < n; ++i) {
+        SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
+        offered.emplace_back(entry);
+    }
+    EXPECT_EQ(offered, (std::vector<std::wstring>{L"All Trend Files", L"History Files (*.HST)", L"Data Files (*.nnn)",
+                                                  L"All Files"}));
+    EXPECT_EQ(SendMessageW(types, CB_GETCURSEL, 0, 0), 0);
+    HWND name = GetDlgItem(dialog, 0x47C);  // the file-name box (a combo box's edit)
+    if (HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr)) name = edit;
+    if (name == nullptr) name = GetDlgItem(dialog, 0x480);
+    EXPECT_EQ(TextOf(name), L"TREND.HST");
+    Type(name, L"EMPTY.000");
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    std::wstring chosen;
+    for (int wait = 0; wait < 200 && chosen.empty(); ++wait, Sleep(50)) chosen = TextOf(Of(window, ControlId::txtOCFile));
+    EXPECT_TRUE(fs::equivalent(fs::path(chosen), folder / "sets" / "EMPTY.000")) << Utf8(chosen);
+    EXPECT_EQ(TextOf(Of(window, ControlId::txtExisting)), existing);
+}
+
 TEST_F(WindowUnderWine, HelpLinkOpensTheHelpViewerOnTheHelpFile) {
     Program run((program / "joinwright.exe").wstring());
     const HWND window = run.WaitForWindow(L"Joinwright v1.00");

@@ -2,6 +2,7 @@
 
 #include "base/Errors.h"
 #include "os/File.h"
+#include "os/Text.h"
 
 #include <ctime>
 #include <system_error>
@@ -51,16 +52,11 @@ std::string OutputFolderName(std::string_view timeStamp) {
 
 fs::path PathFromUtf8(std::string_view text) { return fs::path(std::u8string(text.begin(), text.end())); }
 
-std::string Utf8FromPath(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 namespace {
 
 [[noreturn]] void RefuseExisting(const fs::path& folder) {
     Fail(ErrorKind::Refused,
-         "The output folder " + Utf8FromPath(folder) + " already exists; a merge always makes a new folder.");
+         "The output folder " + os::PathText(folder) + " already exists; a merge always makes a new folder.");
 }
 
 }  // namespace
@@ -72,9 +68,9 @@ void CheckOutputFolderCanBeMade(const fs::path& folder) {
     const auto st = fs::status(parent, ec);
     if (!fs::exists(st))
         Fail(ErrorKind::Refused,
-             "The folder " + Utf8FromPath(parent) + " that is to hold the output folder does not exist.");
+             "The folder " + os::PathText(parent) + " that is to hold the output folder does not exist.");
     if (!fs::is_directory(st))
-        Fail(ErrorKind::Refused, Utf8FromPath(parent) + " is not a folder; the output folder cannot be made in it.");
+        Fail(ErrorKind::Refused, os::PathText(parent) + " is not a folder; the output folder cannot be made in it.");
 }
 
 void MakeOutputFolder(const fs::path& folder) {

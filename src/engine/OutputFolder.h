@@ -36,9 +36,8 @@ std::string FolderTimeStamp(ClockTime time, std::string_view separator);
 // "Merged trenddata " + timeStamp.
 std::string OutputFolderName(std::string_view timeStamp);
 
-// UTF-8 text to a path and back, on every platform.
+// UTF-8 text to a path, on every platform (os::PathText is the way back).
 std::filesystem::path PathFromUtf8(std::string_view text);
-std::string Utf8FromPath(const std::filesystem::path& path);
 
 // Refuses (jw::Error, Refused) when folder exists already in any form (a
 // folder, a file, a link, also a dangling one), when its parent does not

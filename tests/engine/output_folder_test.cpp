@@ -2,6 +2,7 @@
 // separator, and its life (never reused, removed again only while empty).
 #include "EngineTest.h"
 #include "engine/OutputFolder.h"
+#include "os/Text.h"
 
 namespace jw::enginetest {
 
@@ -26,7 +27,7 @@ TEST(OutputFolderName, TimeOfDayWithTheRegionalSeparator) {
 
 TEST(OutputFolderName, Utf8PathsRoundTrip) {
     for (const char* text : {"plain", "Sm\xC3\xA5 filer", "\xE6\x97\xA5\xE6\x9C\xAC/x"})
-        EXPECT_EQ(Utf8FromPath(PathFromUtf8(text)), text);
+        EXPECT_EQ(os::PathText(PathFromUtf8(text)), text);
 }
 
 struct OutputFolderLife : Folder {};

@@ -2,6 +2,7 @@
 
 #include "engine/OutputFolder.h"
 #include "engine/TrendTools.h"
+#include "os/Text.h"
 #include "ui/model/CommonDialog.h"
 
 #include <charconv>
@@ -94,7 +95,7 @@ std::string WindowModel::CreateFolder() {
         FolderTimeStamp(services_.Clock->TimeOfDay(), FolderSeparatorFor(services_.Clock->ShortDateFormat()));
     const std::string programFolder = services_.Folder->ProgramFolder();
     const fs::path folder = PathFromUtf8(programFolder) / PathFromUtf8(OutputFolderName(values_.TimeStamp));
-    values_.OutputFolder = Utf8FromPath(folder);
+    values_.OutputFolder = os::PathText(folder);
     try {
         MakeOutputFolder(folder);
     } catch (const std::exception& error) {
@@ -175,7 +176,7 @@ void WindowModel::btnOCFile_Click() { ChooseInto(ControlId::txtExisting, Control
 // --- Help ----------------------------------------------------------------------
 
 std::string WindowModel::HelpFilePath() const {
-    return Utf8FromPath(PathFromUtf8(services_.Folder->ProgramFolder()) / kHelpFileName);
+    return os::PathText(PathFromUtf8(services_.Folder->ProgramFolder()) / kHelpFileName);
 }
 
 void WindowModel::OpenHelp(int context) { services_.Help->ShowHelp(HelpFilePath(), context); }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace jw::ui {
 
@@ -92,10 +93,9 @@ int Joinwright::Scaled(int pixels) const { return MulDiv(pixels, static_cast<int
 
 void Joinwright::Layout(UINT dpi) {
     dpi_ = dpi == 0 ? 96 : dpi;
-    for (const auto& [percent, font] : fonts_) DeleteObject(font);
-    fonts_.clear();
-    if (linkFont_) DeleteObject(linkFont_);
-    linkFont_ = MakeFont(L"MS Sans Serif", 135, dpi_);
+    // The fonts of the former DPI go once every control has its new one.
+    std::map<int, HFONT> oldFonts = std::exchange(fonts_, {});
+    HFONT oldLinkFont = std::exchange(linkFont_, MakeFont(L"MS Sans Serif", 135, dpi_));
 
     for (const ControlSpec& c : Controls()) {
         int left = c.Left, top = c.Top;
@@ -117,6 +117,8 @@ void Joinwright::Layout(UINT dpi) {
         SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left,
                      frame.bottom - frame.top + Scaled(kClientHeight) - client.bottom,
                      SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    for (const auto& [percent, font] : oldFonts) DeleteObject(font);
+    if (oldLinkFont) DeleteObject(oldLinkFont);
     InvalidateRect(window_, nullptr, TRUE);
 }
 
@@ -146,15 +148,13 @@ HFONT Joinwright::FontFor(ControlId control) {
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, old);
     ReleaseDC(window_, dc);
-    int percent = 95;
-    for (; percent > 60; percent -= 5) {
-        if (!fonts_.count(percent))
-            fonts_[percent] = MakeFont(kFace, 80, dpi_, std::max(1, static_cast<int>(metrics.tmAveCharWidth) * percent / 100));
-        if (CaptionFits(control, fonts_[percent])) break;
-    }
-    if (!fonts_.count(percent))
-        fonts_[percent] = MakeFont(kFace, 80, dpi_, std::max(1, static_cast<int>(metrics.tmAveCharWidth) * percent / 100));
-    return fonts_[percent];
+    const auto narrowed = [&](int percent) {
+        HFONT& font = fonts_[percent];
+        if (!font) font = MakeFont(kFace, 80, dpi_, std::max(1, static_cast<int>(metrics.tmAveCharWidth) * percent / 100));
+        return font;
+    };
+    for (int percent = 95;; percent -= 5)
+        if (percent <= 60 || CaptionFits(control, narrowed(percent))) return narrowed(percent);
 }
 
 std::optional<ControlId> Joinwright::ControlOf(HWND control) const {

@@ -42,11 +42,14 @@ TEST_F(OutputFolderLife, MadeFreshNeverReusedRemovedOnlyWhileEmpty) {
 
     // Whatever stands at the name is refused, even a dangling link; the
     // parent must be a folder that exists.
+    // (A system that makes no symbolic links skips the rows of the link.)
     WriteAll(tmp / "file", "x");
-    fs::create_symlink(tmp / "nowhere", tmp / "link");
-    const std::pair<fs::path, const char*> refused[] = {
-        {tmp / "file", "already exists"}, {tmp / "link", "already exists"},
-        {tmp / "missing" / "out", "does not exist"}, {tmp / "file" / "out", "is not a folder"}};
+    std::error_code noLinks;
+    fs::create_symlink(tmp / "nowhere", tmp / "link", noLinks);
+    std::vector<std::pair<fs::path, const char*>> refused = {
+        {tmp / "file", "already exists"}, {tmp / "missing" / "out", "does not exist"},
+        {tmp / "file" / "out", "is not a folder"}};
+    if (!noLinks) refused.emplace_back(tmp / "link", "already exists");
     for (const auto& [path, says] : refused) {
         EXPECT_NE(ErrorOf([&] { CheckOutputFolderCanBeMade(path); }, &kind).find(says), std::string::npos) << path;
         EXPECT_EQ(kind, ErrorKind::Refused);
@@ -61,8 +64,10 @@ TEST_F(OutputFolderLife, MadeFreshNeverReusedRemovedOnlyWhileEmpty) {
     EXPECT_EQ(ReadAll(folder / "TREND.000"), "data");
     EXPECT_FALSE(RemoveOutputFolderIfEmpty(tmp / "file"));
     EXPECT_TRUE(fs::exists(tmp / "file"));
-    EXPECT_FALSE(RemoveOutputFolderIfEmpty(tmp / "link"));
-    EXPECT_TRUE(fs::is_symlink(tmp / "link"));
+    if (!noLinks) {
+        EXPECT_FALSE(RemoveOutputFolderIfEmpty(tmp / "link"));
+        EXPECT_TRUE(fs::is_symlink(tmp / "link"));
+    }
     fs::remove(folder / "TREND.000");
     EXPECT_TRUE(RemoveOutputFolderIfEmpty(folder));
     EXPECT_FALSE(fs::exists(folder));

@@ -77,11 +77,11 @@ void MakeOutputFolder(const fs::path& folder) {
     CheckOutputFolderCanBeMade(folder);
     try {
         os::MakeFolder(folder);
-    } catch (const Error&) {
+    } catch (const Error& e) {
         // A folder of that name made in between is refused like any other.
         std::error_code ec;
         if (fs::exists(fs::symlink_status(folder, ec))) RefuseExisting(folder);
-        throw;
+        Fail(e.kind(), "cannot create the output folder " + os::PathText(folder) + ": " + e.what());
     }
 }
 

@@ -46,7 +46,8 @@ void CheckOutputFolderCanBeMade(const std::filesystem::path& folder);
 
 // CheckOutputFolderCanBeMade, then makes folder (one level).  A folder of
 // that name appearing in between is refused as well; a parent that does not
-// let the folder be made is an InputOutput error with the system's reason.
+// let the folder be made is an error of the platform layer's kind, saying
+// "cannot create the output folder" and the system's reason.
 void MakeOutputFolder(const std::filesystem::path& folder);
 
 // After a merge refused before writing: removes folder when it is empty (an

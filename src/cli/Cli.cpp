@@ -18,6 +18,7 @@
 #include "formats/Notices.h"
 #include "base/Errors.h"
 #include "os/Process.h"
+#include "os/Text.h"
 
 namespace jw::cli {
 
@@ -282,7 +283,12 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 }
 
 int Main(int argc, const char* const* argv) {
-    int status = Run(argc, argv, std::cout, std::cerr);
+    os::PrepareStandardStreams();
+    // The arguments as UTF-8, whatever the system handed over.
+    const std::vector<std::string> args = os::Utf8Arguments(argc, argv);
+    std::vector<const char*> argp;
+    for (const auto& a : args) argp.push_back(a.c_str());
+    int status = Run(static_cast<int>(argp.size()), argp.data(), std::cout, std::cerr);
     // A report that never arrived is no success (a full disk, /dev/full).
     try {
         os::FlushStandardOutput();

@@ -4,7 +4,6 @@
 #include <fmt/ostream.h>
 
 #include <charconv>
-#include <ctime>
 #include <nlohmann/json.hpp>
 
 #include "cli/Picture.h"
@@ -12,6 +11,7 @@
 #include "cli/TestHook.h"
 #include "cli/Text.h"
 #include "engine/MergeWriter.h"
+#include "engine/OutputFolder.h"
 #include "engine/TrendTools.h"
 #include "time/DateTimeTools.h"
 #include "base/Errors.h"
@@ -24,8 +24,6 @@ namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
 namespace {
-
-[[noreturn]] void Refuse(const std::string& text) { Fail(ErrorKind::Refused, text); }
 
 std::string Show(const fs::path& p) { return OutputText(p.string()); }
 
@@ -104,8 +102,6 @@ const char* KindName(SourceKind k) {
     return "?";
 }
 
-void RemoveIfEmpty(const fs::path& folder) { os::RemoveEmptyFolder(folder); }
-
 nlohmann::ordered_json WarningsJson(const MergePlan& plan) {
     Json warnings = Json::array();
     for (const auto& w : plan.Warnings) warnings.push_back(OutputText(w));
@@ -113,21 +109,10 @@ nlohmann::ordered_json WarningsJson(const MergePlan& plan) {
 }
 
 fs::path OutputPath(const std::string& output) {
-    fs::path p = output.empty() ? fs::current_path() / DefaultOutputName() : fs::absolute(output);
+    fs::path p = output.empty() ? fs::current_path() / OutputFolderName(FolderTimeStamp(LocalTimeOfDay(), "-")) : fs::absolute(output);
     p = p.lexically_normal();
     if (!p.has_filename()) p = p.parent_path();  // "out/" names the folder "out"
     return p;
-}
-
-void CheckOutputPath(const fs::path& output) {
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(output, ec)))
-        Refuse("The output folder " + Show(output) + " already exists; a merge always makes a new folder.");
-    const fs::path parent = output.parent_path();
-    const auto st = fs::status(parent, ec);
-    if (!fs::exists(st))
-        Refuse("The folder " + Show(parent) + " that is to hold the output folder does not exist.");
-    if (!fs::is_directory(st)) Refuse(Show(parent) + " is not a folder; the output folder cannot be made in it.");
 }
 
 std::optional<std::int16_t> ParseFilesOption(std::string_view text) {
@@ -143,13 +128,6 @@ std::optional<std::int16_t> ParseFilesOption(std::string_view text) {
     return static_cast<std::int16_t>(v);
 }
 
-std::string DefaultOutputName() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    return fmt::format("Merged trenddata {:02}-{:02}-{:02}", local.tm_hour, local.tm_min, local.tm_sec);
-}
-
 void RunMerge(const MergeArgs& a, std::ostream& out) {
     MergeRequest req;
     req.BrakeDate = a.BreakDate;
@@ -159,7 +137,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
     req.NumberOfFiles = a.Files;
 
     const fs::path output = OutputPath(a.Output);
-    CheckOutputPath(output);
+    CheckOutputFolderCanBeMade(output);
 
     if (a.DryRun) {
         req.OutputFolder = output.string();
@@ -174,11 +152,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
         return;
     }
 
-    try {
-        os::MakeFolder(output);
-    } catch (const Error& e) {
-        Fail(e.kind(), "cannot create the output folder " + Show(output) + ": " + e.what());
-    }
+    MakeOutputFolder(output);
     req.OutputFolder = output.string();
     MergePlan plan;
     try {
@@ -195,7 +169,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
     } catch (...) {
         // A refused plan wrote nothing: the folder goes again.  After a
         // failed write the copies made so far stay, and so does the folder.
-        RemoveIfEmpty(output);
+        RemoveOutputFolderIfEmpty(output);
         throw;
     }
 

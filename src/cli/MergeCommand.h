@@ -30,18 +30,9 @@ struct MergeArgs {
 // only), else nullopt.
 std::optional<std::int16_t> ParseFilesOption(std::string_view text);
 
-// "Merged trenddata HH-MM-SS" of the local time now.
-std::string DefaultOutputName();
-
 // The output folder a command line names, made absolute; empty: the
-// default name in the current folder.
+// default name ("Merged trenddata HH-MM-SS") in the current folder.
 std::filesystem::path OutputPath(const std::string& output);
-
-// Refuses an output folder that exists already or whose parent is no folder.
-void CheckOutputPath(const std::filesystem::path& output);
-
-// Removes a folder this program created, and only while it is empty.
-void RemoveIfEmpty(const std::filesystem::path& folder);
 
 // "existing", "backup", "template".
 const char* KindName(SourceKind kind);

@@ -12,6 +12,7 @@
 #include "cli/Progress.h"
 #include "cli/TestHook.h"
 #include "cli/Text.h"
+#include "engine/OutputFolder.h"
 #include "engine/FolderMerge.h"
 #include "os/File.h"
 #include "os/Process.h"
@@ -123,7 +124,7 @@ int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& er
     req.Only = a.Only;
     const fs::path output = OutputPath(a.Output);
     req.OutputFolder = output;
-    CheckOutputPath(output);
+    CheckOutputFolderCanBeMade(output);
 
     const bool dryRun = a.DryRun;
     FolderPlan plan;
@@ -154,10 +155,10 @@ int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& er
         } catch (...) {
             // A refused run wrote nothing: the folder goes again.  After a
             // failed write the copies made so far stay, and so does the folder.
-            RemoveIfEmpty(output);
+            RemoveOutputFolderIfEmpty(output);
             throw;
         }
-        if (!written) RemoveIfEmpty(output);
+        if (!written) RemoveOutputFolderIfEmpty(output);
     }
 
     if (a.Json) {

@@ -421,6 +421,7 @@ void Plan(Planning& p) {
 
     const Chosen chosen = ChooseRecords(p, existing, backup);
     plan.MasterTarget = plan.OutputFolder / (HostBaseName(backup.Path()) + "HST");
+    if (const std::string why = HostFileNameProblem(HostBaseName(backup.Path()) + "HST"); !why.empty()) Refuse("The merged master file " + Quoted(HostBaseName(backup.Path()) + "HST") + " cannot be made: " + why);
     const std::string lastTaken = NameTakenFiles(plan, chosen, existing, backup);
     NameTemplateCopies(p, lastTaken, tmpl, backup);
 
@@ -445,20 +446,12 @@ MergePlan PlanMerge(const MergeRequest& req, const PlanOptions& options) {
     if (!breakDate)
         Refuse("The break date " + Quoted(req.BrakeDate) +
                " is not a date; type it as month-day-year, for example 09-17-2004 (or 2004-09-17).");
+    // Refusals that depend on the date name it as it was read ("05-09-2004" is 9 May).
     Planning p{req, options, *breakDate,
                "the break date " + Iso(*breakDate) + " (typed " + Quoted(req.BrakeDate) + ")", {}};
     p.plan.BreakDateText = req.BrakeDate;
     p.plan.BreakDate = *breakDate;
-    try {
-        Plan(p);
-    } catch (const Error& e) {
-        // "05-09-2004" means 9 May: every refusal shows how the date was read.
-        const std::string text = e.what();
-        if (text.find(Iso(*breakDate)) != std::string::npos) throw;
-        std::string withDate = text;
-        while (!withDate.empty() && (withDate.back() == '.' || withDate.back() == ' ')) withDate.pop_back();
-        Fail(e.kind(), withDate + " [" + p.breakText + "].");
-    }
+    Plan(p);
     return std::move(p.plan);
 }
 

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "base/Errors.h"
+#include "os/Text.h"
 
 namespace jw {
 
@@ -24,7 +25,7 @@ namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
 constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
 
-std::string Quoted(const std::filesystem::path& p) { return jw::Quoted(p.native()); }
+std::string Quoted(const std::filesystem::path& p) { return jw::Quoted(os::PathText(p)); }
 
 }  // namespace
 

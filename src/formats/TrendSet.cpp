@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "formats/BinaryFile.h"
+#include "os/WindowsNames.h"
 #include "time/StringTools.h"
 
 namespace jw {
@@ -60,12 +61,10 @@ std::string HostFileNameProblem(std::string_view name) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F) return "the file name contains a control character";
         if (c == '/') return "the file name contains \"/\"";
-#ifdef _WIN32
-        if (std::string_view("<>:\"|?*\\").find(c) != std::string_view::npos)
-            return std::string("the file name contains \"") + c + "\"";
-#endif
     }
-    return {};
+    // A merged set goes back to a Windows server: on every system, no name
+    // a Windows folder cannot hold.
+    return os::WindowsFileNameProblem(name);
 }
 
 // --- Finding data files ------------------------------------------------------

@@ -39,7 +39,8 @@ std::string RecordedName(std::string_view fieldText);
 // cut: a set of 1000 files or more records "TREND.1000".
 std::string_view RecordedFileName(std::string_view recordedName);
 
-// Empty when name can be one file name in a host folder; otherwise why not
+// Empty when name can be one file name in a host folder and in a Windows
+// folder (a merged set goes back to a Windows server); otherwise why not
 // ("the file name contains \"/\"", ...).
 std::string HostFileNameProblem(std::string_view name);
 

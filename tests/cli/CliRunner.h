@@ -2,8 +2,6 @@
 // at the offsets the file formats define, independent of the readers.
 #pragma once
 
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,6 +12,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "support/RunProgram.h"
 
 namespace clitest {
 
@@ -28,8 +28,7 @@ inline void WriteFile(const fs::path& p, const std::string& bytes) { std::ofstre
 
 // A fresh folder per test, removed afterwards.
 struct TempDir {
-    std::string name = (fs::temp_directory_path() / "jw-cli-test-XXXXXX").string();
-    fs::path path = ::mkdtemp(name.data());  // a null path fails the test
+    fs::path path = jw::testsupport::MakeTempFolder("jw-cli-test");  // an empty path fails the test
     ~TempDir() { fs::remove_all(path); }
 };
 
@@ -38,7 +37,7 @@ struct TempDir {
 inline std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(folder))
-        files[fs::relative(e.path(), folder).string()] = e.is_directory() ? "folder" : ReadFile(e.path());
+        files[fs::relative(e.path(), folder).generic_string()] = e.is_directory() ? "folder" : ReadFile(e.path());
     return files;
 }
 
@@ -46,17 +45,8 @@ struct Result { int code = -1; std::string out, err; };
 
 // Runs the executable with args in folder; its output is caught beside the folder.
 inline Result RunCli(const std::vector<std::string>& args, const fs::path& folder) {
-    const std::string caught = folder.string();
-    std::string command = "cd '" + folder.string() + "' && '" JW_CLI_EXE "'";
-    for (const auto& a : args) {
-        command += " '";
-        for (const char c : a) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        command += "'";
-    }
-    const int status = std::system((command + " </dev/null >" + caught + ".out 2>" + caught + ".err").c_str());
-    Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(caught + ".out"), ReadFile(caught + ".err")};
-    fs::remove(caught + ".out"), fs::remove(caught + ".err");
-    return r;
+    const auto r = jw::testsupport::RunProgram(JW_CLI_EXE, args, folder);
+    return {r.code, r.out, r.err};
 }
 
 // Values of one type as their bytes, little-endian as the files are (and as

@@ -75,7 +75,7 @@ TEST(Merge, DryRunWritesNothingAndThePlanIsWhatTheMergeWrites) {
     const std::string master = (dir.path / made / "TREND.HST").string();
     std::map<std::string, std::string> expected{{"TREND.HST", ReadFile(master)}};
     for (const auto& e : plan["entries"])
-        expected[fs::path(e["target"].get<std::string>()).filename()] = ReadFile(e["source"].get<std::string>());
+        expected[fs::path(e["target"].get<std::string>()).filename().string()] = ReadFile(e["source"].get<std::string>());
     EXPECT_EQ(Snapshot(dir.path / made), expected);
     const Result check = RunCli({"inspect", master, "--check"}, dir.path);
     EXPECT_TRUE(check.code == 0 && check.out.find("  nFiles      8\n") != npos) << check.out << check.err;
@@ -169,7 +169,10 @@ TEST_P(Outcomes, ExitStatusAndReasonAndNothingWritten) {
     EXPECT_EQ(Snapshot(dir.path), before) << "no file or folder is left behind, no input changed";
     const bool toOut = c.code == 0 || std::count(c.args.begin(), c.args.end(), "--check");
     const std::string line = r.err.substr(0, r.err.find('\n'));
-    EXPECT_NE((toOut ? r.out : line).find(c.text), npos) << r.out << r.err;
+    // A folder in the text may show with the system's own separator.
+    const std::string& said = toOut ? r.out : line;
+    EXPECT_TRUE(said.find(c.text) != npos || said.find(fs::path(c.text).make_preferred().string()) != npos)
+        << r.out << r.err;
     if (c.code == 0) return;
     EXPECT_TRUE(toOut || r.out.empty()) << r.out;
     EXPECT_EQ(line.rfind(c.code == 1 ? "joinwright-cli: error: " : "joinwright-cli: usage error: ", 0), 0U) << r.err;

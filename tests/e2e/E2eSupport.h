@@ -2,12 +2,6 @@
 // snapshots of a folder tree, and joinwright-cli run as a child process.
 #pragma once
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,9 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "support/RunProgram.h"
 #include "trendset/TrendSetBuilder.h"
-
-extern char** environ;
 
 namespace jw::e2e {
 namespace fs = std::filesystem;
@@ -45,7 +38,7 @@ inline Tree Snapshot(const fs::path& root, const std::string& skip = "") {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
-        const std::string key = it->path().lexically_relative(root).string();
+        const std::string key = it->path().lexically_relative(root).generic_string();
         if (!skip.empty() && (key == skip || key.rfind(skip + "/", 0) == 0)) continue;
         const auto st = it->symlink_status();
         if (!fs::is_regular_file(st)) {
@@ -66,58 +59,19 @@ struct Result {
 };
 inline std::string FirstLine(const std::string& s) { return s.substr(0, s.find('\n')); }
 
-// How joinwright-cli is run: a file size limit (RLIMIT_FSIZE lowered,
-// SIGXFSZ ignored), where standard output goes (default: a file read back
-// into Result::out), the test hook command of the writing step.
+// How joinwright-cli is run: a file size limit in bytes (0: none; POSIX
+// only, RLIMIT_FSIZE lowered, SIGXFSZ ignored), where standard output goes
+// (default: a file read back into Result::out), the test hook command of the
+// writing step.  The last two are for the POSIX attack tests.
 struct RunOptions {
-    rlim_t limit = RLIM_INFINITY;
+    std::uint64_t limit = 0;
     std::string stdoutTo;
     std::string hook;
 };
 
-// Runs joinwright-cli in cwd, output captured in files beside (not inside)
-// the test's root.  The child writes its process id to <root>.pid (for a
-// hook that interrupts it), starts with SIGINT and SIGTERM at their
-// defaults (as from a terminal), and is stopped by SIGALRM after a minute
-// should it ever hang.
-inline Result RunCli(Args args, const fs::path& cwd, const RunOptions& o = {}) {
-    const std::string base = cwd.parent_path().string();
-    const fs::path outFile = base + ".out", errFile = base + ".err", pidFile = base + ".pid";
-    args.insert(args.begin(), JW_CLI_EXE);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const std::string stdoutTo = o.stdoutTo.empty() ? outFile.string() : o.stdoutTo;
-        const int out = ::open(stdoutTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(126);
-        std::ofstream(pidFile) << ::getpid();
-        struct sigaction byDefault {};
-        byDefault.sa_handler = SIG_DFL;
-        if (::sigaction(SIGINT, &byDefault, nullptr) != 0 || ::sigaction(SIGTERM, &byDefault, nullptr) != 0) ::_exit(126);
-        if (o.limit != RLIM_INFINITY) {
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            const rlimit l{o.limit, o.limit};
-            if (::sigaction(SIGXFSZ, &ignore, nullptr) != 0 || ::setrlimit(RLIMIT_FSIZE, &l) != 0) ::_exit(126);
-        }
-        if (o.hook.empty()) ::unsetenv("JOINWRIGHT_TEST_HOOK");
-        else ::setenv("JOINWRIGHT_TEST_HOOK", o.hook.c_str(), 1);
-        ::alarm(60);
-        ::execve(argv[0], argv.data(), environ);
-        ::_exit(127);
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1, r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    r.out = ReadFile(outFile), r.err = ReadFile(errFile);
-    fs::remove(outFile), fs::remove(errFile), fs::remove(pidFile);
-    return r;
-}
+// Runs joinwright-cli in cwd, output captured in files outside the test's
+// root (POSIX: see posix/RunCliPosix.cpp; Windows: through RunProgram).
+Result RunCli(Args args, const fs::path& cwd, const RunOptions& o = {});
 
 // Under a fresh temporary root: a backup set of four one-day files from
 // 2004-09-10, an existing set of four from 2004-09-14 (version 6, the last
@@ -139,8 +93,7 @@ struct Scenario {
         return s;
     }
     explicit Scenario(std::int32_t samples = 5) {
-        std::string t = (fs::temp_directory_path() / "jw-e2e-XXXXXX").string();
-        root = ::mkdtemp(t.data());
+        root = jw::testsupport::MakeTempFolder("jw-e2e");
         work = root / "work", out = work / "out", templ = root / "template" / "EMPTY.000";
         fs::create_directories(work), fs::create_directories(templ.parent_path());
         const auto b = ts::Build(root / "backup", Describe(6, 10, samples));
@@ -150,8 +103,8 @@ struct Scenario {
     }
     ~Scenario() { fs::remove_all(root); }
     Args MergeArgs(const std::string& files = "9") const {
-        return {"merge", "--backup", backup, "--existing", existing, "--template", templ, "--files", files,
-                "--break-date", "09-15-2004", "--output", out};
+        return {"merge", "--backup", backup.string(), "--existing", existing.string(), "--template", templ.string(),
+                "--files", files, "--break-date", "09-15-2004", "--output", out.string()};
     }
 };
 

@@ -6,7 +6,7 @@
 // folder.  The hostile file of a row is also shown with inspect: exit 0 or 1
 // with a reason, never a signal.  Last, a merge and a folder merge under a
 // file size limit.
-#include "E2eSupport.h"
+#include "e2e/E2eSupport.h"
 
 namespace {
 
@@ -136,7 +136,7 @@ TEST_P(Matrix, ExitStatusReasonAndUntouchedInputs) {
         fs::path out = s.out;
         for (std::size_t i = 0; i + 1 < args.size(); ++i)
             if (args[i] == "--output") out = args[i + 1];
-        const std::string outKey = out.lexically_relative(s.root).string();
+        const std::string outKey = out.lexically_relative(s.root).generic_string();
         const bool outExisted = fs::exists(out);
         const Tree before = Snapshot(s.root, outExisted ? "" : outKey);
         ASSERT_TRUE(before.count("existing/TREND.002") && before.count("backup/TREND.003")) << "the snapshot sees the sets";
@@ -151,7 +151,11 @@ TEST_P(Matrix, ExitStatusReasonAndUntouchedInputs) {
             const std::string line = FirstLine(r.err);
             EXPECT_EQ(line.rfind(row.code == 1 ? "joinwright-cli: error: " : "joinwright-cli: usage error: ", 0), 0U) << r.err;
             EXPECT_TRUE(row.code != 1 || r.err == line + "\n") << "one line: " << r.err;
-            for (const auto& part : row.reason) EXPECT_NE(line.find(part), std::string::npos) << part << " in " << line;
+            // A folder in a reason may show with the system's own separator.
+            for (const auto& part : row.reason)
+                EXPECT_TRUE(line.find(part) != std::string::npos ||
+                            line.find(fs::path(part).make_preferred().string()) != std::string::npos)
+                    << part << " in " << line;
         } else if (dry) {
             EXPECT_NE(r.out.find("Dry run: nothing was written."), std::string::npos) << r.out;
             EXPECT_FALSE(fs::exists(out)) << "a dry run creates no folder";
@@ -162,14 +166,14 @@ TEST_P(Matrix, ExitStatusReasonAndUntouchedInputs) {
             EXPECT_NE(r.out.find(kMerged), std::string::npos) << r.out;
             for (const auto& [from, n] : {std::pair{"existing set:  ", row.fromExisting}, {"backup set:    ", row.fromBackup}})
                 EXPECT_NE(r.out.find("From the "s + from + std::to_string(n) + " data file"), std::string::npos) << r.out;
-            EXPECT_EQ(RunCli({"inspect", "--check", out / "TREND.HST"}, s.work).code, 0) << "the merged set checks clean";
+            EXPECT_EQ(RunCli({"inspect", "--check", (out / "TREND.HST").string()}, s.work).code, 0) << "the merged set checks clean";
         }
         EXPECT_TRUE(row.code != 0 || !row.warning || r.out.find(row.warning) != std::string::npos) << r.out;
 
         // inspect of the hostile file: 0 or 1 with a reason, never a signal, the file unchanged.
         if (hostile.empty() || dry) continue;
         const Tree quiet = Snapshot(s.root);
-        for (const Args& cmd : {Args{"inspect", hostile}, Args{"inspect", "--check", hostile}}) {
+        for (const Args& cmd : {Args{"inspect", hostile.string()}, Args{"inspect", "--check", hostile.string()}}) {
             const Result i = RunCli(cmd, s.work);
             ASSERT_EQ(i.signal, 0) << cmd[1] << i.err;
             EXPECT_TRUE(i.code == 0 || i.code == 1) << cmd[1] << " exit " << i.code << i.err;
@@ -185,6 +189,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, Matrix, ::testing::ValuesIn(kRows), [](const auto
 // the write fails with EFBIG): the first copy fails half-way; the merge says
 // so, leaves no master, no copy and no output folder, and the inputs alone.
 TEST(FileSizeLimit, FirstCopyFailsAndNothingIsLeft) {
+    if (!jw::testsupport::CanLimitFileSize()) GTEST_SKIP() << "this system has no file size limit for a process";
     Scenario s(4000);
     const Tree before = Snapshot(s.root);
     const Result r = RunCli(s.MergeArgs(), s.work, {.limit = 16 * 1024, .stdoutTo = {}, .hook = {}});
@@ -206,6 +211,7 @@ namespace {
 // file size limit of 16 KB: the first two trends are copied, the third fails
 // half-way, and no trend is left with a master, final or temporary.
 TEST(FileSizeLimit, AFolderRunFailingInItsLastTrendLeavesNoMaster) {
+    if (!jw::testsupport::CanLimitFileSize()) GTEST_SKIP() << "this system has no file size limit for a process";
     Scenario s;
     const fs::path data = s.root / "data";
     for (const std::string trend : {"AAA", "MMM", "ZZZ"})

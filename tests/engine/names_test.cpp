@@ -1,6 +1,8 @@
 #include <array>
 
 #include "EngineTest.h"
+#include "formats/TrendSet.h"
+#include "os/WindowsNames.h"
 
 namespace jw {
 namespace {
@@ -32,6 +34,30 @@ TEST(NamesTest, RecordedNamesAndTheirParts) {
     EXPECT_EQ(NewRecordedName("C:\\Data\\TREND.000\0.x\\"s, 5), "C:\\Data\\TREND.005");
     EXPECT_EQ(NewRecordedName("\\\\srv\\share\\trend.017   ", 1000), "\\\\srv\\share\\trend.1000");
     EXPECT_THROW(NewRecordedName("TREND.000", 1), Error);
+}
+
+// Names a Windows folder cannot hold are refused on every host; their
+// near misses are not.
+TEST(NamesTest, WindowsFileNames) {
+    const std::pair<std::string, std::string> names[] = {
+        {"CON", "device name \"CON\""}, {"con.000", "device name \"con\""}, {"Aux.tar.gz", "device name \"Aux\""},
+        {"NUL .HST", "device name \"NUL\""}, {"prn.HST", "device name \"prn\""}, {"COM1.000", "device name \"COM1\""},
+        {"com9.x", "device name \"com9\""}, {"LPT1", "device name \"LPT1\""}, {"lpt9.001", "device name \"lpt9\""},
+        {"TREND.", "ends in a dot"}, {"TREND.000 ", "ends in a blank"}, {"a<b.000", "contains \"<\""},
+        {"a>b.000", "contains \">\""}, {"C:TREND.000", "contains \":\""}, {"a\"b.000", "contains \"\"\""},
+        {"a|b.000", "contains \"|\""}, {"a?b.000", "contains \"?\""}, {"a*b.000", "contains \"*\""},
+        {"a\\b.000", "contains \"\\\""},
+        // Near misses: allowed.
+        {"CONSOLE.000", ""}, {"COM0.000", ""}, {"COM10.000", ""}, {"LPT.000", ""}, {"xCON.000", ""}, {"NUL_.HST", ""},
+        {"TREND.000", ""}, {".HST", ""}, {"tr end.000", ""}, {"AUXILIARY", ""},
+    };
+    for (const auto& [name, why] : names) {
+        const std::string got = os::WindowsFileNameProblem(name);
+        if (why.empty()) EXPECT_EQ(got, "") << name;
+        else EXPECT_NE(got.find(why), std::string::npos) << name << ": " << got;
+        // Every output file name passes this check.
+        EXPECT_EQ(HostFileNameProblem(name).empty(), why.empty()) << name;
+    }
 }
 
 TEST(NamesTest, BreakDates) {

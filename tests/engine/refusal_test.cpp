@@ -2,11 +2,10 @@
 // failing while they write.  The message names the file, record or field;
 // no master file exists under its final name; whatever stood in the output
 // folder is untouched; the inputs are unchanged.
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
+#include <algorithm>
 
 #include "EngineTest.h"
+#include "FileSizeLimit.h"
 #include "formats/Notices.h"
 #include "time/DateTimeTools.h"
 
@@ -34,6 +33,12 @@ Sets NameE(std::string n) { return [=](SetDescription&, SetDescription& e) { e.F
 Sets NameB(std::size_t i, std::string n) { return [=](SetDescription& b, SetDescription&) { b.Files[i].RecordedName = n; }; }
 After Cut(std::string file, std::size_t n) { return [=](Fixture& f, Req&) { fs::resize_file(f.tmp / file, n); }; }
 After Poke16(std::string file, int v) { return [=](Fixture& f, Req&) { Poke(f.tmp / file, 138, v, 2); }; }
+// Writes a file that must not exist yet; on a file system that does not tell
+// letter case apart, a name differing only in case exists already.
+void WriteNewFile(const fs::path& p, const std::string& bytes) {
+    if (fs::exists(p)) throw fs::filesystem_error("a file of that name exists already", p, std::make_error_code(std::errc::file_exists));
+    WriteAll(p, bytes);
+}
 After Asked(int n) { return [=](Fixture&, Req& r) { r.NumberOfFiles = static_cast<std::int16_t>(n); }; }
 Sets Versions(int b, int e) { return [=](SetDescription& bs, SetDescription& es) { bs = SetOf(b, "C:\\B", {At(b, 1)}), es = SetOf(e, "C:\\E", {At(e, 20)}); }; }
 const Sets kNoData1 = [](SetDescription& b, SetDescription&) { b.Files[1].WriteDataFile = false; };
@@ -59,9 +64,14 @@ const FailureCase kCases[] = {
     {NameB(0, "C:\\B\\.."), {}, {"record 0", "\"..\""}},
     {NameE("C:\\E\\..\\../x/TREND.000"), {}, {"record 0", "contains \"/\""}},
     {NameE("C:\\E\\TR\x01ND.000"), {}, {"record 0", "control character", "\\x01"}},
+    // Names a Windows folder cannot hold, on every host: the merged set goes back to one.
+    {NameE("C:\\E\\con.000"), {}, {"record 0", "Windows device name \"con\""}},
+    {NameB(0, "C:\\B\\TR:ND.000"), {}, {"backup master", "record 0", "contains \":\""}},
+    {{}, [](Fixture& f, Req& r) { fs::rename(r.BackupFile, f.backupDir / "Lpt7.HST"), r.BackupFile = (f.backupDir / "Lpt7.HST").string(); },
+     {"merged master file \"Lpt7.HST\"", "Windows device name \"Lpt7\""}},
     {[](SetDescription& b, SetDescription& e) { Versions(5, 5)(b, e), NameE("C:\\" + std::string(137, 'd') + "\\T.1")(b, e); }, {}, {"does not fit", "144 bytes"}},
     {NameE("C:\\E\\" + std::string(253, 'x') + ".1"), {}, {"record 0", "257 bytes long", "at most 255"}},
-    {NameE("C:\\E\\trend.000"), [](Fixture& f, Req&) { WriteAll(f.existingDir / "Trend.000", "x"); }, {"several files", "\"Trend.000\""}},
+    {NameE("C:\\E\\trend.000"), [](Fixture& f, Req&) { WriteNewFile(f.existingDir / "Trend.000", "x"); }, {"several files", "\"Trend.000\""}},
     {kNoData1, {}, {"backup master", "record 1", "TREND.001 does not exist"}},
     {kNoData1, [](Fixture& f, Req&) { fs::create_directory(f.backupDir / "TREND.001"); }, {"not a regular file"}},
     {kNoData1, [](Fixture& f, Req&) { fs::create_symlink("TREND.000", f.backupDir / "TREND.001"); }, {"symbolic link"}},
@@ -81,9 +91,9 @@ const FailureCase kCases[] = {
     {[](SetDescription& b, SetDescription&) { b.AddOn = -2; }, {}, {"backup master", "AddOn is negative"}},
     {[](SetDescription&, SetDescription& e) { e.AddOn = 32767, e.nFiles = 1; }, {}, {"existing master", "(32767 + 1) overflows"}, ErrorKind::Overflow},
     {[](SetDescription&, SetDescription& e) { e = SetOf(6, "C:\\E", {At(6, 20), At(6, 21), At(6, 22), At(6, 23), At(6, 24)}); }, Asked(5),
-     {"needs 7 data files", "5 from the existing set", "2 from the backup set", "but 5 were asked for"}},
+     {"the break date 2004-09-10 (typed \"09-10-2004\")", "needs 7 data files", "5 from the existing set", "2 from the backup set", "but 5 were asked for"}},
     {[](SetDescription& b, SetDescription&) { b = SetOf(6, "C:\\B", {At(6, 30)}); }, [](Fixture&, Req& r) { r.BrakeDate = "09-25-2004"; },
-     {"nothing to name", "4 template copies"}},
+     {"the break date 2004-09-25 (typed \"09-25-2004\")", "nothing to name", "4 template copies"}},
     // Versions: masters that differ, outside 0 to 6; a template of another
     // version, of none, too short, named like a master, being the master.
     {Versions(2, 3), {}, {"different trend versions", "2", "3"}},
@@ -116,7 +126,15 @@ TEST_P(Failures, EndInAnError) {
     if (c.sets) c.sets(b, e);
     Make(b, e);
     MergeRequest r = Request("09-10-2004", 4);
-    if (c.after) c.after(*this, r);
+    // A row whose input this system cannot make (a symbolic link without
+    // link support, a name Windows cannot hold, two names that differ only
+    // in letter case on a file system that does not tell them apart) has
+    // nothing to test here.
+    try {
+        if (c.after) c.after(*this, r);
+    } catch (const fs::filesystem_error& e) {
+        GTEST_SKIP() << "this system cannot make the row's input: " << e.what();
+    }
     // The template is checked without the invalid-file notice.
     std::vector<std::string> notices, parts = c.parts;
     ScopedNoticeSink sink([&](std::string_view text, NoticeMark) { notices.emplace_back(text); });
@@ -125,23 +143,18 @@ TEST_P(Failures, EndInAnError) {
     MergePlan plan;
     ErrorKind kind{};
     std::string said = ErrorOf([&] { plan = PlanMerge(r); }, &kind);
-    // A refusal shows the break date as it was read.
-    if (const auto d = ParseBreakDate(r.BrakeDate); d && !said.empty()) parts.push_back(DateTimeTools::FormatDate(*d));
+    // Only a refusal that depends on the break date names it, as it was read.
+    const bool dated = std::any_of(parts.begin(), parts.end(), [](const std::string& p) { return p.find("(typed") != std::string::npos; });
+    EXPECT_EQ(said.find("the break date") != std::string::npos, dated) << said;
     if (said.empty() && c.plant) c.plant(plan), before = Fingerprint({out});
     MergeOptions breaking;
     breaking.BeforeStep = [&](WriteStep step, const PlanEntry* e) {
         if (step == WriteStep::Copy && e->Number == c.breakAt) Fail(ErrorKind::InputOutput, "injected fault");
     };
     if (said.empty() && c.breakAt != -2) said = ErrorOf([&] { WriteMerge(r, plan, breaking); }, &kind);
-    // A child process whose files may not grow past 64 KiB (SIGXFSZ ignored:
-    // a write past it fails with EFBIG) merges and tells what it got in a file.
-    if (said.empty() && ::fork() == 0) {
-        const rlimit limit{64 * 1024, 64 * 1024};
-        ::setrlimit(RLIMIT_FSIZE, &limit), ::signal(SIGXFSZ, SIG_IGN);
-        said += ErrorOf([&] { said = MergeTrendSets(r); }, &kind);
-        WriteAll(tmp / "said", said), WriteAll(tmp / "kind", {static_cast<char>(kind)}), ::_exit(0);
-    }
-    if (said.empty()) said = (::wait(nullptr), ReadAll(tmp / "said")), kind = static_cast<ErrorKind>(ReadAll(tmp / "kind").at(0));
+    // A child process whose files may not grow past 64 KiB merges.
+    if (said.empty() && !enginetest::MergeUnderFileSizeLimit(r, 64 * 1024, said, kind))
+        GTEST_SKIP() << "this system has no file size limit for a process";
     ExpectHas(said, parts);
     EXPECT_EQ(kind, c.kind) << said;
     for (const auto& [path, hash] : before) EXPECT_EQ(Fingerprint({out})[path], hash) << path;

@@ -134,10 +134,16 @@ TEST_P(Finding, OneRuleForEveryReader) {
     std::copy(c.recorded.begin(), c.recorded.end(), master.begin() + 176);
     const fs::path path = Put("T.HST", {master});
     Put("target.bin", {Bytes(10, 1)});
+    // A row this system cannot lay out (two names that differ only in letter
+    // case on a file system that does not tell them apart, a link where
+    // links cannot be made) has nothing to test here.
     for (const auto& [name, kind] : c.entries) {
+        if (fs::exists(dir_ / name)) GTEST_SKIP() << "this file system does not tell names apart by letter case";
+        std::error_code noLink;
         if (kind == Entry::File) Put(name, {Bytes(10, 2)});
         if (kind == Entry::Folder) fs::create_directory(dir_ / name);
-        if (kind == Entry::LinkToFile) fs::create_symlink("target.bin", dir_ / name);
+        if (kind == Entry::LinkToFile) fs::create_symlink("target.bin", dir_ / name, noLink);
+        if (noLink) GTEST_SKIP() << "this system makes no symbolic links: " << noLink.message();
     }
     const TrendSet set = ReadTrendSet(path);
     ASSERT_EQ(set.Records.size(), 1U);

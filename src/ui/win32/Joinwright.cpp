@@ -1,0 +1,277 @@
+#include "ui/win32/Joinwright.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace jw::ui {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"Joinwright";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // fixed size
+
+// width: average character width in pixels; 0 for the face's own.
+HFONT MakeFont(const wchar_t* face, int tenthsOfPoints, UINT dpi, int width = 0) {
+    return CreateFontW(-MulDiv(tenthsOfPoints, static_cast<int>(dpi), 720), width, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, face);
+}
+
+}  // namespace
+
+Joinwright::Joinwright(HINSTANCE instance, const DesktopServices& services, const WinBusyCursor& busy)
+    : instance_(instance), busy_(busy), model_(*this, services) {
+    WNDCLASSEXW type{};
+    type.cbSize = sizeof type;
+    type.lpfnWndProc = &Joinwright::Proc;
+    type.hInstance = instance;
+    type.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    type.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                 GetSystemMetrics(SM_CYSMICON), 0));
+    type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    type.lpszClassName = kClassName;
+    RegisterClassExW(&type);
+
+    window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, Wide(kWindowCaption).c_str(), kStyle, CW_USEDEFAULT,
+                              CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
+    CreateMenus();
+    CreateControls();
+    Layout(GetDpiForWindow(window_));
+    SetFocus(controls_[static_cast<std::size_t>(FocusOrder()[0])]);
+}
+
+Joinwright::~Joinwright() {
+    if (IsWindow(window_)) DestroyWindow(window_);
+    for (const auto& [percent, font] : fonts_) DeleteObject(font);
+    DeleteObject(linkFont_);
+}
+
+void Joinwright::CreateMenus() {
+    HMENU bar = CreateMenu();
+    HMENU file = CreatePopupMenu();
+    for (const MenuSpec& item : Menus()) {
+        const auto id = static_cast<UINT_PTR>(WindowIdOf(item.Id));
+        const std::wstring caption = Wide(item.Caption);
+        if (item.DropDown)
+            AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(file), caption.c_str());
+        else
+            AppendMenuW(item.Parent ? file : bar, MF_STRING, id, caption.c_str());
+    }
+    SetMenu(window_, bar);
+}
+
+void Joinwright::CreateControls() {
+    // Windows walk the focus (and Tab) through the children in the order
+    // they were made: first the text boxes and buttons by tab index, then the
+    // labels, last the frames, which lie beneath everything.
+    const auto make = [this](const ControlSpec& c) {
+        const wchar_t* type = L"STATIC";
+        DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+        DWORD extended = 0;
+        switch (c.Kind) {
+        case ControlKind::Frame: type = L"BUTTON", style = WS_CHILD | WS_VISIBLE | BS_GROUPBOX; break;
+        case ControlKind::Label: style |= SS_LEFT | SS_NOPREFIX; break;
+        case ControlKind::HelpLabel: style |= SS_LEFT | SS_NOTIFY; break;
+        case ControlKind::TextBox: type = L"EDIT", style |= WS_TABSTOP | ES_AUTOHSCROLL, extended = WS_EX_CLIENTEDGE; break;
+        case ControlKind::Button: type = L"BUTTON", style |= WS_TABSTOP | BS_PUSHBUTTON; break;
+        }
+        controls_[static_cast<std::size_t>(c.Id)] =
+            CreateWindowExW(extended, type, Wide(c.Caption).c_str(), style, 0, 0, 0, 0, window_,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(WindowIdOf(c.Id))), instance_, nullptr);
+    };
+    for (const ControlId id : FocusOrder()) make(Spec(id));
+    for (const ControlSpec& c : Controls())
+        if (c.Kind == ControlKind::Label || c.Kind == ControlKind::HelpLabel) make(c);
+    for (const ControlSpec& c : Controls())
+        if (c.Kind == ControlKind::Frame) make(c);
+}
+
+int Joinwright::Scaled(int pixels) const { return MulDiv(pixels, static_cast<int>(dpi_), 96); }
+
+void Joinwright::Layout(UINT dpi) {
+    dpi_ = dpi == 0 ? 96 : dpi;
+    // The fonts of the former DPI go once every control has its new one.
+    std::map<int, HFONT> oldFonts = std::exchange(fonts_, {});
+    HFONT oldLinkFont = std::exchange(linkFont_, MakeFont(L"MS Sans Serif", 135, dpi_));
+
+    for (const ControlSpec& c : Controls()) {
+        int left = c.Left, top = c.Top;
+        if (c.Container) left += Spec(*c.Container).Left, top += Spec(*c.Container).Top;
+        HWND control = controls_[static_cast<std::size_t>(c.Id)];
+        SetWindowPos(control, nullptr, Scaled(left), Scaled(top), Scaled(DrawnWidth(c.Id)), Scaled(DrawnHeight(c.Id)),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.Id)), TRUE);
+    }
+    // The client area below the menu bar, at this DPI.
+    RECT frame{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
+    AdjustWindowRectExForDpi(&frame, kStyle, TRUE, WS_EX_CONTROLPARENT, dpi_);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    // A menu bar that wraps at this width takes more room: give it that.
+    RECT client{};
+    GetClientRect(window_, &client);
+    if (client.bottom < Scaled(kClientHeight))
+        SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left,
+                     frame.bottom - frame.top + Scaled(kClientHeight) - client.bottom,
+                     SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    for (const auto& [percent, font] : oldFonts) DeleteObject(font);
+    if (oldLinkFont) DeleteObject(oldLinkFont);
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+bool Joinwright::CaptionFits(ControlId label, HFONT font) const {
+    const ControlSpec& c = Spec(label);
+    HDC dc = GetDC(window_);
+    HGDIOBJ old = SelectObject(dc, font);
+    const std::wstring caption = Wide(c.Caption);
+    RECT need{0, 0, Scaled(DrawnWidth(c.Id)), 0};
+    DrawTextW(dc, caption.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
+    return need.right <= Scaled(DrawnWidth(c.Id)) && need.bottom <= Scaled(DrawnHeight(c.Id));
+}
+
+HFONT Joinwright::FontFor(ControlId control) {
+    // The dialog font at 8 points.  A caption the desktop's stand-in for the
+    // classic font makes too wide for its place gets the same font narrowed,
+    // in steps of 5 %, until it fits.
+    constexpr const wchar_t* kFace = L"MS Shell Dlg 2";
+    if (Spec(control).Kind == ControlKind::HelpLabel) return linkFont_;
+    if (fonts_.empty()) fonts_[100] = MakeFont(kFace, 80, dpi_);
+    if (Spec(control).Kind != ControlKind::Label || CaptionFits(control, fonts_[100])) return fonts_[100];
+    HDC dc = GetDC(window_);
+    HGDIOBJ old = SelectObject(dc, fonts_[100]);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
+    const auto narrowed = [&](int percent) {
+        HFONT& font = fonts_[percent];
+        if (!font) font = MakeFont(kFace, 80, dpi_, std::max(1, static_cast<int>(metrics.tmAveCharWidth) * percent / 100));
+        return font;
+    };
+    for (int percent = 95;; percent -= 5)
+        if (percent <= 60 || CaptionFits(control, narrowed(percent))) return narrowed(percent);
+}
+
+std::optional<ControlId> Joinwright::ControlOf(HWND control) const {
+    for (std::size_t i = 0; i < controls_.size(); ++i)
+        if (controls_[i] == control) return static_cast<ControlId>(i);
+    return std::nullopt;
+}
+
+std::string Joinwright::Text(ControlId box) const {
+    HWND control = controls_[static_cast<std::size_t>(box)];
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return Utf8(text);
+}
+
+void Joinwright::SetText(ControlId box, const std::string& text) {
+    SetWindowTextW(controls_[static_cast<std::size_t>(box)], Wide(text).c_str());
+}
+
+int Joinwright::Run() {
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // F1 on a control of the window: the window's help request for it.
+        if (message.message == WM_KEYDOWN && message.wParam == VK_F1 &&
+            (message.hwnd == window_ || IsChild(window_, message.hwnd))) {
+            HELPINFO help{};
+            help.cbSize = sizeof help;
+            help.iContextType = HELPINFO_WINDOW;
+            help.hItemHandle = message.hwnd;
+            help.iCtrlId = GetDlgCtrlID(message.hwnd);
+            SendMessageW(window_, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
+            continue;
+        }
+        if (IsDialogMessageW(window_, &message)) continue;  // Tab and Shift+Tab
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+LRESULT CALLBACK Joinwright::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Joinwright*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Joinwright*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return self ? self->Handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT Joinwright::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        if (id >= kFirstMenuId && id < kFirstMenuId + static_cast<int>(Menus().size())) {
+            const auto item = static_cast<MenuId>(id - kFirstMenuId);
+            if (item == MenuId::mnuExit) DestroyWindow(window_);  // at once, whatever the boxes hold
+            else model_.Menu_Click(item);
+            return 0;
+        }
+        if (id < kFirstControlId || id >= kFirstControlId + static_cast<int>(kControlCount)) return 0;
+        const auto control = static_cast<ControlId>(id - kFirstControlId);
+        const WORD code = HIWORD(wParam);
+        if (code == BN_CLICKED && Spec(control).Kind == ControlKind::Button) {
+            switch (control) {
+            case ControlId::btnMerge: model_.btnMerge_Click(); break;
+            case ControlId::btnOpenB: model_.btnOpenB_Click(); break;
+            case ControlId::btnOpenE: model_.btnOpenE_Click(); break;
+            case ControlId::btnOCFile: model_.btnOCFile_Click(); break;
+            default: break;
+            }
+        } else if (code == STN_CLICKED && Spec(control).Kind == ControlKind::HelpLabel) {
+            model_.HelpLink_Click(control);
+        }
+        return 0;
+    }
+    case WM_HELP: {
+        const auto* help = reinterpret_cast<const HELPINFO*>(lParam);
+        model_.F1_Help(help->iContextType == HELPINFO_WINDOW ? ControlOf(static_cast<HWND>(help->hItemHandle))
+                                                             : std::nullopt);
+        return TRUE;
+    }
+    case WM_CTLCOLORSTATIC: {
+        // The "?" links in the highlight colour; every caption on the window's face.
+        const auto control = ControlOf(reinterpret_cast<HWND>(lParam));
+        auto* dc = reinterpret_cast<HDC>(wParam);
+        SetBkMode(dc, TRANSPARENT);
+        if (control && Spec(*control).Kind == ControlKind::HelpLabel) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+        else SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_SETCURSOR: {
+        if (busy_.IsBusy()) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        const auto control = ControlOf(reinterpret_cast<HWND>(wParam));
+        if (control && Spec(*control).Kind == ControlKind::HelpLabel) {
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
+        }
+        break;
+    }
+    case WM_DPICHANGED: {
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        Layout(HIWORD(wParam));
+        return 0;
+    }
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+}  // namespace jw::ui

@@ -1,0 +1,303 @@
+// What a hostile or unlucky environment does to a running joinwright-cli,
+// through the real executable.  The races are made exact by the test hook
+// of the writing step (JOINWRIGHT_TEST_HOOK): a shell script that logs each
+// step and acts at one of them, while the program waits for it.
+//   - merge: the output folder swapped for a link, a source swapped for a
+//     link to a file outside, a FIFO, another file, a longer file; the flush
+//     failing; the order of flush and rename; SIGINT, SIGTERM and SIGKILL in
+//     the middle;
+//   - export -o onto an existing file, a link, a device, a folder, with a
+//     failing input, with success, interrupted;
+//   - standard output that cannot be written (/dev/full);
+//   - sparse sources stay sparse in the merged set.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "e2e/E2eSupport.h"
+
+namespace {
+
+using namespace jw::e2e;
+
+const std::string kSecret = "root:x:0:0:the secret that must not be copied\n";
+const std::string kNoMaster = "No master file TREND.HST was written";
+const char* const kAllSteps =
+    "stage\ncopy 000\ncopy 001\ncopy 002\ncopy 003\ncopy 004\ncopy 005\ncopy 006\ncopy 007\ncopy 008\nflush\nrename\n";
+
+// The hook of one test, beside (not inside) the scenario's root: it logs
+// every point to Steps() and at `when` runs `action` ("@" stands for the
+// root, "$PID" for the program's id), whose status is the hook's.
+struct Hook {
+    fs::path script, log;
+    std::string command;
+    Hook(const Scenario& s, const std::string& when, std::string action)
+        : script(s.root.string() + ".hook.sh"), log(s.root.string() + ".steps.log"), command("sh '" + script.string() + "'") {
+        for (std::size_t at; (at = action.find('@')) != std::string::npos;) action.replace(at, 1, s.root.string());
+        WriteFile(script, "#!/bin/sh\nPID=$(cat '" + s.root.string() + ".pid')\necho \"$*\" >> '" + log.string() +
+                              "'\nif [ \"$*\" = '" + when + "' ]; then\n" + action + "\nfi\n");
+    }
+    ~Hook() { fs::remove(script), fs::remove(log); }
+    std::string Steps() const { return ReadFile(log); }
+};
+
+// Every regular file below root whose bytes are the secret's.
+std::vector<std::string> CopiesOfSecret(const fs::path& root) {
+    std::vector<std::string> found;
+    for (const auto& [key, value] : Snapshot(root))
+        if (value != "link" && value != "folder" && value != "other" && key != "secret" && ReadFile(root / key) == kSecret) found.push_back(key);
+    return found;
+}
+
+std::uint64_t Blocks(const fs::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_blocks) : 0;
+}
+
+struct Attack {
+    const char* name;
+    const char* when;
+    const char* action;
+    int code;                          // exit status; -1: ended by `signal`
+    int signal;
+    std::vector<std::string> reason;   // in the one error line (or, after a signal, on standard error)
+    std::vector<std::string> left;     // what work/out holds afterwards ("" = no folder)
+    const char* last = nullptr;        // the last step begun (null: all of them)
+    const char* realFolder = "work/out";
+};
+
+const std::vector<std::string> kFullSet = {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.004",
+                                           "TREND.005", "TREND.006", "TREND.007", "TREND.008", "TREND.HST"};
+const std::vector<std::string> kCopies = {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.004",
+                                          "TREND.005", "TREND.006", "TREND.007", "TREND.008"};
+
+const Attack kAttacks[] = {
+    // The output folder moved away and a link to elsewhere put in its place,
+    // before the first copy and between copies: the merge finishes in the
+    // folder it made, wherever that now is; nothing reaches elsewhere.
+    {"output_folder_swapped_before_writing", "stage",
+     "mv @/work/out @/work/out.real && mkdir @/elsewhere && ln -s @/elsewhere @/work/out", 0, 0, {}, kFullSet, nullptr,
+     "work/out.real"},
+    {"output_folder_swapped_between_copies", "copy 003",
+     "mv @/work/out @/work/out.real && mkdir @/elsewhere && ln -s @/elsewhere @/work/out", 0, 0, {}, kFullSet, nullptr,
+     "work/out.real"},
+    // A source swapped after planning: refused at its copy, nothing of the
+    // swapped-in file copied, no master.
+    {"source_swapped_for_link_outside", "stage", "rm @/existing/TREND.002 && ln -s @/secret @/existing/TREND.002", 1, 0,
+     {"copying file 001", "existing/TREND.002", "symbolic link", kNoMaster}, {"TREND.000"}, "copy 001"},
+    {"source_swapped_for_fifo", "copy 000", "rm @/existing/TREND.003 && mkfifo @/existing/TREND.003", 1, 0,
+     {"copying file 002", "existing/TREND.003", "not a regular file", kNoMaster}, {"TREND.000", "TREND.001"}, "copy 002"},
+    {"source_swapped_for_another_file", "stage",
+     "cp @/existing/TREND.002 @/x && mv @/x @/existing/TREND.002", 1, 0,
+     {"copying file 001", "existing/TREND.002", "another file has taken its name", kNoMaster}, {"TREND.000"}, "copy 001"},
+    {"source_grew", "copy 001", "printf x >> @/existing/TREND.002", 1, 0,
+     {"copying file 001", "existing/TREND.002", "changed since the merge was planned", kNoMaster}, {"TREND.000"}, "copy 001"},
+    {"template_swapped_for_link_outside", "copy 006", "rm @/template/EMPTY.000 && ln -s @/secret @/template/EMPTY.000", 1,
+     0, {"copying file 007", "template/EMPTY.000", "another file", kNoMaster},
+     {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.004", "TREND.005", "TREND.006"}, "copy 007"},
+    // The flush fails: no master under its final name, the copies stay.
+    {"flush_fails", "flush", "exit 1", 1, 0, {"flushing the data files", kNoMaster}, kCopies, "flush"},
+    // At the flush every copy is there and the master only under its
+    // temporary name: the rename comes after the flush.
+    {"flush_before_rename", "flush",
+     "test ! -e @/work/out/TREND.HST && test -s @/work/out/TREND.HST.partial && test -e @/work/out/TREND.008", 0, 0, {},
+     kFullSet},
+    // Interrupted: the unfinished master goes, and the program says so.
+    {"sigint_between_copies", "copy 002", "kill -INT $PID", -1, SIGINT,
+     {"Interrupted: removed the unfinished master file", "TREND.HST.partial"}, {"TREND.000", "TREND.001"}, "copy 002"},
+    {"sigterm_before_flush", "flush", "kill -TERM $PID", -1, SIGTERM,
+     {"Interrupted: removed the unfinished master file"}, kCopies, "flush"},
+    // Killed outright: nothing can clean up, but no master looks finished.
+    {"sigkill_between_copies", "copy 002", "kill -KILL $PID", -1, SIGKILL, {}, {"TREND.000", "TREND.001", "TREND.HST.partial"}, "copy 002"},
+};
+
+void PrintTo(const Attack& a, std::ostream* os) { *os << a.name; }
+class MergeAttacks : public ::testing::TestWithParam<Attack> {};
+
+TEST_P(MergeAttacks, DoNoHarm) {
+    const Attack& a = GetParam();
+    Scenario s;
+    WriteFile(s.root / "secret", kSecret);
+    const Hook hook(s, a.when, a.action);
+    const Result r = RunCli(s.MergeArgs(), s.work, {.limit = 0, .stdoutTo = {}, .hook = hook.command});
+    EXPECT_EQ(r.signal, a.code < 0 ? a.signal : 0) << r.err;
+    if (a.code >= 0) {
+        EXPECT_EQ(r.code, a.code) << r.out << r.err;
+    }
+    for (const auto& part : a.reason) EXPECT_NE(r.err.find(part), std::string::npos) << part << " in " << r.err;
+    EXPECT_EQ(r.out.find(kMerged) != std::string::npos, a.code == 0) << r.out;
+    if (a.code == 1) {
+        EXPECT_EQ(r.err, FirstLine(r.err) + "\n") << "one line";
+    }
+
+    const fs::path out = s.root / a.realFolder;
+    std::vector<std::string> left;
+    if (fs::is_directory(fs::symlink_status(out)))
+        for (const auto& e : fs::directory_iterator(out)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, a.left);
+    if (a.code == 0) {
+        EXPECT_EQ(RunCli({"inspect", "--check", out / "TREND.HST"}, s.work).code, 0) << "a sound set";
+    }
+    EXPECT_FALSE(fs::exists(s.root / "elsewhere") && !fs::is_empty(s.root / "elsewhere")) << "nothing written elsewhere";
+    EXPECT_EQ(CopiesOfSecret(s.root), std::vector<std::string>{}) << "the secret was copied";
+    EXPECT_EQ(ReadFile(s.root / "secret"), kSecret);
+    // The steps ran in order and stopped where the attack stopped them.
+    const std::string all = kAllSteps;
+    EXPECT_EQ(hook.Steps(), a.last ? all.substr(0, all.find(a.last) + std::string(a.last).size() + 1) : all);
+}
+
+INSTANTIATE_TEST_SUITE_P(Attacks, MergeAttacks, ::testing::ValuesIn(kAttacks), [](const auto& info) { return info.param.name; });
+
+// export -o: "keep.csv" holds "precious"; the export reads a missing file
+// (fails) or the existing set (succeeds), or is interrupted once its rows
+// are written.  Whatever happens, a failure leaves every name as it was and
+// no temporary file behind.
+struct ExportCase {
+    const char* name;
+    std::function<std::string(Scenario&)> target;  // the -o argument (made here)
+    bool inputOk;
+    const char* interrupt;                         // "INT"/"TERM" at the hook, or null
+    int code;
+    std::vector<std::string> reason;
+    std::function<void(Scenario&)> check;
+};
+
+fs::path Keep(Scenario& s) { return s.work / "keep.csv"; }
+std::string Existing(Scenario& s) { return WriteFile(Keep(s), "precious"), Keep(s).string(); }
+std::string Linked(Scenario& s) { return Existing(s), fs::create_symlink("keep.csv", s.work / "link.csv"), (s.work / "link.csv").string(); }
+void Untouched(Scenario& s) { EXPECT_EQ(ReadFile(Keep(s)), "precious"); }
+void IsCsv(Scenario& s) { EXPECT_EQ(ReadFile(Keep(s)).rfind("time,value\n", 0), 0U); }
+void LinkKept(Scenario& s) {
+    EXPECT_TRUE(fs::is_symlink(s.work / "link.csv"));
+    EXPECT_EQ(fs::read_symlink(s.work / "link.csv"), "keep.csv");
+}
+// A private null device in the scenario's folder: a failing export must
+// never remove a device, and a test must never put the system's own
+// /dev/null at stake.  Making a device node needs root, as CI runs.
+std::string Device(Scenario& s) {
+    const fs::path node = s.work / "null.csv";
+    if (::mknod(node.c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0)
+        ADD_FAILURE() << "cannot make a null device " << node << " (needs root): " << std::strerror(errno);
+    return node.string();
+}
+void DeviceKept(Scenario& s) { EXPECT_TRUE(fs::is_character_file(s.work / "null.csv")); }
+
+const ExportCase kExports[] = {
+    {"existing_file_failing_input", Existing, false, nullptr, 1, {"missing.000"}, Untouched},
+    {"link_failing_input", Linked, false, nullptr, 1, {"missing.000"}, [](Scenario& s) { Untouched(s), LinkKept(s); }},
+    {"device_failing_input", Device, false, nullptr, 1, {"missing.000"}, DeviceKept},
+    {"existing_file_replaced", Existing, true, nullptr, 0, {}, IsCsv},
+    {"link_target_written_link_kept", Linked, true, nullptr, 0, {}, [](Scenario& s) { IsCsv(s), LinkKept(s); }},
+    {"device_written", Device, true, nullptr, 0, {}, DeviceKept},
+    {"new_file", [](Scenario& s) { return (s.work / "keep.csv").string(); }, true, nullptr, 0, {}, IsCsv},
+    {"dangling_link", [](Scenario& s) { return fs::create_symlink("gone.csv", s.work / "link.csv"), (s.work / "link.csv").string(); },
+     true, nullptr, 1, {"link.csv", "leads to no file"}, [](Scenario& s) { EXPECT_FALSE(fs::exists(s.work / "gone.csv")); }},
+    {"folder", [](Scenario& s) { return fs::create_directory(s.work / "dir"), (s.work / "dir").string(); }, true, nullptr, 1,
+     {"is a folder"}, [](Scenario& s) { EXPECT_TRUE(fs::is_empty(s.work / "dir")); }},
+    {"the_input_itself", [](Scenario& s) { return s.existingFiles[1].string(); }, true, nullptr, 1, {"inputs are never written"}, {}},
+    {"sigint_after_rows", Existing, true, "INT", -1, {"Interrupted: removed the unfinished CSV file", "keep.csv"}, Untouched},
+    {"sigterm_after_rows", Existing, true, "TERM", -1, {"Interrupted: removed the unfinished CSV file"}, Untouched},
+};
+
+void PrintTo(const ExportCase& c, std::ostream* os) { *os << c.name; }
+class ExportTargets : public ::testing::TestWithParam<ExportCase> {};
+
+TEST_P(ExportTargets, NeverDestroyWhatWasThere) {
+    const ExportCase& c = GetParam();
+    Scenario s;
+    const std::string target = c.target(s);
+    const Tree inputs = Snapshot(s.root, "work");
+    const Hook hook(s, "export", c.interrupt ? std::string("kill -") + c.interrupt + " $PID" : "true");
+    const Result r = RunCli({"export", c.inputOk ? s.existingFiles[1].string() : "missing.000", "-o", target}, s.work,
+                            {.limit = 0, .stdoutTo = {}, .hook = hook.command});
+    EXPECT_EQ(hook.Steps(), c.inputOk && c.code != 1 ? "export\n" : "");
+    EXPECT_EQ(r.signal, c.code < 0 ? (std::string(c.interrupt) == "INT" ? SIGINT : SIGTERM) : 0) << r.err;
+    if (c.code >= 0) {
+        EXPECT_EQ(r.code, c.code) << r.err;
+    }
+    for (const auto& part : c.reason) EXPECT_NE(r.err.find(part), std::string::npos) << part << " in " << r.err;
+    if (c.check) c.check(s);
+    for (const auto& e : fs::directory_iterator(s.work))
+        EXPECT_EQ(e.path().extension(), e.path().filename() == "dir" ? "" : ".csv") << "left behind: " << e.path();
+    EXPECT_EQ(Snapshot(s.root, "work"), inputs) << "inputs unchanged";
+}
+
+INSTANTIATE_TEST_SUITE_P(Attacks, ExportTargets, ::testing::ValuesIn(kExports), [](const auto& info) { return info.param.name; });
+
+// Standard output on a full device: every command that reports there says
+// it could not, with exit 1, instead of claiming success.
+TEST(StandardOutput, FullDeviceIsAFailure) {
+    Scenario s;
+    const std::vector<Args> commands = {
+        {"inspect", s.existing.string()},
+        {"inspect", "--json", s.existingFiles[0].string()},
+        {"export", s.existingFiles[0].string()},
+        [&] { Args a = s.MergeArgs(); a.push_back("--dry-run"); return a; }(),
+        {"--help"},
+    };
+    for (const Args& cmd : commands) {
+        SCOPED_TRACE(cmd.size() > 1 ? cmd[0] + " " + cmd[1] : cmd[0]);
+        const Result r = RunCli(cmd, s.work, {.limit = 0, .stdoutTo = "/dev/full", .hook = {}});
+        EXPECT_EQ(r.signal, 0);
+        EXPECT_EQ(r.code, 1) << r.err;
+        EXPECT_NE(r.err.find("joinwright-cli: error: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("standard output"), std::string::npos) << r.err;
+    }
+    // The same commands to a file succeed.
+    EXPECT_EQ(RunCli({"inspect", s.existing.string()}, s.work).code, 0);
+}
+
+// Data files of 50 MiB that hold a few KiB (the rest holes): the merged set
+// takes about as many blocks as its sources, not 50 MiB per file.
+TEST(SparseSources, StaySparseInTheMergedSet) {
+    Scenario s;
+    std::uint64_t sourceBlocks = 0;
+    for (auto* files : {&s.existingFiles, &s.backupFiles})
+        for (const auto& f : *files) fs::resize_file(f, 50ULL << 20), sourceBlocks += Blocks(f);
+    sourceBlocks += Blocks(s.templ) * 2;
+    ASSERT_LT(sourceBlocks * 512, 4ULL << 20) << "the file system keeps holes";
+    const Result r = RunCli(s.MergeArgs(), s.work);
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::uint64_t outBlocks = 0, outBytes = 0;
+    for (const auto& e : fs::directory_iterator(s.out)) outBlocks += Blocks(e.path()), outBytes += e.file_size();
+    EXPECT_GT(outBytes, 7 * (50ULL << 20));
+    EXPECT_LE(outBlocks, sourceBlocks + 64) << "holes were written as data";
+    for (int i = 1; i < 4; ++i) EXPECT_EQ(ReadFile(s.out / ("TREND.00" + std::to_string(i - 1))), ReadFile(s.existingFiles[i]));
+}
+
+}  // namespace
+
+namespace {
+
+// An output folder whose parent takes no new entries (a read-only file
+// system; permissions do not stop root): the dry run refuses it as the merge
+// does, instead of saying all is well.
+TEST(ReadOnlyParent, DryRunRefusesLikeTheMerge) {
+    Scenario s;
+    const fs::path ro = s.root / "ro";
+    fs::create_directory(ro);
+    if (::geteuid() != 0 || std::system(("mount -t tmpfs -o ro,size=1m tmpfs '" + ro.string() + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "cannot run here: mounting a read-only tmpfs needs root and a machine that allows mounts";
+    struct Unmount {
+        fs::path p;
+        ~Unmount() { std::system(("umount '" + p.string() + "'").c_str()); }
+    } unmount{ro};
+    for (const bool dry : {true, false}) {
+        SCOPED_TRACE(dry ? "dry run" : "merge");
+        Args args = s.MergeArgs();
+        *(std::find(args.begin(), args.end(), "--output") + 1) = (ro / "out").string();
+        if (dry) args.push_back("--dry-run");
+        const Result r = RunCli(args, s.work);
+        EXPECT_EQ(r.code, 1) << r.out << r.err;
+        EXPECT_NE(r.err.find(dry ? "does not let this program create anything" : "cannot create the output folder"),
+                  std::string::npos) << r.err;
+        EXPECT_NE(r.err.find((ro / "out").string()), std::string::npos) << r.err;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,419 @@
+// The window's behaviour without a toolkit, driven through a recording
+// desktop and five text boxes held in a map: the control table, the input
+// check, the count, the output folder, merges, the file choosers and help.
+#include "trendset/TrendSetBuilder.h"
+#include "ui/model/CommonDialog.h"
+#include "ui/model/WindowModel.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+using namespace jw::ui;
+namespace fs = std::filesystem;
+namespace ts = jw::trendset;
+
+namespace {
+
+const std::string kRange = "Antalet filer måste vara ett tal från -32768 till 32767.";
+
+// Records what the window shows ("error: " marks a box with the error mark)
+// and asks for; the file dialog answers once with Answer (empty: cancelled).
+struct FakeDesktop : TextBoxes, MessageBoxService, FileDialogService, HelpService, ClockService, ProgramFolderService,
+                     BusyCursorService {
+    std::string Text(ControlId box) const override { return Boxes.count(box) ? Boxes.at(box) : ""; }
+    void SetText(ControlId box, const std::string& text) override { Boxes[box] = text; }
+    void Show(const std::string& text, MessageIcon icon) override {
+        Messages.push_back((icon == MessageIcon::Error ? "error: " : "") + text);
+        if (OnShow) OnShow();
+    }
+    OpenFileAnswer OpenFile(const OpenFileRequest& request) override {
+        Requests.push_back(request);
+        return std::exchange(Answer, {});
+    }
+    void ShowHelp(const std::string& file, int context) override { Help.push_back(file + " at " + std::to_string(context)); }
+    jw::ClockTime TimeOfDay() const override { return Time; }
+    std::string ShortDateFormat() const override { return DateFormat; }
+    std::string DecimalSeparator() const override { return Decimal; }
+    std::string ProgramFolder() const override { return Program.string(); }
+    void SetBusy(bool busy) override { Busy.push_back(busy); }
+    DesktopServices Services() { return {this, this, this, this, this, this}; }
+
+    std::vector<std::string> Five() const {
+        return {Text(ControlId::txtBackup), Text(ControlId::txtExisting), Text(ControlId::txtOCFile),
+                Text(ControlId::txtBrakeDate), Text(ControlId::txtNOFiles)};
+    }
+    void SetFive(const std::vector<std::string>& texts) {
+        const ControlId ids[] = {ControlId::txtBackup, ControlId::txtExisting, ControlId::txtOCFile,
+                                 ControlId::txtBrakeDate, ControlId::txtNOFiles};
+        for (int i = 0; i < 5; ++i) Boxes[ids[i]] = texts[static_cast<std::size_t>(i)];
+    }
+
+    fs::path Root = fs::temp_directory_path() / ("jw-model-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                                 "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path Program = Root / "program";
+    std::map<ControlId, std::string> Boxes;
+    std::vector<std::string> Messages, Help;
+    std::vector<bool> Busy;
+    std::function<void()> OnShow;  // runs while the box would be open
+    OpenFileAnswer Answer;
+    std::vector<OpenFileRequest> Requests;
+    jw::ClockTime Time{14, 35, 22};
+    std::string DateFormat = "dd/MM/yyyy", Decimal = ".";
+    FakeDesktop() { fs::remove_all(Root), fs::create_directories(Program); }
+    ~FakeDesktop() override { std::error_code ec; fs::remove_all(Root, ec); }
+};
+
+std::set<std::string> Entries(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+std::string Bytes(const fs::path& p) { std::ifstream in(p, std::ios::binary); return {std::istreambuf_iterator<char>(in), {}}; }
+
+// --- The control table -----------------------------------------------------------
+
+TEST(ControlTable, RowsAsTheOperatorsDocumentationHasThem) {
+    // One line per control: name, container, caption, place, size, tab, F1 context, link context.
+    const char* expected[] = {
+        "Joinwright window \"Files\" 8,8 489x193 tab 0 help 1001 link 0",
+        "lblBackup Joinwright \"Backup Trend File:\" 8,32 65x25 tab 1 help 1001 link 0",
+        "txtBackup Joinwright \"\" 64,40 313x19 tab 3 help 1003 link 0",
+        "btnOpenB Joinwright \"Open\" 392,40 65x25 tab 5 help 1003 link 0",
+        "lblBackupFile Joinwright \"?\" 464,40 17x25 tab 20 help 1001 link 1003",
+        "lblNew Joinwright \"Existing Trend File:\" 8,72 57x33 tab 2 help 1001 link 0",
+        "txtExisting Joinwright \"\" 64,80 313x19 tab 4 help 1006 link 0",
+        "btnOpenE Joinwright \"Open\" 392,80 65x25 tab 6 help 1006 link 0",
+        "lblExisting Joinwright \"?\" 464,80 17x25 tab 21 help 1001 link 1006",
+        "lblOCFile Joinwright \"Empty Data File:\" 8,112 49x25 tab 18 help 1001 link 0",
+        "txtOCFile Joinwright \"\" 64,120 313x19 tab 17 help 1005 link 0",
+        "btnOCFile Joinwright \"Open\" 392,120 65x25 tab 19 help 1005 link 0",
+        "lblEmpty Joinwright \"?\" 464,120 17x25 tab 22 help 1001 link 1005",
+        "lblNFiles Joinwright \"Number of files:\" 8,152 49x25 tab 14 help 1001 link 0",
+        "txtNOFiles Joinwright \"\" 64,160 49x19 tab 15 help 1008 link 0",
+        "lblHNFiles Joinwright \"[Enter an number]\" 120,160 89x17 tab 16 help 1001 link 0",
+        "lblNumber Joinwright \"?\" 464,160 17x25 tab 23 help 1001 link 1008",
+        "Frame2 window \"File Folder\" 8,216 489x65 tab 7 help 1001 link 0",
+        "lblNewFolder Frame2 \"The new folder for the merged files will be in a sub map to the program with name: "
+        "Merged trenddata\" 8,16 457x41 tab 8 help 1001 link 0",
+        "lblFolder Frame2 \"?\" 464,24 17x25 tab 24 help 1001 link 1007",
+        "Frame3 window \"Brake Date\" 8,296 385x65 tab 9 help 1001 link 0",
+        "lblBrakeDate Frame3 \"Brake Date:\" 8,32 57x17 tab 10 help 1001 link 0",
+        "txtBrakeDate Frame3 \"\" 64,32 217x19 tab 11 help 1004 link 0",
+        "lblDate Frame3 \"[mm-dd-yyyy]\" 288,32 73x17 tab 12 help 1001 link 0",
+        "lblBrake Frame3 \"?\" 360,24 17x25 tab 25 help 1001 link 1004",
+        "btnMerge window \"Merge\" 416,304 81x57 tab 13 help 1001 link 0",
+    };
+    ASSERT_EQ(Controls().size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const ControlSpec& c = Controls()[i];
+        const std::string line = std::string(c.Name) + " " + (c.Container ? Spec(*c.Container).Name : "window") + " \"" +
+                                 c.Caption + "\" " + std::to_string(c.Left) + "," + std::to_string(c.Top) + " " +
+                                 std::to_string(c.Width) + "x" + std::to_string(c.Height) + " tab " +
+                                 std::to_string(c.TabIndex) + " help " + std::to_string(HelpContextFor(c.Id)) +
+                                 " link " + std::to_string(c.LinkContext);
+        EXPECT_EQ(line, expected[i]);
+        // Every control lies inside its container, every "?" label is a help link.
+        const int width = c.Container ? Spec(*c.Container).Width : kClientWidth;
+        const int height = c.Container ? Spec(*c.Container).Height : kClientHeight;
+        EXPECT_TRUE(c.Left + c.Width <= width && c.Top + c.Height <= height) << c.Name;
+        EXPECT_EQ(c.Kind == ControlKind::HelpLabel, std::string(c.Caption) == "?") << c.Name;
+        EXPECT_EQ(c.Kind == ControlKind::HelpLabel, c.LinkContext != 0) << c.Name;
+    }
+}
+
+TEST(ControlTable, LabelsEndWhereTheControlsBesideAndBelowThemBegin) {
+    // Control, drawn width, drawn height.
+    const std::tuple<ControlId, int, int> rows[] = {
+        {ControlId::lblBackup, 56, 40},     {ControlId::lblNew, 56, 40},       {ControlId::lblOCFile, 49, 40},
+        {ControlId::lblNFiles, 49, 33},     {ControlId::lblHNFiles, 89, 25},   {ControlId::lblNewFolder, 456, 41},
+        {ControlId::lblBrakeDate, 56, 25},  {ControlId::lblDate, 72, 25},      {ControlId::txtBackup, 313, 19},
+        {ControlId::lblBackupFile, 17, 25}, {ControlId::Files, 489, 193},      {ControlId::btnMerge, 81, 57},
+    };
+    for (const auto& [id, width, height] : rows) {
+        EXPECT_EQ(DrawnWidth(id), width) << Spec(id).Name;
+        EXPECT_EQ(DrawnHeight(id), height) << Spec(id).Name;
+    }
+}
+
+TEST(ControlTable, FocusOrderAndMenus) {
+    std::vector<std::string> order;
+    for (const ControlId id : FocusOrder()) order.emplace_back(Spec(id).Name);
+    EXPECT_EQ(order, (std::vector<std::string>{"txtBackup", "txtExisting", "btnOpenB", "btnOpenE", "txtBrakeDate",
+                                               "btnMerge", "txtNOFiles", "txtOCFile", "btnOCFile"}));
+    std::vector<std::string> menus;
+    for (const MenuSpec& m : Menus())
+        menus.push_back(std::string(m.Parent ? "  " : "") + m.Caption + (m.DropDown ? " >" : "") + " " +
+                        std::to_string(m.HelpContext));
+    EXPECT_EQ(menus, (std::vector<std::string>{"File > 0", "  Exit 0", "About 1002", "Help 1010"}));
+}
+
+// --- Check and the count -----------------------------------------------------------
+
+TEST(WindowModel, CheckNamesEveryMissingInputAndLeavesEverythingAsItWas) {
+    // The five boxes (backup, existing, empty file, date, count) and what Merge says.
+    const struct { std::vector<std::string> boxes; std::string check, shown; } rows[] = {
+        {{"", "", "", "", ""},
+         "Du måste välja en backup fil. Du måste välja en existerande fil. Du måste välja en tom data fil. "
+         "Du har inte angivit något datum. Du har inte angivit hur många filer som ska skapas.", ""},
+        {{"b", "", "e", "1-1-2004", "3"}, " Du måste välja en existerande fil.", ""},
+        {{"b", "x", "", "d", "3"}, " Du måste välja en tom data fil.", ""},
+        {{"b", "x", "e", "", ""}, " Du har inte angivit något datum. Du har inte angivit hur många filer som ska skapas.", ""},
+        {{"", "x", "e", "d", "abc"}, "Du måste välja en backup fil.", ""},  // the missing input comes first
+        {{"b", "x", "e", "d", "abc"}, "", kRange},
+        {{"b", "x", "e", "d", "32768"}, "", kRange},
+    };
+    for (const auto& [boxes, check, shown] : rows) {
+        FakeDesktop d;
+        WindowModel w(d, d.Services());
+        d.SetFive(boxes);
+        EXPECT_EQ(w.Check(), check);
+        w.btnMerge_Click();
+        EXPECT_EQ(d.Messages, std::vector<std::string>{check.empty() ? shown : check});
+        EXPECT_EQ(d.Five(), boxes);
+        EXPECT_TRUE(Entries(d.Program).empty());
+        EXPECT_TRUE(d.Busy.empty());
+        EXPECT_EQ(w.Values().BrakeDate, boxes[3]);
+    }
+}
+
+TEST(WindowModel, CountIsSetByCheckWhateverTheOtherBoxesHold) {
+    FakeDesktop d;
+    WindowModel w(d, d.Services());
+    d.SetFive({"", "", "", "", "-3"});
+    EXPECT_NE(w.Check(), "");
+    EXPECT_EQ(w.Values().NumberOfFiles, -3);
+    d.SetFive({"", "", "", "", "x"});  // a refused count leaves the last one
+    w.Check();
+    EXPECT_FALSE(w.CountAccepted());
+    EXPECT_EQ(w.Values().NumberOfFiles, -3);
+}
+
+TEST(FileCount, RoundsHalfToEvenWithinSixteenBits) {
+    constexpr int refused = -100000;
+    const struct { const char *text, *decimal; int count; } rows[] = {
+        {"8", ".", 8}, {" 8", ".", 8}, {"8 ", ".", 8}, {"\t8", ".", 8}, {"0", ".", 0}, {"-3", ".", -3}, {"+3", ".", 3},
+        {"2.5", ".", 2}, {"3.5", ".", 4}, {"2.51", ".", 3}, {"-2.5", ".", -2}, {".5", ".", 0}, {"7.", ".", 7},
+        {"32767", ".", 32767}, {"32767.5", ".", refused}, {"-32768.5", ".", -32768}, {"-32769", ".", refused},
+        {"000000000000000000000000008", ".", 8}, {"99999999999999999999999", ".", refused},
+        {"abc", ".", refused}, {"40000", ".", refused}, {" ", ".", refused}, {"8abc", ".", refused}, {"-", ".", refused},
+        {".", ".", refused}, {"1 2", ".", refused}, {"--1", ".", refused}, {"0x10", ".", refused},
+        {"nan", ".", refused}, {"inf", ".", refused}, {"1e3", ".", refused}, {"1.2.3", ".", refused},
+        {"2,5", ",", 2}, {"3.5", ",", 4}, {"2,5", ".", refused}, {"1,000", ".", refused}, {"1,5", "", refused},
+    };
+    for (const auto& [text, decimal, count] : rows) {
+        const std::optional<std::int16_t> parsed = ParseFileCount(text, decimal);
+        EXPECT_EQ(parsed ? *parsed : refused, count) << '"' << text << '"';
+    }
+}
+
+// --- Merges through the button ---------------------------------------------------
+
+struct Merge : ::testing::Test {
+    // Backup days 1, 2, 3 and existing days 3, 10, 20 of September 2004; the
+    // break date 09-10-2004 takes existing 10 and 20, then backup 1 to 3.
+    FakeDesktop d;
+    static ts::SetDescription Days(std::initializer_list<int> days, int samples) {
+        ts::SetDescription set;
+        for (int day : days)
+            set.Files.push_back({ts::RawTime(set.Version, 2004, 9, day, 6), ts::RawTime(set.Version, 2004, 9, day, 23),
+                                 samples + day, {}, true});
+        return set;
+    }
+    ts::BuiltSet backup = ts::Build(d.Root / "backup", Days({1, 2, 3}, 10));
+    ts::BuiltSet existing = ts::Build(d.Root / "existing", Days({3, 10, 20}, 20));
+    fs::path empty = d.Root / "empty" / "TREND.000";
+    Merge() { ts::BuildEmptyDataFile(empty, Days({}, 0)); }
+    std::vector<std::string> Boxes(const std::string& count, const std::string& date = "09-10-2004") {
+        return {backup.Master.string(), existing.Master.string(), empty.string(), date, count};
+    }
+};
+
+TEST_F(Merge, MergedSetIsShownThenTheBoxesAreEmptied) {
+    WindowModel w(d, d.Services());
+    d.Decimal = ",";
+    d.SetFive(Boxes(" 7,5"));  // the regional form, rounded to even 8
+    std::vector<std::string> boxesWhileShown;
+    std::vector<bool> busyWhileShown;
+    d.OnShow = [&] { boxesWhileShown = d.Five(), busyWhileShown = d.Busy; };
+    w.btnMerge_Click();
+    EXPECT_EQ(d.Messages, std::vector<std::string>{"The trendfiles are now merged."});
+    EXPECT_EQ(boxesWhileShown, Boxes(" 7,5"));
+    EXPECT_EQ(busyWhileShown, (std::vector<bool>{true, false}));  // busy while merging, not while the box is open
+    EXPECT_EQ(d.Five(), std::vector<std::string>(5));
+    // "/" cannot stand in a folder name: "-" takes its place.
+    const fs::path folder = d.Program / "Merged trenddata 14-35-22";
+    EXPECT_EQ(w.Values().OutputFolder, folder.string());
+    EXPECT_EQ(w.Values().TimeStamp, "14-35-22");
+    EXPECT_EQ(w.Values().NumberOfFiles, 8);
+    EXPECT_EQ(w.Values().BackupFile, backup.Master.string());
+    EXPECT_EQ(Entries(d.Program), std::set<std::string>{"Merged trenddata 14-35-22"});
+    EXPECT_EQ(Entries(folder), (std::set<std::string>{"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.004",
+                                                      "TREND.005", "TREND.006", "TREND.007", "TREND.HST"}));
+    EXPECT_EQ(Bytes(folder / "TREND.001"), Bytes(existing.DataFiles[2]));
+    EXPECT_EQ(Bytes(folder / "TREND.002"), Bytes(backup.DataFiles[0]));
+    EXPECT_EQ(Bytes(folder / "TREND.007"), Bytes(empty));
+
+    // The same time of day again: refused, the earlier folder is not reused.
+    const std::string master = Bytes(folder / "TREND.HST");
+    d.OnShow = nullptr;
+    d.SetFive(Boxes("6"));
+    w.btnMerge_Click();
+    ASSERT_EQ(d.Messages.size(), 2U);
+    EXPECT_EQ(d.Messages[1], "error: The output folder cannot be made, because a file or folder of that name already "
+                             "exists:\n" + folder.string() +
+                                 "\n\nA folder of an earlier merge is never reused. Wait a second and press Merge again.");
+    EXPECT_EQ(Entries(folder).size(), 9U);
+    EXPECT_EQ(Bytes(folder / "TREND.HST"), master);
+    EXPECT_EQ(d.Five(), Boxes("6"));
+
+    // A second later with the regional "." separator: a new folder.
+    d.Time = {14, 35, 23};
+    d.DateFormat = "d.M.yyyy";
+    w.btnMerge_Click();
+    EXPECT_EQ(d.Messages.back(), "The trendfiles are now merged.");
+    EXPECT_EQ(Entries(d.Program), (std::set<std::string>{"Merged trenddata 14-35-22", "Merged trenddata 14.35.23"}));
+}
+
+TEST_F(Merge, RefusalsLeaveNoFolderAndNameTheBreakDateOnlyWhereItMatters) {
+    // Count, date, what the refusal says, what it must not say.
+    const struct { const char *count, *date, *says, *never; } rows[] = {
+        {"4", "09-10-2004", "With the break date 2004-09-10 (typed \"09-10-2004\") the merged set needs 5", nullptr},
+        {"0", "09-10-2004", "at least 1", "break date"},
+        {"6", "02-30-2004", "The break date \"02-30-2004\" is not a date", "typed"},
+    };
+    for (const auto& [count, date, says, never] : rows) {
+        d.Messages.clear();
+        WindowModel w(d, d.Services());
+        d.SetFive(Boxes(count, date));
+        w.btnMerge_Click();
+        ASSERT_EQ(d.Messages.size(), 1U) << says;
+        const std::string& shown = d.Messages[0];
+        EXPECT_TRUE(shown.starts_with("error: The merge failed.\n\n")) << shown;
+        EXPECT_NE(shown.find(says), std::string::npos) << shown;
+        if (never) {
+            EXPECT_EQ(shown.find(never), std::string::npos) << shown;
+        }
+        EXPECT_TRUE(shown.ends_with("Nothing was written; the output folder was removed again:\n" + w.Values().OutputFolder))
+            << shown;
+        EXPECT_EQ(d.Five(), Boxes(count, date));
+        EXPECT_TRUE(Entries(d.Program).empty());
+        EXPECT_EQ(d.Busy, (std::vector<bool>{true, false}));
+        d.Busy.clear();
+    }
+}
+
+TEST_F(Merge, FolderThatCannotBeMadeStopsTheMerge) {
+    WindowModel w(d, d.Services());
+    d.Program = d.Root / "no such folder";
+    d.SetFive(Boxes("8"));
+    w.btnMerge_Click();
+    ASSERT_EQ(d.Messages.size(), 1U);
+    EXPECT_TRUE(d.Messages[0].starts_with("error: The output folder cannot be made:\n" +
+                                          (d.Program / "Merged trenddata 14-35-22").string() + "\n\nReason: "))
+        << d.Messages[0];
+    EXPECT_TRUE(d.Messages[0].ends_with("a folder you can write to:\n" + d.Program.string())) << d.Messages[0];
+    EXPECT_FALSE(fs::exists(d.Program));
+    EXPECT_EQ(d.Five(), Boxes("8"));
+    EXPECT_TRUE(d.Busy.empty());
+}
+
+// --- File choosers ---------------------------------------------------------------
+
+TEST(CommonDialog, FilterTextNormalisedAndReadBack) {
+    const std::pair<std::string, std::string> normalised[] = {
+        {"A|*.a|", std::string("A\0*.a\0\0", 7)}, {"A|*.a", std::string("A\0*.a\0\0", 7)},
+        {"A|*.a||", std::string("A\0*.a\0\0", 7)}, {"A|*.a|||", std::string("A\0*.a\0\0\0", 8)},
+        {"", std::string("\0\0", 2)}, {"|", std::string("\0\0", 2)},
+    };
+    for (const auto& [text, nul] : normalised) EXPECT_EQ(NormaliseFilter(text), nul) << text;
+    const std::string buttons = NormaliseFilter(kTrendFileFilter);
+    EXPECT_TRUE(buttons.ends_with(std::string("\0\0", 2)) && !buttons.ends_with(std::string("\0\0\0", 3)));
+    EXPECT_EQ(std::count(buttons.begin(), buttons.end(), '\0'), 9);
+
+    const auto read = [](std::string_view text) {
+        std::string out;
+        for (const FilterEntry& e : FilterEntries(NormaliseFilter(text))) {
+            out += e.Description + ":";
+            for (const std::string& p : e.Patterns) out += " " + p;
+            out += ";";
+        }
+        return out;
+    };
+    EXPECT_EQ(read(kTrendFileFilter), "All Trend Files: *.HST *.0?? *.1?? *.2??;History Files (*.HST): *.HST;"
+                                      "Data Files (*.nnn): *.0?? *.1?? *.2??;All Files: *.*;");
+    EXPECT_EQ(read("A| *.a ; *.b |"), "A: *.a *.b;");
+    EXPECT_EQ(read("A||B|*.b|"), "");  // an empty pattern list, then the list has ended
+    EXPECT_EQ(read("A"), "");
+    EXPECT_EQ(read("A|;;|B|*.b|"), "B: *.b;");
+}
+
+TEST(WindowModel, OpenButtonsProposeTheirBoxAndFillTheirTarget) {
+    // Button, the box whose text the dialog proposes, the box that gets the answer.
+    // (Boxes by their place in the check: 0 backup, 1 existing, 2 empty data file.)
+    const struct { void (WindowModel::*click)(); std::size_t from, into; } rows[] = {
+        {&WindowModel::btnOpenB_Click, 0, 0}, {&WindowModel::btnOpenE_Click, 1, 1}, {&WindowModel::btnOCFile_Click, 1, 2}};
+    for (const auto& [click, from, into] : rows) {
+        FakeDesktop d;
+        WindowModel w(d, d.Services());
+        const std::vector<std::string> before{"/b/TREND.HST", "/e/TREND.HST", "/o/TREND.000", "09-17-2004", "8"};
+        d.SetFive(before);
+        (w.*click)();  // cancelled
+        EXPECT_EQ(d.Five(), before);
+        d.Answer = {std::string("  /chosen/readme.txt\0junk", 25), 0x1};
+        (w.*click)();
+        std::vector<std::string> after = before;
+        after[into] = "/chosen/readme.txt";
+        EXPECT_EQ(d.Five(), after);
+        EXPECT_EQ(w.Values().ChosenFile, "/chosen/readme.txt");
+        ASSERT_EQ(d.Requests.size(), 2U);
+        const OpenFileRequest& r = d.Requests[1];
+        EXPECT_EQ(r.InitialPath, before[from]);
+        EXPECT_EQ(r.Filter, NormaliseFilter(kTrendFileFilter));
+        EXPECT_EQ(r.Flags, 0x1804U);
+        EXPECT_EQ(r.FilterIndex, 1);
+        EXPECT_TRUE(r.Title.empty());
+        EXPECT_TRUE(d.Messages.empty());
+    }
+}
+
+// --- Help ---------------------------------------------------------------------------
+
+TEST(WindowModel, HelpLinksMenusAndF1OpenTheTablesContexts) {
+    FakeDesktop d;
+    WindowModel w(d, d.Services());
+    const std::string file = (d.Program / "JoinwrightHelp.chm").string();
+    std::vector<std::string> expected;
+    for (const ControlId id : FocusOrder()) {
+        w.F1_Help(id);
+        expected.push_back(file + " at " + std::to_string(Spec(id).HelpContext));
+    }
+    for (const auto& [id, context] : {std::pair{ControlId::lblBackup, 1001}, {ControlId::Frame3, 1001}}) {
+        w.F1_Help(id);  // without a context of its own: the window's
+        expected.push_back(file + " at " + std::to_string(context));
+    }
+    w.F1_Help(std::nullopt);
+    expected.push_back(file + " at 1001");
+    for (const auto& [label, context] : {std::pair{ControlId::lblBackupFile, 1003}, {ControlId::lblBrake, 1004},
+                                         {ControlId::lblEmpty, 1005}, {ControlId::lblExisting, 1006},
+                                         {ControlId::lblFolder, 1007}, {ControlId::lblNumber, 1008}}) {
+        w.HelpLink_Click(label);
+        expected.push_back(file + " at " + std::to_string(context));
+    }
+    w.HelpLink_Click(ControlId::lblBackup);  // not a link: nothing
+    for (const auto& [item, context] : {std::pair{MenuId::mnuAbout, 1002}, {MenuId::mnuHelp, 1010}}) {
+        w.Menu_Click(item);
+        expected.push_back(file + " at " + std::to_string(context));
+    }
+    w.Menu_Click(MenuId::mnuFile);
+    EXPECT_EQ(d.Help, expected);
+    EXPECT_TRUE(d.Messages.empty());
+}
+
+}  // namespace

@@ -1,0 +1,273 @@
+// The Windows window driven from another process under wine, as a person
+// would use it: boxes typed into, buttons and keys pressed through window
+// messages, message boxes read and answered, help requests recorded (and
+// once opened in the real HTML Help viewer).  Every test starts the program
+// copied into a fresh folder, which is where it makes its output folders.
+#include "WindowDriver.h"
+#include "trendset/TrendSetBuilder.h"
+#include "ui/model/WindowModel.h"
+#include "ui/win32/Joinwright.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace jw::ui;
+using namespace jw::windriver;
+namespace fs = std::filesystem;
+namespace ts = jw::trendset;
+
+std::set<std::string> Entries(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
+struct WindowUnderWine : ::testing::Test {
+    fs::path folder = fs::temp_directory_path() / ("jw-window-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path program = folder / "program";
+    fs::path record = folder / "help requests.txt";
+
+    WindowUnderWine() {
+        fs::remove_all(folder);
+        fs::create_directories(program);
+        fs::copy_file(JW_WINDOW_PROGRAM, program / "joinwright.exe");
+        fs::copy_file(JW_HELP_FILE, program / "JoinwrightHelp.chm");
+    }
+    ~WindowUnderWine() override {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+    // Help requests as the program recorded them, once count have come (or the wait is over).
+    std::vector<std::string> Recorded(std::size_t count) const {
+        std::vector<std::string> lines;
+        for (int wait = 0; wait < 200; ++wait, Sleep(50)) {
+            std::ifstream in(record);
+            lines.clear();
+            for (std::string line; std::getline(in, line);) lines.push_back(line);
+            if (lines.size() >= count) break;
+        }
+        return lines;
+    }
+    static HWND Of(HWND window, ControlId id) { return Control(window, WindowIdOf(id)); }
+};
+
+ts::SetDescription Days(std::initializer_list<int> days) {
+    ts::SetDescription set;
+    for (int day : days)
+        set.Files.push_back({ts::RawTime(set.Version, 2004, 9, day, 6), ts::RawTime(set.Version, 2004, 9, day, 23),
+                             10 + day, {}, true});
+    return set;
+}
+
+TEST_F(WindowUnderWine, MergeButtonShowsTheCheckARefusalAndTheMergedSet) {
+    const ts::BuiltSet backup = ts::Build(folder / "backup", Days({1, 2}));
+    const ts::BuiltSet existing = ts::Build(folder / "existing", Days({20}));
+    ts::BuildEmptyDataFile(folder / "empty" / "TREND.000", Days({}));
+    const std::wstring b = backup.Master.wstring(), e = existing.Master.wstring(),
+                       t = (folder / "empty" / "TREND.000").wstring();
+    const std::wstring allFive = Wide(std::string(kNoBackup) + std::string(kNoExisting) + std::string(kNoEmptyFile) +
+                                      std::string(kNoDate) + std::string(kNoCount));
+    // The five boxes typed (backup, existing, empty file, date, count), the
+    // start of the message shown, a part of it, whether the boxes are emptied.
+    const struct { std::vector<std::wstring> boxes; std::wstring starts, has; bool emptied; } rows[] = {
+        {{L"", L"", L"", L"", L""}, allFive, allFive, false},
+        {{b, L"", t, L"09-10-2004", L"4"}, L" Du m\u00e5ste v\u00e4lja en existerande fil.", L"", false},
+        {{b, e, t, L"09-10-2004", L"0"}, L"The merge failed.\n\n", L"at least 1", false},
+        {{b, e, t, L"09-10-2004", L"x"}, Wide(std::string(kCountOutOfRange)), L"", false},
+        {{b, e, t, L"09-10-2004", L"4"}, L"The trendfiles are now merged.", L"", true},
+    };
+    Program run((program / "joinwright.exe").wstring());
+    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    ASSERT_NE(window, nullptr);
+    const ControlId boxes[] = {ControlId::txtBackup, ControlId::txtExisting, ControlId::txtOCFile,
+                               ControlId::txtBrakeDate, ControlId::txtNOFiles};
+    for (const auto& [texts, starts, has, emptied] : rows) {
+        for (int i = 0; i < 5; ++i) Type(Of(window, boxes[i]), texts[static_cast<std::size_t>(i)]);
+        Press(Of(window, ControlId::btnMerge));
+        const std::optional<std::wstring> shown = AnswerMessageBox(run.ProcessId(), L"Joinwright");
+        ASSERT_TRUE(shown.has_value()) << Utf8(starts);
+        EXPECT_EQ(shown->substr(0, starts.size()), starts) << Utf8(*shown);
+        EXPECT_NE(shown->find(has), std::wstring::npos) << Utf8(*shown);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(TextOf(Of(window, boxes[i])), emptied ? L"" : texts[static_cast<std::size_t>(i)]);
+    }
+    // Only the merged set's folder is left beside the program.
+    std::set<std::string> made = Entries(program);
+    made.erase("joinwright.exe"), made.erase("JoinwrightHelp.chm");
+    ASSERT_EQ(made.size(), 1U);
+    EXPECT_EQ(made.begin()->substr(0, 17), "Merged trenddata ");
+    EXPECT_EQ(Entries(program / *made.begin()), (std::set<std::string>{"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.HST"}));
+
+    // File, Exit ends the program at once, also with text in the boxes.
+    Type(Of(window, ControlId::txtBackup), L"C:\\x.HST");
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(WindowIdOf(MenuId::mnuExit), 0), 0);
+    EXPECT_EQ(run.WaitForExit(10000), std::optional<DWORD>(0));
+}
+
+TEST_F(WindowUnderWine, ControlsSitAtTheTablesPlacesWithTheirCaptions) {
+    Program run((program / "joinwright.exe").wstring());
+    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    ASSERT_NE(window, nullptr);
+    // At 96 dpi one table pixel is one screen pixel.
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, kClientWidth);
+    EXPECT_EQ(client.bottom, kClientHeight);
+    wchar_t type[64] = {};
+    for (const ControlSpec& c : Controls()) {
+        const HWND control = Of(window, c.Id);
+        ASSERT_NE(control, nullptr) << c.Name;
+        RECT r{};
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        const int left = c.Left + (c.Container ? Spec(*c.Container).Left : 0);
+        const int top = c.Top + (c.Container ? Spec(*c.Container).Top : 0);
+        EXPECT_EQ(r.left, left) << c.Name;
+        EXPECT_EQ(r.top, top) << c.Name;
+        EXPECT_EQ(r.right - r.left, DrawnWidth(c.Id)) << c.Name;
+        EXPECT_EQ(r.bottom - r.top, DrawnHeight(c.Id)) << c.Name;
+        EXPECT_EQ(TextOf(control), Wide(c.Caption)) << c.Name;
+        GetClassNameW(control, type, 64);
+        const LONG style = GetWindowLongW(control, GWL_STYLE);
+        const bool tabStop = (style & WS_TABSTOP) != 0;
+        EXPECT_EQ(tabStop, c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button) << c.Name;
+        EXPECT_EQ(std::wstring(type), c.Kind == ControlKind::TextBox ? L"Edit"
+                                      : c.Kind == ControlKind::Button || c.Kind == ControlKind::Frame ? L"Button"
+                                                                                                     : L"Static")
+            << c.Name;
+        // No button is the default one: Enter and Escape trigger nothing.
+        if (c.Kind == ControlKind::Button) {
+            EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON) << c.Name;
+        }
+    }
+}
+
+// The display's dots per inch as wine reads them when a program starts.
+void SetDisplayDpi(DWORD dpi) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    RegCloseKey(key);
+}
+
+TEST_F(WindowUnderWine, PlacesAndSizesFollowTheDisplaysDpi) {
+    // Dots per inch; the client area and the Merge button (left, top, width, height) in screen pixels.
+    const struct { DWORD dpi; int width, height; RECT merge; } rows[] = {
+        {120, 633, 460, {520, 380, 101, 71}}, {144, 759, 552, {624, 456, 122, 86}}, {192, 1012, 736, {832, 608, 162, 114}}};
+    for (const auto& [dpi, width, height, merge] : rows) {
+        SetDisplayDpi(dpi);
+        Program run((program / "joinwright.exe").wstring());
+        const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+        SetDisplayDpi(96);
+        ASSERT_NE(window, nullptr) << dpi;
+        RECT client{}, r{};
+        GetClientRect(window, &client);
+        EXPECT_EQ(client.right, width) << dpi;
+        EXPECT_EQ(client.bottom, height) << dpi;
+        GetWindowRect(Of(window, ControlId::btnMerge), &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                  std::vector<LONG>({merge.left, merge.top, merge.right, merge.bottom}))
+            << dpi;
+    }
+}
+
+TEST_F(WindowUnderWine, TabOrderF1LinksAndMenusAskForTheTablesHelp) {
+    Program run((program / "joinwright.exe").wstring(), L"JOINWRIGHT_HELP_RECORD=" + record.wstring());
+    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    ASSERT_NE(window, nullptr);
+    const std::string file = (program / "JoinwrightHelp.chm").string();
+    std::vector<std::string> expected;
+    // The focus walks the boxes and buttons in the table's order, and back to the first.
+    const auto order = FocusOrder();
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const HWND next = GetNextDlgTabItem(window, Of(window, order[i]), FALSE);
+        EXPECT_EQ(next, Of(window, order[(i + 1) % order.size()])) << Spec(order[i]).Name;
+    }
+    // F1 on every box and button, a click on every "?" link, About and Help.
+    for (const ControlId id : order) {
+        Key(Of(window, id), VK_F1);
+        expected.push_back(file + " " + std::to_string(Spec(id).HelpContext));
+    }
+    for (const ControlSpec& c : Controls()) {
+        if (c.Kind != ControlKind::HelpLabel) continue;
+        PostMessageW(Of(window, c.Id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        PostMessageW(Of(window, c.Id), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+        expected.push_back(file + " " + std::to_string(c.LinkContext));
+    }
+    for (const MenuId item : {MenuId::mnuAbout, MenuId::mnuHelp}) {
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(WindowIdOf(item), 0), 0);
+        expected.push_back(file + " " + std::to_string(Spec(item).HelpContext));
+    }
+    EXPECT_EQ(Recorded(expected.size()), expected);
+    // Enter and Escape trigger nothing: no message box, no help, the window stays.
+    Key(Of(window, ControlId::txtBackup), VK_RETURN);
+    Key(Of(window, ControlId::txtBackup), VK_ESCAPE);
+    EXPECT_EQ(AnswerMessageBox(run.ProcessId(), L"Joinwright", 1000), std::nullopt);
+    EXPECT_EQ(Recorded(expected.size() + 1).size(), expected.size());
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(WindowUnderWine, OpenButtonsShowTheSystemsFileDialog) {
+    fs::create_directories(folder / "sets");
+    std::ofstream(folder / "sets" / "TREND.HST") << "x";
+    std::ofstream(folder / "sets" / "EMPTY.000") << "x";
+    Program run((program / "joinwright.exe").wstring());
+    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    ASSERT_NE(window, nullptr);
+    const std::wstring existing = (folder / "sets" / "TREND.HST").wstring();
+    Type(Of(window, ControlId::txtExisting), existing);
+    // The empty data file's dialog opens where the existing trend file lies
+    // and offers the four file types, the first chosen; a name typed into it
+    // comes back as the full path into its box.
+    Press(Of(window, ControlId::btnOCFile));
+    const HWND dialog = WaitForWindowOfClass(run.ProcessId(), L"#32770", 20000);
+    ASSERT_NE(dialog, nullptr);
+    const HWND types = GetDlgItem(dialog, 0x470);  // the file-type combo box
+    std::vector<std::wstring> offered;
+    wchar_t entry[256] = {};
+    for (LRESULT i = 0, n = SendMessageW(types, CB_GETCOUNT, 0, 0); i < n; ++i) {
+        SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(entry));
+        offered.emplace_back(entry);
+    }
+    EXPECT_EQ(offered, (std::vector<std::wstring>{L"All Trend Files", L"History Files (*.HST)", L"Data Files (*.nnn)",
+                                                  L"All Files"}));
+    EXPECT_EQ(SendMessageW(types, CB_GETCURSEL, 0, 0), 0);
+    HWND name = GetDlgItem(dialog, 0x47C);  // the file-name box (a combo box's edit)
+    if (HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr)) name = edit;
+    if (name == nullptr) name = GetDlgItem(dialog, 0x480);
+    EXPECT_EQ(TextOf(name), L"TREND.HST");
+    Type(name, L"EMPTY.000");
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    std::wstring chosen;
+    for (int wait = 0; wait < 200 && chosen.empty(); ++wait, Sleep(50)) chosen = TextOf(Of(window, ControlId::txtOCFile));
+    EXPECT_TRUE(fs::equivalent(fs::path(chosen), folder / "sets" / "EMPTY.000")) << Utf8(chosen);
+    EXPECT_EQ(TextOf(Of(window, ControlId::txtExisting)), existing);
+}
+
+TEST_F(WindowUnderWine, HelpLinkOpensTheHelpViewerOnTheHelpFile) {
+    Program run((program / "joinwright.exe").wstring());
+    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    ASSERT_NE(window, nullptr);
+    PostMessageW(Of(window, ControlId::lblBackupFile), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(Of(window, ControlId::lblBackupFile), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    const HWND viewer = WaitForWindowOfClass(run.ProcessId(), L"HH Parent", 20000);
+    ASSERT_NE(viewer, nullptr);
+    // The viewer shows the help file's own title; the window goes on taking input.
+    EXPECT_NE(TextOf(viewer).find(L"Joinwright"), std::wstring::npos) << Utf8(TextOf(viewer));
+    Press(Of(window, ControlId::btnMerge));
+    EXPECT_TRUE(AnswerMessageBox(run.ProcessId(), L"Joinwright").has_value());
+}
+
+}  // namespace

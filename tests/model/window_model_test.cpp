@@ -112,16 +112,16 @@ TEST(ControlTable, RowsAsTheOperatorsDocumentationHasThem) {
     };
     ASSERT_EQ(Controls().size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
-        const ControlSpec& c = Controls()[i];
-        const std::string line = std::string(c.Name) + " " + (c.Container ? Spec(*c.Container).Name : "window") + " \"" +
+        const ControlRow& c = Controls()[i];
+        const std::string line = std::string(c.Name) + " " + (c.Container ? RowOf(*c.Container).Name : "window") + " \"" +
                                  c.Caption + "\" " + std::to_string(c.Left) + "," + std::to_string(c.Top) + " " +
                                  std::to_string(c.Width) + "x" + std::to_string(c.Height) + " tab " +
                                  std::to_string(c.TabIndex) + " help " + std::to_string(HelpContextFor(c.Id)) +
                                  " link " + std::to_string(c.LinkContext);
         EXPECT_EQ(line, expected[i]);
         // Every control lies inside its container, every "?" label is a help link.
-        const int width = c.Container ? Spec(*c.Container).Width : kClientWidth;
-        const int height = c.Container ? Spec(*c.Container).Height : kClientHeight;
+        const int width = c.Container ? RowOf(*c.Container).Width : kClientWidth;
+        const int height = c.Container ? RowOf(*c.Container).Height : kClientHeight;
         EXPECT_TRUE(c.Left + c.Width <= width && c.Top + c.Height <= height) << c.Name;
         EXPECT_EQ(c.Kind == ControlKind::HelpLabel, std::string(c.Caption) == "?") << c.Name;
         EXPECT_EQ(c.Kind == ControlKind::HelpLabel, c.LinkContext != 0) << c.Name;
@@ -137,18 +137,18 @@ TEST(ControlTable, LabelsEndWhereTheControlsBesideAndBelowThemBegin) {
         {ControlId::lblBackupFile, 17, 25}, {ControlId::Files, 489, 193},      {ControlId::btnMerge, 81, 57},
     };
     for (const auto& [id, width, height] : rows) {
-        EXPECT_EQ(DrawnWidth(id), width) << Spec(id).Name;
-        EXPECT_EQ(DrawnHeight(id), height) << Spec(id).Name;
+        EXPECT_EQ(DrawnWidth(id), width) << RowOf(id).Name;
+        EXPECT_EQ(DrawnHeight(id), height) << RowOf(id).Name;
     }
 }
 
 TEST(ControlTable, FocusOrderAndMenus) {
     std::vector<std::string> order;
-    for (const ControlId id : FocusOrder()) order.emplace_back(Spec(id).Name);
+    for (const ControlId id : FocusOrder()) order.emplace_back(RowOf(id).Name);
     EXPECT_EQ(order, (std::vector<std::string>{"txtBackup", "txtExisting", "btnOpenB", "btnOpenE", "txtBrakeDate",
                                                "btnMerge", "txtNOFiles", "txtOCFile", "btnOCFile"}));
     std::vector<std::string> menus;
-    for (const MenuSpec& m : Menus())
+    for (const MenuRow& m : Menus())
         menus.push_back(std::string(m.Parent ? "  " : "") + m.Caption + (m.DropDown ? " >" : "") + " " +
                         std::to_string(m.HelpContext));
     EXPECT_EQ(menus, (std::vector<std::string>{"File > 0", "  Exit 0", "About 1002", "Help 1010"}));
@@ -392,7 +392,7 @@ TEST(WindowModel, HelpLinksMenusAndF1OpenTheTablesContexts) {
     std::vector<std::string> expected;
     for (const ControlId id : FocusOrder()) {
         w.F1_Help(id);
-        expected.push_back(file + " at " + std::to_string(Spec(id).HelpContext));
+        expected.push_back(file + " at " + std::to_string(RowOf(id).HelpContext));
     }
     for (const auto& [id, context] : {std::pair{ControlId::lblBackup, 1001}, {ControlId::Frame3, 1001}}) {
         w.F1_Help(id);  // without a context of its own: the window's

@@ -78,7 +78,7 @@ void WindowTest::controlsAndMenus() {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // One line per control, written from the table and read from the widgets.
     QStringList expected, actual;
-    for (const ControlSpec& c : Controls()) {
+    for (const ControlRow& c : Controls()) {
         const bool link = c.Kind == ControlKind::HelpLabel;
         const char* kind = c.Kind == ControlKind::Frame     ? "QGroupBox"
                            : c.Kind == ControlKind::TextBox ? "QLineEdit"
@@ -92,7 +92,7 @@ void WindowTest::controlsAndMenus() {
         };
         // A note in a frame starts below the frame's title line.
         const int top = c.Container && c.Kind == ControlKind::Label ? std::max(c.Top, 20) : c.Top;
-        expected << row(c.Name, kind, c.Container ? Spec(*c.Container).Name : "window", c.Caption,
+        expected << row(c.Name, kind, c.Container ? RowOf(*c.Container).Name : "window", c.Caption,
                         QRect(c.Left, top, DrawnWidth(c.Id), DrawnHeight(c.Id) - (top - c.Top)), link ? 13.5 : 8.0, link,
                         c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button);
         QWidget* x = w.centralWidget()->findChild<QWidget*>(QLatin1String(c.Name));
@@ -141,13 +141,13 @@ void WindowTest::focusHelpAndLinks() {
     // Tab walks the boxes and buttons in tab-index order; F1 opens the focused control's context.
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(BoxOf(w, "txtBackup")));
     QStringList visited, order, expected;
-    for (const ControlId id : FocusOrder()) order << Spec(id).Name;
+    for (const ControlId id : FocusOrder()) order << RowOf(id).Name;
     order << order.first();
     for (qsizetype i = 0; i < order.size(); ++i) {
         QWidget* focus = QApplication::focusWidget();
         visited << focus->objectName();
         QTest::keyClick(focus, Qt::Key_F1);
-        expected << help(i < order.size() - 1 ? Spec(FocusOrder()[static_cast<std::size_t>(i)]).HelpContext : 1003);
+        expected << help(i < order.size() - 1 ? RowOf(FocusOrder()[static_cast<std::size_t>(i)]).HelpContext : 1003);
         QTest::keyClick(focus, Qt::Key_Tab);
     }
     QCOMPARE(visited, order);

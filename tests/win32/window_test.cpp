@@ -123,14 +123,14 @@ TEST_F(WindowUnderWine, ControlsSitAtTheTablesPlacesWithTheirCaptions) {
     EXPECT_EQ(client.right, kClientWidth);
     EXPECT_EQ(client.bottom, kClientHeight);
     wchar_t type[64] = {};
-    for (const ControlSpec& c : Controls()) {
+    for (const ControlRow& c : Controls()) {
         const HWND control = Of(window, c.Id);
         ASSERT_NE(control, nullptr) << c.Name;
         RECT r{};
         GetWindowRect(control, &r);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-        const int left = c.Left + (c.Container ? Spec(*c.Container).Left : 0);
-        const int top = c.Top + (c.Container ? Spec(*c.Container).Top : 0);
+        const int left = c.Left + (c.Container ? RowOf(*c.Container).Left : 0);
+        const int top = c.Top + (c.Container ? RowOf(*c.Container).Top : 0);
         EXPECT_EQ(r.left, left) << c.Name;
         EXPECT_EQ(r.top, top) << c.Name;
         EXPECT_EQ(r.right - r.left, DrawnWidth(c.Id)) << c.Name;
@@ -193,14 +193,14 @@ TEST_F(WindowUnderWine, TabOrderF1LinksAndMenusAskForTheTablesHelp) {
     const auto order = FocusOrder();
     for (std::size_t i = 0; i < order.size(); ++i) {
         const HWND next = GetNextDlgTabItem(window, Of(window, order[i]), FALSE);
-        EXPECT_EQ(next, Of(window, order[(i + 1) % order.size()])) << Spec(order[i]).Name;
+        EXPECT_EQ(next, Of(window, order[(i + 1) % order.size()])) << RowOf(order[i]).Name;
     }
     // F1 on every box and button, a click on every "?" link, About and Help.
     for (const ControlId id : order) {
         Key(Of(window, id), VK_F1);
-        expected.push_back(file + " " + std::to_string(Spec(id).HelpContext));
+        expected.push_back(file + " " + std::to_string(RowOf(id).HelpContext));
     }
-    for (const ControlSpec& c : Controls()) {
+    for (const ControlRow& c : Controls()) {
         if (c.Kind != ControlKind::HelpLabel) continue;
         PostMessageW(Of(window, c.Id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
         PostMessageW(Of(window, c.Id), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
@@ -208,7 +208,7 @@ TEST_F(WindowUnderWine, TabOrderF1LinksAndMenusAskForTheTablesHelp) {
     }
     for (const MenuId item : {MenuId::mnuAbout, MenuId::mnuHelp}) {
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(WindowIdOf(item), 0), 0);
-        expected.push_back(file + " " + std::to_string(Spec(item).HelpContext));
+        expected.push_back(file + " " + std::to_string(RowOf(item).HelpContext));
     }
     EXPECT_EQ(Recorded(expected.size()), expected);
     // Enter and Escape trigger nothing: no message box, no help, the window stays.

@@ -9,7 +9,7 @@ namespace {
 using enum ControlId;
 using K = ControlKind;
 
-constexpr std::array<ControlSpec, kControlCount> kControls{{
+constexpr std::array<ControlRow, kControlCount> kControls{{
     {Files, "Joinwright", K::Frame, std::nullopt, "Files", 8, 8, 489, 193, 0, 0, 0},
     {lblBackup, "lblBackup", K::Label, Files, "Backup Trend File:", 8, 32, 65, 25, 1, 0, 0},
     {txtBackup, "txtBackup", K::TextBox, Files, "", 64, 40, 313, 19, 3, 1003, 0},
@@ -40,7 +40,7 @@ constexpr std::array<ControlSpec, kControlCount> kControls{{
     {btnMerge, "btnMerge", K::Button, std::nullopt, "Merge", 416, 304, 81, 57, 13, kWindowHelpContext, 0},
 }};
 
-constexpr std::array<MenuSpec, 4> kMenus{{
+constexpr std::array<MenuRow, 4> kMenus{{
     {MenuId::mnuFile, "mnuFile", "File", std::nullopt, true, 0},
     {MenuId::mnuExit, "mnuExit", "Exit", MenuId::mnuFile, false, 0},
     {MenuId::mnuAbout, "mnuAbout", "About", std::nullopt, false, 1002},
@@ -59,7 +59,7 @@ static_assert(InTableOrder(), "a control's or menu item's row sits at its id");
 constexpr auto MakeFocusOrder() {
     std::array<ControlId, 9> order{};
     std::size_t n = 0;
-    for (const ControlSpec& c : kControls)
+    for (const ControlRow& c : kControls)
         if (c.Kind == K::TextBox || c.Kind == K::Button) order[n++] = c.Id;
     std::sort(order.begin(), order.end(),
               [](ControlId a, ControlId b) { return kControls[static_cast<std::size_t>(a)].TabIndex <
@@ -70,15 +70,15 @@ constexpr auto kFocusOrder = MakeFocusOrder();
 
 }  // namespace
 
-std::span<const ControlSpec, kControlCount> Controls() { return kControls; }
+std::span<const ControlRow, kControlCount> Controls() { return kControls; }
 
-const ControlSpec& Spec(ControlId id) { return kControls[static_cast<std::size_t>(id)]; }
+const ControlRow& RowOf(ControlId id) { return kControls[static_cast<std::size_t>(id)]; }
 
 int DrawnWidth(ControlId control) {
-    const ControlSpec& c = Spec(control);
+    const ControlRow& c = RowOf(control);
     int width = c.Width;
     if (c.Kind != K::Label) return width;
-    for (const ControlSpec& other : kControls) {
+    for (const ControlRow& other : kControls) {
         const bool beside = other.Container == c.Container && other.Id != c.Id && other.Left > c.Left &&
                             other.Top < c.Top + c.Height && c.Top < other.Top + other.Height;
         if (beside && c.Left + width > other.Left) width = other.Left - c.Left;
@@ -87,11 +87,11 @@ int DrawnWidth(ControlId control) {
 }
 
 int DrawnHeight(ControlId control) {
-    const ControlSpec& c = Spec(control);
+    const ControlRow& c = RowOf(control);
     if (c.Kind != K::Label) return c.Height;
-    int bottom = (c.Container ? Spec(*c.Container).Height : kClientHeight) - 8;
+    int bottom = (c.Container ? RowOf(*c.Container).Height : kClientHeight) - 8;
     const int right = c.Left + DrawnWidth(control);
-    for (const ControlSpec& other : kControls) {
+    for (const ControlRow& other : kControls) {
         const bool below = other.Container == c.Container && other.Id != c.Id && other.Top >= c.Top + c.Height &&
                            other.Left < right && c.Left < other.Left + other.Width;
         if (below) bottom = std::min(bottom, other.Top);
@@ -102,13 +102,13 @@ int DrawnHeight(ControlId control) {
 std::span<const ControlId> FocusOrder() { return kFocusOrder; }
 
 int HelpContextFor(ControlId control) {
-    for (std::optional<ControlId> c = control; c; c = Spec(*c).Container)
-        if (Spec(*c).HelpContext != 0) return Spec(*c).HelpContext;
+    for (std::optional<ControlId> c = control; c; c = RowOf(*c).Container)
+        if (RowOf(*c).HelpContext != 0) return RowOf(*c).HelpContext;
     return kWindowHelpContext;
 }
 
-std::span<const MenuSpec, 4> Menus() { return kMenus; }
+std::span<const MenuRow, 4> Menus() { return kMenus; }
 
-const MenuSpec& Spec(MenuId id) { return kMenus[static_cast<std::size_t>(id)]; }
+const MenuRow& RowOf(MenuId id) { return kMenus[static_cast<std::size_t>(id)]; }
 
 }  // namespace jw::ui

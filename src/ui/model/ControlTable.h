@@ -32,7 +32,7 @@ enum class ControlId {
 };
 inline constexpr std::size_t kControlCount = 26;
 
-struct ControlSpec {
+struct ControlRow {
     ControlId Id;
     const char* Name;
     ControlKind Kind;
@@ -47,8 +47,8 @@ struct ControlSpec {
 // The help context of the window itself (F1 where nothing has one of its own).
 inline constexpr int kWindowHelpContext = 1001;
 
-std::span<const ControlSpec, kControlCount> Controls();
-const ControlSpec& Spec(ControlId id);
+std::span<const ControlRow, kControlCount> Controls();
+const ControlRow& RowOf(ControlId id);
 
 // The width a control is drawn with.  A label whose box runs into a control
 // beside it to the right (its text box, a "?" link) ends where that control
@@ -71,7 +71,7 @@ int HelpContextFor(ControlId control);
 
 enum class MenuId { mnuFile, mnuExit, mnuAbout, mnuHelp };
 
-struct MenuSpec {
+struct MenuRow {
     MenuId Id;
     const char* Name;
     const char* Caption;
@@ -80,7 +80,7 @@ struct MenuSpec {
     int HelpContext;               // the topic a click opens; 0: none
 };
 
-std::span<const MenuSpec, 4> Menus();
-const MenuSpec& Spec(MenuId id);
+std::span<const MenuRow, 4> Menus();
+const MenuRow& RowOf(MenuId id);
 
 }  // namespace jw::ui

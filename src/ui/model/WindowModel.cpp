@@ -182,11 +182,11 @@ std::string WindowModel::HelpFilePath() const {
 void WindowModel::OpenHelp(int context) { services_.Help->ShowHelp(HelpFilePath(), context); }
 
 void WindowModel::HelpLink_Click(ControlId label) {
-    if (const int context = Spec(label).LinkContext; context != 0) OpenHelp(context);
+    if (const int context = RowOf(label).LinkContext; context != 0) OpenHelp(context);
 }
 
 void WindowModel::Menu_Click(MenuId item) {
-    if (const int context = Spec(item).HelpContext; context != 0) OpenHelp(context);
+    if (const int context = RowOf(item).HelpContext; context != 0) OpenHelp(context);
 }
 
 void WindowModel::F1_Help(std::optional<ControlId> focus) {

@@ -67,7 +67,7 @@ QIcon WindowIcon() {
     return QIcon(pixmap);
 }
 
-QString Caption(ControlId id) { return QString::fromUtf8(Spec(id).Caption); }
+QString Caption(ControlId id) { return QString::fromUtf8(RowOf(id).Caption); }
 
 // A caption that the font makes too wide for its place gets the font
 // narrowed, in steps of 5 %, until it fits (wrapped at word boundaries).
@@ -103,22 +103,22 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
 // Gives a new control its name, place and size from the table.
 template <class Widget>
 Widget* Joinwright::Make(ControlId id, QWidget* container) {
-    const ControlSpec& spec = Spec(id);
+    const ControlRow& entry = RowOf(id);
     auto* widget = new Widget(container);
-    widget->setObjectName(QString::fromLatin1(spec.Name));
+    widget->setObjectName(QString::fromLatin1(entry.Name));
     widget->setProperty(kControlProperty, static_cast<int>(id));
-    int top = spec.Top;
+    int top = entry.Top;
     // A group box draws its frame line through the middle of its title, which
     // stands taller in this font than in the classic one: a note placed near
     // the top of a frame starts below that line.
-    if (container->inherits("QGroupBox") && spec.Kind == ControlKind::Label) top = std::max(top, 20);
-    widget->setGeometry(spec.Left, top, DrawnWidth(id), DrawnHeight(id) - (top - spec.Top));
+    if (container->inherits("QGroupBox") && entry.Kind == ControlKind::Label) top = std::max(top, 20);
+    widget->setGeometry(entry.Left, top, DrawnWidth(id), DrawnHeight(id) - (top - entry.Top));
     if constexpr (std::is_base_of_v<QLabel, Widget>) {
         widget->setText(Caption(id));
         widget->setTextFormat(Qt::PlainText);
         widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         widget->setWordWrap(true);
-        if (spec.Kind == ControlKind::Label) FitCaption(widget);
+        if (entry.Kind == ControlKind::Label) FitCaption(widget);
     } else if constexpr (std::is_base_of_v<QGroupBox, Widget>) {
         widget->setTitle(Caption(id));
     } else if constexpr (std::is_base_of_v<QPushButton, Widget>) {
@@ -207,10 +207,10 @@ Joinwright::Joinwright(const DesktopServices& services, QWidget* parent)
 Joinwright::~Joinwright() = default;
 
 void Joinwright::MakeMenus() {
-    QMenu* mnuFile = menuBar()->addMenu(QString::fromLatin1(Spec(MenuId::mnuFile).Caption));
-    QAction* mnuExit = mnuFile->addAction(QString::fromLatin1(Spec(MenuId::mnuExit).Caption));
-    QAction* mnuAbout = menuBar()->addAction(QString::fromLatin1(Spec(MenuId::mnuAbout).Caption));
-    QAction* mnuHelp = menuBar()->addAction(QString::fromLatin1(Spec(MenuId::mnuHelp).Caption));
+    QMenu* mnuFile = menuBar()->addMenu(QString::fromLatin1(RowOf(MenuId::mnuFile).Caption));
+    QAction* mnuExit = mnuFile->addAction(QString::fromLatin1(RowOf(MenuId::mnuExit).Caption));
+    QAction* mnuAbout = menuBar()->addAction(QString::fromLatin1(RowOf(MenuId::mnuAbout).Caption));
+    QAction* mnuHelp = menuBar()->addAction(QString::fromLatin1(RowOf(MenuId::mnuHelp).Caption));
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));

@@ -52,7 +52,7 @@ Joinwright::~Joinwright() {
 void Joinwright::CreateMenus() {
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
-    for (const MenuSpec& item : Menus()) {
+    for (const MenuRow& item : Menus()) {
         const auto id = static_cast<UINT_PTR>(WindowIdOf(item.Id));
         const std::wstring caption = Wide(item.Caption);
         if (item.DropDown)
@@ -67,7 +67,7 @@ void Joinwright::CreateControls() {
     // Windows walk the focus (and Tab) through the children in the order
     // they were made: first the text boxes and buttons by tab index, then the
     // labels, last the frames, which lie beneath everything.
-    const auto make = [this](const ControlSpec& c) {
+    const auto make = [this](const ControlRow& c) {
         const wchar_t* type = L"STATIC";
         DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
         DWORD extended = 0;
@@ -82,10 +82,10 @@ void Joinwright::CreateControls() {
             CreateWindowExW(extended, type, Wide(c.Caption).c_str(), style, 0, 0, 0, 0, window_,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(WindowIdOf(c.Id))), instance_, nullptr);
     };
-    for (const ControlId id : FocusOrder()) make(Spec(id));
-    for (const ControlSpec& c : Controls())
+    for (const ControlId id : FocusOrder()) make(RowOf(id));
+    for (const ControlRow& c : Controls())
         if (c.Kind == ControlKind::Label || c.Kind == ControlKind::HelpLabel) make(c);
-    for (const ControlSpec& c : Controls())
+    for (const ControlRow& c : Controls())
         if (c.Kind == ControlKind::Frame) make(c);
 }
 
@@ -97,9 +97,9 @@ void Joinwright::Layout(UINT dpi) {
     std::map<int, HFONT> oldFonts = std::exchange(fonts_, {});
     HFONT oldLinkFont = std::exchange(linkFont_, MakeFont(L"MS Sans Serif", 135, dpi_));
 
-    for (const ControlSpec& c : Controls()) {
+    for (const ControlRow& c : Controls()) {
         int left = c.Left, top = c.Top;
-        if (c.Container) left += Spec(*c.Container).Left, top += Spec(*c.Container).Top;
+        if (c.Container) left += RowOf(*c.Container).Left, top += RowOf(*c.Container).Top;
         HWND control = controls_[static_cast<std::size_t>(c.Id)];
         SetWindowPos(control, nullptr, Scaled(left), Scaled(top), Scaled(DrawnWidth(c.Id)), Scaled(DrawnHeight(c.Id)),
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -123,7 +123,7 @@ void Joinwright::Layout(UINT dpi) {
 }
 
 bool Joinwright::CaptionFits(ControlId label, HFONT font) const {
-    const ControlSpec& c = Spec(label);
+    const ControlRow& c = RowOf(label);
     HDC dc = GetDC(window_);
     HGDIOBJ old = SelectObject(dc, font);
     const std::wstring caption = Wide(c.Caption);
@@ -139,9 +139,9 @@ HFONT Joinwright::FontFor(ControlId control) {
     // classic font makes too wide for its place gets the same font narrowed,
     // in steps of 5 %, until it fits.
     constexpr const wchar_t* kFace = L"MS Shell Dlg 2";
-    if (Spec(control).Kind == ControlKind::HelpLabel) return linkFont_;
+    if (RowOf(control).Kind == ControlKind::HelpLabel) return linkFont_;
     if (fonts_.empty()) fonts_[100] = MakeFont(kFace, 80, dpi_);
-    if (Spec(control).Kind != ControlKind::Label || CaptionFits(control, fonts_[100])) return fonts_[100];
+    if (RowOf(control).Kind != ControlKind::Label || CaptionFits(control, fonts_[100])) return fonts_[100];
     HDC dc = GetDC(window_);
     HGDIOBJ old = SelectObject(dc, fonts_[100]);
     TEXTMETRICW metrics{};
@@ -218,7 +218,7 @@ LRESULT Joinwright::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (id < kFirstControlId || id >= kFirstControlId + static_cast<int>(kControlCount)) return 0;
         const auto control = static_cast<ControlId>(id - kFirstControlId);
         const WORD code = HIWORD(wParam);
-        if (code == BN_CLICKED && Spec(control).Kind == ControlKind::Button) {
+        if (code == BN_CLICKED && RowOf(control).Kind == ControlKind::Button) {
             switch (control) {
             case ControlId::btnMerge: model_.btnMerge_Click(); break;
             case ControlId::btnOpenB: model_.btnOpenB_Click(); break;
@@ -226,7 +226,7 @@ LRESULT Joinwright::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             case ControlId::btnOCFile: model_.btnOCFile_Click(); break;
             default: break;
             }
-        } else if (code == STN_CLICKED && Spec(control).Kind == ControlKind::HelpLabel) {
+        } else if (code == STN_CLICKED && RowOf(control).Kind == ControlKind::HelpLabel) {
             model_.HelpLink_Click(control);
         }
         return 0;
@@ -242,7 +242,7 @@ LRESULT Joinwright::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         const auto control = ControlOf(reinterpret_cast<HWND>(lParam));
         auto* dc = reinterpret_cast<HDC>(wParam);
         SetBkMode(dc, TRANSPARENT);
-        if (control && Spec(*control).Kind == ControlKind::HelpLabel) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+        if (control && RowOf(*control).Kind == ControlKind::HelpLabel) SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHT));
         else SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
@@ -252,7 +252,7 @@ LRESULT Joinwright::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         const auto control = ControlOf(reinterpret_cast<HWND>(wParam));
-        if (control && Spec(*control).Kind == ControlKind::HelpLabel) {
+        if (control && RowOf(*control).Kind == ControlKind::HelpLabel) {
             SetCursor(LoadCursorW(nullptr, IDC_HAND));
             return TRUE;
         }

@@ -162,7 +162,8 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
 
     FolderPlan plan;
     plan.OutputFolder = request.OutputFolder;
-    for (const auto& [key, spelled] : trends) {
+    for (const auto& [folded, spelled] : trends) {
+        const std::string& key = folded;  // a lambda cannot capture a structured binding (clang)
         if (!request.Only.empty() && !MatchesPattern(request.Only, spelled)) continue;
         TrendMerge t;
         t.Trend = spelled;

@@ -223,8 +223,9 @@ TEST(FileSizeLimit, AFolderRunFailingInItsLastTrendLeavesNoMaster) {
             if (backup) ts::BuildEmptyDataFile(data / "templates" / (trend + ".000"), d);
         }
     const Tree inputs = Snapshot(s.root, "work");
-    const Result r = RunCli({"merge-folder", "--backup", data / "backup", "--existing", data / "existing", "--templates",
-                             data / "templates", "--break-date", "09-15-2004", "--files", "9", "--output", s.out},
+    const Result r = RunCli({"merge-folder", "--backup", (data / "backup").string(), "--existing",
+                             (data / "existing").string(), "--templates", (data / "templates").string(), "--break-date",
+                             "09-15-2004", "--files", "9", "--output", s.out.string()},
                             s.work, {.limit = 16 * 1024, .stdoutTo = {}, .hook = {}});
     ASSERT_EQ(r.signal, 0) << r.err;
     EXPECT_EQ(r.code, 1) << r.out << r.err;

@@ -105,7 +105,14 @@ class Pairing : public FolderFixture, public ::testing::WithParamInterface<Pairi
 
 TEST_P(Pairing, EachTrendIsAcceptedOrRefusedWithItsReason) {
     const PairingCase& c = GetParam();
-    c.make(*this);
+    // A row whose input this system cannot make (a symbolic link without
+    // link support, two names that differ only in letter case on a file
+    // system that does not tell them apart) has nothing to test here.
+    try {
+        c.make(*this);
+    } catch (const fs::filesystem_error& e) {
+        GTEST_SKIP() << "this system cannot make the row's input: " << e.what();
+    }
     const auto before = Fingerprint({backup, existing, templates});
     const FolderPlan plan = PlanFolderMerge(Request(), OutputFolderState::NotYetMade);
     ASSERT_EQ(plan.Trends.size(), c.expect.size()) << Outcome(plan);

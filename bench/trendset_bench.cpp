@@ -17,7 +17,7 @@
 #include <string>
 #include <system_error>
 
-#include "cli/Inspect.h"
+#include "cli/SetReport.h"
 #include "engine/TrendTools.h"
 #include "formats/TrendSet.h"
 #include "trendset/TrendSetBuilder.h"

@@ -8,7 +8,7 @@
 
 #include "cli/Export.h"
 #include "cli/ExportTarget.h"
-#include "cli/Inspect.h"
+#include "cli/SetReport.h"
 #include "cli/MergeCommand.h"
 #include "cli/MergeFolderCommand.h"
 #include "cli/Progress.h"

@@ -32,9 +32,9 @@ inline std::string ReadAll(const fs::path& p) {
 inline void WriteAll(const fs::path& p, const std::string& b) { std::ofstream(p, std::ios::binary) << b; }
 
 // Bytes that differ from block to block, so a misplaced block shows.
-inline std::string Pattern(std::size_t n, unsigned seed = 1) {
+inline std::string Pattern(std::size_t n, unsigned salt = 1) {
     std::string b(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 131 + i / 977 + seed) & 0xFF);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 131 + i / 977 + salt) & 0xFF);
     return b;
 }
 
@@ -44,10 +44,10 @@ inline void WriteSparse(const fs::path& p, std::uint64_t length, const std::vect
     { std::ofstream(p, std::ios::binary); }
     fs::resize_file(p, length);
     std::fstream f(p, std::ios::binary | std::ios::in | std::ios::out);
-    unsigned seed = 0;
+    unsigned salt = 0;
     for (const auto& [at, n] : runs) {
         f.seekp(static_cast<std::streamoff>(at));
-        const std::string bytes = Pattern(n, ++seed);
+        const std::string bytes = Pattern(n, ++salt);
         f.write(bytes.data(), static_cast<std::streamsize>(n));
     }
 }

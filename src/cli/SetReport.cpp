@@ -1,4 +1,4 @@
-#include "cli/Inspect.h"
+#include "cli/SetReport.h"
 
 #include <fmt/format.h>
 #include <fmt/ostream.h>

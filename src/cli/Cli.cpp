@@ -110,7 +110,8 @@ void RunExport(const ExportArgs& a, std::ostream& err) {
     const ExportProgress onProgress = [&progress](std::uint64_t done, std::uint64_t total) {
         progress.Update(done, total);
     };
-    const std::vector<ExportInput> files = ExportInputs(a.Path, notice);
+    const fs::path path = os::PathFromUtf8(a.Path);
+    const std::vector<ExportInput> files = ExportInputs(path, notice);
 
     if (!toFile) {
         StdoutSink sink;
@@ -118,9 +119,9 @@ void RunExport(const ExportArgs& a, std::ostream& err) {
         exporter.ExportFiles(files);
         return;
     }
-    std::vector<fs::path> inputs{a.Path};
+    std::vector<fs::path> inputs{path};
     for (const auto& f : files) inputs.push_back(f.Path);
-    ExportTarget target(a.Output, inputs);
+    ExportTarget target(os::PathFromUtf8(a.Output), inputs);
     CsvExporter exporter(target.Sink(), options, notice, onProgress);
     exporter.ExportFiles(files);
     RunTestHook("export");
@@ -268,7 +269,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
             return RunMergeFolder(folder, out, err);
         }
         if (inspectCmd->parsed()) {
-            const int status = RunInspect(inspectPath, inspect, out);
+            const int status = RunInspect(os::PathFromUtf8(inspectPath), inspect, out);
             if (status != kExitOk)
                 err << kProgram << ": error: --check found problems in " << OutputText(inspectPath) << '\n';
             return status;

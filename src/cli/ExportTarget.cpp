@@ -5,6 +5,7 @@
 #include "base/Errors.h"
 #include "cli/Text.h"
 #include "os/Process.h"
+#include "os/Text.h"
 
 namespace jw::cli {
 
@@ -21,11 +22,11 @@ fs::path TemporaryName(const fs::path& finalName) {
     const std::uint64_t r = (std::uint64_t{random()} << 32) ^ random();
     static constexpr char kHex[] = "0123456789abcdef";
     std::string name = ".";
-    name += finalName.string();
+    name += os::PathText(finalName);
     name += '.';
     for (int shift = 60; shift >= 0; shift -= 4) name += kHex[(r >> shift) & 0xF];
     name += ".tmp";
-    return name;
+    return os::PathFromUtf8(name);
 }
 
 }  // namespace
@@ -42,7 +43,7 @@ private:
 };
 
 ExportTarget::ExportTarget(const fs::path& file, const std::vector<fs::path>& inputs)
-    : shown_(OutputText(file.string())) {
+    : shown_(OutputText(os::PathText(file))) {
     std::error_code ec;
     fs::path target = file;
     auto st = fs::symlink_status(target, ec);
@@ -57,7 +58,7 @@ ExportTarget::ExportTarget(const fs::path& file, const std::vector<fs::path>& in
     if (fs::exists(st))
         for (const auto& in : inputs)
             if (fs::equivalent(target, in, ec))
-                Refuse("the CSV file " + shown_ + " is the input " + OutputText(in.string()) +
+                Refuse("the CSV file " + shown_ + " is the input " + OutputText(os::PathText(in)) +
                        "; inputs are never written");
 
     if (fs::exists(st) && !fs::is_regular_file(st)) {
@@ -75,7 +76,7 @@ ExportTarget::ExportTarget(const fs::path& file, const std::vector<fs::path>& in
     file_ = folder_.CreateFile(tempName_);
     removal_ = std::make_unique<os::RemoveOnInterrupt>(
         folder_, tempName_,
-        "Interrupted: removed the unfinished CSV file " + OutputText(folder_.PathOf(tempName_).string()) + "; " +
+        "Interrupted: removed the unfinished CSV file " + OutputText(os::PathText(folder_.PathOf(tempName_))) + "; " +
             shown_ + " is as it was.");
     sink_ = std::make_unique<FileSink>(file_);
 }

@@ -17,6 +17,7 @@
 #include "base/Errors.h"
 #include "os/File.h"
 #include "os/Process.h"
+#include "os/Text.h"
 
 namespace jw::cli {
 
@@ -25,7 +26,7 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-std::string Show(const fs::path& p) { return OutputText(p.string()); }
+std::string Show(const fs::path& p) { return OutputText(os::PathText(p)); }
 
 Json PlanJson(const MergePlan& plan, std::int16_t files) {
     Json j;
@@ -109,8 +110,8 @@ nlohmann::ordered_json WarningsJson(const MergePlan& plan) {
 }
 
 fs::path OutputPath(const std::string& output) {
-    fs::path p = output.empty() ? fs::current_path() / OutputFolderName(FolderTimeStamp(LocalTimeOfDay(), "-")) : fs::absolute(output);
-    p = p.lexically_normal();
+    fs::path p = output.empty() ? fs::current_path() / os::PathFromUtf8(OutputFolderName(FolderTimeStamp(LocalTimeOfDay(), "-")))
+                                : AbsolutePath(output);
     if (!p.has_filename()) p = p.parent_path();  // "out/" names the folder "out"
     return p;
 }
@@ -131,20 +132,20 @@ std::optional<std::int16_t> ParseFilesOption(std::string_view text) {
 void RunMerge(const MergeArgs& a, std::ostream& out) {
     MergeRequest req;
     req.BrakeDate = a.BreakDate;
-    req.BackupFile = fs::absolute(a.Backup).lexically_normal().string();
-    req.ExistingFile = fs::absolute(a.Existing).lexically_normal().string();
-    req.EmptyDataFile = fs::absolute(a.Template).lexically_normal().string();
+    req.BackupFile = os::PathText(AbsolutePath(a.Backup));
+    req.ExistingFile = os::PathText(AbsolutePath(a.Existing));
+    req.EmptyDataFile = os::PathText(AbsolutePath(a.Template));
     req.NumberOfFiles = a.Files;
 
     const fs::path output = OutputPath(a.Output);
     CheckOutputFolderCanBeMade(output);
 
     if (a.DryRun) {
-        req.OutputFolder = output.string();
+        req.OutputFolder = os::PathText(output);
         const MergePlan plan = PlanMerge(req, {OutputFolderState::NotYetMade});
         if (!a.Picture.empty())
-            WritePicture(fs::absolute(a.Picture),
-                         TimelineSvg(PlanTimeline(plan, OutputText(plan.MasterTarget.stem().string()))));
+            WritePicture(AbsolutePath(a.Picture),
+                         TimelineSvg(PlanTimeline(plan, OutputText(os::PathText(plan.MasterTarget.stem())))));
         if (a.Json)
             out << PlanJson(plan, a.Files).dump(2) << '\n';
         else
@@ -153,7 +154,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
     }
 
     MakeOutputFolder(output);
-    req.OutputFolder = output.string();
+    req.OutputFolder = os::PathText(output);
     MergePlan plan;
     try {
         Progress progress("merge", os::IsTerminal(os::Stream::Error));

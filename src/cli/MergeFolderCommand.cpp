@@ -17,6 +17,7 @@
 #include "os/File.h"
 #include "os/Process.h"
 #include "time/DateTimeTools.h"
+#include "os/Text.h"
 
 namespace jw::cli {
 
@@ -25,9 +26,7 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-std::string Show(const fs::path& p) { return OutputText(p.string()); }
-
-fs::path Absolute(const std::string& path) { return fs::absolute(path).lexically_normal(); }
+std::string Show(const fs::path& p) { return OutputText(os::PathText(p)); }
 
 // "about 3 min 20 s left" from the share done so far and the time it took.
 std::string TimeLeft(std::chrono::steady_clock::duration elapsed, std::uint64_t done, std::uint64_t total) {
@@ -109,16 +108,16 @@ void WritePictures(const FolderPlan& plan, const fs::path& folder) {
         }
     }
     for (const auto& t : plan.Trends)
-        if (t.Plan) WritePicture(folder / (t.Trend + ".svg"), TimelineSvg(PlanTimeline(*t.Plan, OutputText(t.Trend))));
+        if (t.Plan) WritePicture(folder / os::PathFromUtf8(t.Trend + ".svg"), TimelineSvg(PlanTimeline(*t.Plan, OutputText(t.Trend))));
 }
 
 }  // namespace
 
 int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& err) {
     FolderMergeRequest req;
-    req.BackupFolder = Absolute(a.Backup);
-    req.ExistingFolder = Absolute(a.Existing);
-    req.TemplateFolder = Absolute(a.Templates);
+    req.BackupFolder = AbsolutePath(a.Backup);
+    req.ExistingFolder = AbsolutePath(a.Existing);
+    req.TemplateFolder = AbsolutePath(a.Templates);
     req.BrakeDate = a.BreakDate;
     req.NumberOfFiles = a.Files;
     req.Only = a.Only;
@@ -131,7 +130,7 @@ int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& er
     bool written = false;
     if (dryRun) {
         plan = PlanFolderMerge(req, OutputFolderState::NotYetMade);
-        if (!a.Picture.empty()) WritePictures(plan, Absolute(a.Picture));
+        if (!a.Picture.empty()) WritePictures(plan, AbsolutePath(a.Picture));
     } else {
         try {
             os::MakeFolder(output);

@@ -13,6 +13,7 @@
 #include "engine/TrendTools.h"
 #include "formats/BinaryFile.h"
 #include "base/Errors.h"
+#include "os/Text.h"
 
 namespace jw::cli {
 
@@ -361,10 +362,10 @@ TimelineBar BarOf(std::string label, BarSource source, const TaggedValue& startR
 Timeline PlanTimeline(const MergePlan& plan, const std::string& trend) {
     Timeline tl;
     tl.Trend = trend;
-    tl.Subtitle = "Planned merge into " + OutputText(plan.MasterTarget.string());
+    tl.Subtitle = "Planned merge into " + OutputText(os::PathText(plan.MasterTarget));
     for (const PlanEntry& e : plan.Entries) {
         clsHSTHeader record = e.Record;  // its times are read through a non-const view
-        tl.Bars.push_back(BarOf(OutputText(e.Target.filename().string()),
+        tl.Bars.push_back(BarOf(OutputText(os::PathText(e.Target.filename())),
                                 e.Kind == FromExisting ? BarSource::Existing
                                 : e.Kind == FromBackup ? BarSource::Backup
                                                        : BarSource::Template,
@@ -377,7 +378,7 @@ Timeline PlanTimeline(const MergePlan& plan, const std::string& trend) {
 void WritePicture(const std::filesystem::path& path, const std::string& svg) {
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
-        Fail(ErrorKind::Refused, "cannot create the picture " + OutputText(path.string()) +
+        Fail(ErrorKind::Refused, "cannot create the picture " + OutputText(os::PathText(path)) +
                                      ": the file already exists; a picture never replaces a file");
     // Created exclusively: a file that appeared meanwhile is not replaced either.
     BinaryFile file(path, BinaryFile::Mode::CreateNew);

@@ -18,6 +18,7 @@
 #include "formats/TrendDefs.h"
 #include "formats/TrendSet.h"
 #include "base/Errors.h"
+#include "os/Text.h"
 
 namespace jw::cli {
 
@@ -181,7 +182,7 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
     if (!opt.Picture.empty()) {
         Timeline tl;
         tl.Trend = DisplayField(r.Master.Title);
-        tl.Subtitle = OutputText(path.string());
+        tl.Subtitle = OutputText(os::PathText(path));
         for (const auto& row : r.Records) {
             clsHSTHeader record = row.Record;  // its times are read through a non-const view
             const std::string_view file = RecordedFileName(row.Name);
@@ -189,7 +190,7 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
                                     BarSource::Set, record.StartTime()->Raw, record.EndTime()->Raw,
                                     record.SamplePeriod));
         }
-        WritePicture(fs::absolute(opt.Picture), TimelineSvg(tl));
+        WritePicture(AbsolutePath(opt.Picture), TimelineSvg(tl));
     }
     std::vector<Problem> problems;
     if (opt.Check) problems = MasterProblems(r);
@@ -202,7 +203,7 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
     if (opt.Json) {
         Json j;
         j["kind"] = "master";
-        j["path"] = OutputText(path.string());
+        j["path"] = OutputText(os::PathText(path));
         j["header"] = Json{{"Title", Cp1252ToUtf8(m.Title)},   {"ID", Cp1252ToUtf8(m.ID)},
                            {"FileType", m.FileType},           {"Version", m.Version},
                            {"Alignment1", Cp1252ToUtf8(m.Alignment1)}, {"Mode", m.Mode},
@@ -232,7 +233,7 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
         if (opt.Check) j["problems"] = ProblemsJson(problems);
         out << j.dump(2) << '\n';
     } else {
-        fmt::print(out, "Master file  {}\n", OutputText(path.string()));
+        fmt::print(out, "Master file  {}\n", OutputText(os::PathText(path)));
         const auto line = [&](std::string_view k, const std::string& v) { fmt::print(out, "  {:<11} {}\n", k, v); };
         line("Title", DisplayField(m.Title));
         line("ID", DisplayField(m.ID));
@@ -336,16 +337,16 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
     if (!opt.Picture.empty()) {
         Timeline tl;
         tl.Trend = DisplayField(h.Title);
-        tl.Subtitle = OutputText(path.string());
-        tl.Bars.push_back(BarOf(OutputText(path.filename().string()), BarSource::Set, h.StartTime()->Raw,
+        tl.Subtitle = OutputText(os::PathText(path));
+        tl.Bars.push_back(BarOf(OutputText(os::PathText(path.filename())), BarSource::Set, h.StartTime()->Raw,
                                 h.EndTime()->Raw, h.SamplePeriod));
-        WritePicture(fs::absolute(opt.Picture), TimelineSvg(tl));
+        WritePicture(AbsolutePath(opt.Picture), TimelineSvg(tl));
     }
 
     if (opt.Json) {
         Json j;
         j["kind"] = "data";
-        j["path"] = OutputText(path.string());
+        j["path"] = OutputText(os::PathText(path));
         Json header{{"Title", Cp1252ToUtf8(h.Title)},
                     {"RawZero", h.RawZero},
                     {"RawFull", h.RawFull},
@@ -368,7 +369,7 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
         if (opt.Check) j["problems"] = ProblemsJson(problems);
         out << j.dump(2) << '\n';
     } else {
-        fmt::print(out, "Data file  {}\n", OutputText(path.string()));
+        fmt::print(out, "Data file  {}\n", OutputText(os::PathText(path)));
         const auto line = [&](std::string_view k, const std::string& v) { fmt::print(out, "  {:<13} {}\n", k, v); };
         line("Title", DisplayField(h.Title));
         line("RawZero", fmt::format("{}", h.RawZero));

@@ -1,34 +1,14 @@
 #include "cli/Text.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <fmt/format.h>
+
+#include "os/Text.h"
 
 namespace jw::cli {
 
 namespace {
-
-// Code points of bytes 0x80..0x9F; the rest of the code page equals Latin-1.
-constexpr std::array<char16_t, 32> kHigh = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88..8F
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98..9F
-};
-
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
 
 // Display columns of UTF-8 text: one per character.
 std::size_t Columns(const std::string& s) {
@@ -37,66 +17,18 @@ std::size_t Columns(const std::string& s) {
     return n;
 }
 
-char32_t Cp1252At(unsigned char b) {
-    if (b >= 0x80 && b <= 0x9F) return kHigh[b - 0x80];
-    return b;
-}
-
 }  // namespace
-
-std::string Cp1252ToUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 4);
-    for (char c : bytes) AppendUtf8(out, Cp1252At(static_cast<unsigned char>(c)));
-    return out;
-}
-
-bool IsValidUtf8(std::string_view bytes) {
-    std::size_t i = 0;
-    const std::size_t n = bytes.size();
-    while (i < n) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        int len = 0;
-        char32_t cp = 0;
-        char32_t min = 0;
-        if ((b & 0xE0) == 0xC0) {
-            len = 2, cp = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3, cp = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4, cp = b & 0x07, min = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(len) > n) return false;
-        for (int k = 1; k < len; ++k) {
-            const auto c = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
-            if ((c & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += static_cast<std::size_t>(len);
-    }
-    return true;
-}
 
 std::string DisplayField(std::string_view field) {
     std::size_t end = field.size();
     while (end > 0 && (field[end - 1] == '\0' || field[end - 1] == ' ')) --end;
-    std::string out;
-    out.reserve(end);
-    for (std::size_t i = 0; i < end; ++i) {
-        const char32_t cp = Cp1252At(static_cast<unsigned char>(field[i]));
-        if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0))
-            out.push_back('?');
-        else
-            AppendUtf8(out, cp);
+    // Control characters: C0, DEL, and the five bytes that decode to C1 ones.
+    std::string kept(field.substr(0, end));
+    for (char& c : kept) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || u == 0x81 || u == 0x8D || u == 0x8F || u == 0x90 || u == 0x9D) c = '?';
     }
-    return out;
+    return Cp1252ToUtf8(kept);
 }
 
 std::string OutputText(std::string_view text) {
@@ -145,6 +77,10 @@ std::string TableLines(const std::vector<std::vector<std::string>>& rows,
         out += '\n';
     }
     return out;
+}
+
+std::filesystem::path AbsolutePath(const std::string& text) {
+    return std::filesystem::absolute(os::PathFromUtf8(text)).lexically_normal();
 }
 
 std::string HumanBytes(std::uint64_t n) {

@@ -10,20 +10,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "time/StringTools.h"
+
 namespace jw::cli {
 
-// Decodes Windows-1252 bytes to UTF-8.  The five bytes the code page leaves
-// unassigned (0x81, 0x8D, 0x8F, 0x90, 0x9D) become the C1 control characters
-// of the same number, so every byte maps to one character and back.
-std::string Cp1252ToUtf8(std::string_view bytes);
-
-// True when bytes are well-formed UTF-8 (no overlong forms, no surrogates).
-bool IsValidUtf8(std::string_view bytes);
+using StringTools::Cp1252ToUtf8;
+using StringTools::IsValidUtf8;
 
 // A fixed-width field for display: trailing NULs and blanks dropped, decoded,
 // and every remaining control character shown as "?" so a corrupt field
@@ -33,6 +31,10 @@ std::string DisplayField(std::string_view field);
 // A host path or message for output: kept as it is when it is UTF-8
 // already, else read as Windows-1252 (error messages quote recorded Names).
 std::string OutputText(std::string_view text);
+
+// A file or folder named on the command line (UTF-8 text), made absolute
+// and normal.
+std::filesystem::path AbsolutePath(const std::string& text);
 
 // A byte count for people: "512 bytes", "1.5 KiB", "3.2 MiB", "1.25 GiB".
 std::string HumanBytes(std::uint64_t n);

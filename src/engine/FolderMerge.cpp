@@ -11,6 +11,7 @@
 #include "formats/BinaryFile.h"
 #include "formats/TrendSet.h"
 #include "formats/clsHSTMaster.h"
+#include "os/Text.h"
 
 namespace jw {
 
@@ -28,15 +29,15 @@ char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a
 std::map<std::string, std::vector<fs::path>> ListFolder(const fs::path& folder, const std::string& role) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
-        Fail(ErrorKind::Refused, "The " + role + " folder " + folder.string() + " does not exist or is not a folder.");
+        Fail(ErrorKind::Refused, "The " + role + " folder " + os::PathText(folder) + " does not exist or is not a folder.");
     std::map<std::string, std::vector<fs::path>> files;
     fs::directory_iterator it(folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code st;
         if (fs::is_directory(it->symlink_status(st))) continue;
-        files[FoldCase(it->path().filename().string())].push_back(it->path());
+        files[FoldCase(os::PathText(it->path().filename()))].push_back(it->path());
     }
-    if (ec) Fail(ErrorKind::InputOutput, "cannot list the " + role + " folder " + folder.string() + ": " + ec.message());
+    if (ec) Fail(ErrorKind::InputOutput, "cannot list the " + role + " folder " + os::PathText(folder) + ": " + ec.message());
     for (auto& [name, paths] : files) std::sort(paths.begin(), paths.end());
     return files;
 }
@@ -47,7 +48,7 @@ bool IsMasterName(std::string_view folded) { return folded.size() > 4 && folded.
 std::string Both(const std::vector<fs::path>& paths) {
     std::string out;
     for (std::size_t i = 0; i < paths.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == paths.size() ? " and " : ", ") + Quoted(paths[i].filename().string());
+        out += (i == 0 ? "" : i + 1 == paths.size() ? " and " : ", ") + Quoted(os::PathText(paths[i].filename()));
     return out;
 }
 
@@ -63,10 +64,10 @@ std::string FindTemplate(const std::map<std::string, std::vector<fs::path>>& tem
             candidates.insert(candidates.end(), it->second.begin(), it->second.end());
     }
     if (candidates.empty())
-        return "no empty data file of this trend in the templates folder " + folder.string() + " (a file named " +
+        return "no empty data file of this trend in the templates folder " + os::PathText(folder) + " (a file named " +
                Quoted(trend + ".000") + " in any letter case, or with another number)";
     if (candidates.size() > 1)
-        return "the templates folder " + folder.string() + " holds several empty data files of this trend (" +
+        return "the templates folder " + os::PathText(folder) + " holds several empty data files of this trend (" +
                Both(candidates) + "); keep one";
     found = candidates.front();
     return {};
@@ -81,7 +82,7 @@ std::int16_t FilesOf(const FolderMergeRequest& request, const fs::path& existing
     master.Load(file);
     file.Close();
     if (master.nFiles < 1)
-        Fail(ErrorKind::Refused, "its existing master " + existing.string() + " has nFiles " +
+        Fail(ErrorKind::Refused, "its existing master " + os::PathText(existing) + " has nFiles " +
                                      std::to_string(master.nFiles) + "; give the number of data files (--files)");
     return master.nFiles;
 }
@@ -97,7 +98,7 @@ void RefuseClashes(FolderPlan& plan) {
         std::vector<fs::path> names{trend.Plan->MasterTarget, PartialMasterPath(*trend.Plan)};
         for (const auto& e : trend.Plan->Entries) names.push_back(e.Target);
         for (const auto& p : names) {
-            const std::string name = p.filename().string();
+            const std::string name = os::PathText(p.filename());
             const auto [it, fresh] = owner.emplace(FoldCase(name), t);
             if (fresh || it->second == t) continue;
             const std::size_t other = it->second;
@@ -156,7 +157,7 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
     for (const auto* side : {&existing, &backup})
         for (const auto& [name, paths] : *side)
             if (IsMasterName(name)) {
-                const std::string file = paths.front().filename().string();
+                const std::string file = os::PathText(paths.front().filename());
                 trends.emplace(name.substr(0, name.size() - 4), file.substr(0, file.size() - 4));
             }
 
@@ -168,19 +169,19 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
         TrendMerge t;
         t.Trend = spelled;
         t.Request.BrakeDate = request.BrakeDate;
-        t.Request.OutputFolder = request.OutputFolder.string();
+        t.Request.OutputFolder = os::PathText(request.OutputFolder);
         const auto find = [&](const std::map<std::string, std::vector<fs::path>>& side, const char* role,
                               const fs::path& where, std::string& into) {
             const auto it = side.find(key + ".hst");
-            if (it == side.end()) return "no " + std::string(role) + " master of this name in " + where.string();
+            if (it == side.end()) return "no " + std::string(role) + " master of this name in " + os::PathText(where);
             if (it->second.size() > 1)
-                return "the " + std::string(role) + " folder " + where.string() + " holds " + Both(it->second) +
+                return "the " + std::string(role) + " folder " + os::PathText(where) + " holds " + Both(it->second) +
                        ", names that differ only in letter case";
             std::error_code st;
             if (!fs::is_regular_file(fs::symlink_status(it->second.front(), st)))
-                return "the " + std::string(role) + " master " + it->second.front().string() +
+                return "the " + std::string(role) + " master " + os::PathText(it->second.front()) +
                        " is a link or not a regular file; masters are read from regular files only";
-            into = it->second.front().string();
+            into = os::PathText(it->second.front());
             return std::string();
         };
         fs::path templ;
@@ -188,9 +189,9 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
         if (t.Refusal.empty()) t.Refusal = find(backup, "backup", request.BackupFolder, t.Request.BackupFile);
         if (t.Refusal.empty()) t.Refusal = FindTemplate(templates, spelled, request.TemplateFolder, templ);
         if (t.Refusal.empty()) {
-            t.Request.EmptyDataFile = templ.string();
+            t.Request.EmptyDataFile = os::PathText(templ);
             try {
-                t.Request.NumberOfFiles = FilesOf(request, t.Request.ExistingFile);
+                t.Request.NumberOfFiles = FilesOf(request, os::PathFromUtf8(t.Request.ExistingFile));
                 t.Plan = PlanMerge(t.Request, PlanOptions{.Folder = folder, .CheckFreeSpace = false});
             } catch (const Error& e) {
                 t.Refusal = e.what();
@@ -199,8 +200,8 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
         plan.Trends.push_back(std::move(t));
     }
     if (plan.Trends.empty())
-        Fail(ErrorKind::Refused, "No trend to merge: no master file (*.HST) in " + request.ExistingFolder.string() +
-                                     " or " + request.BackupFolder.string() +
+        Fail(ErrorKind::Refused, "No trend to merge: no master file (*.HST) in " + os::PathText(request.ExistingFolder) +
+                                     " or " + os::PathText(request.BackupFolder) +
                                      (request.Only.empty() ? std::string() : " matches " + Quoted(request.Only)) + ".");
     RefuseClashes(plan);
 
@@ -211,9 +212,9 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
     const auto space = fs::space(room, ec);
     if (ec)
         Fail(ErrorKind::InputOutput,
-             "cannot read the free space of the output folder " + plan.OutputFolder.string() + ": " + ec.message());
+             "cannot read the free space of the output folder " + os::PathText(plan.OutputFolder) + ": " + ec.message());
     if (space.available < plan.BytesToWrite)
-        Fail(ErrorKind::Refused, "The output folder " + plan.OutputFolder.string() + " has " +
+        Fail(ErrorKind::Refused, "The output folder " + os::PathText(plan.OutputFolder) + " has " +
                                      std::to_string(space.available) + " bytes free; the " +
                                      std::to_string(plan.Accepted()) + " trends that can be merged need " +
                                      std::to_string(plan.BytesToWrite) + ".");

@@ -50,8 +50,6 @@ std::string OutputFolderName(std::string_view timeStamp) {
     return std::string(kOutputFolderPrefix) + std::string(timeStamp);
 }
 
-fs::path PathFromUtf8(std::string_view text) { return fs::path(std::u8string(text.begin(), text.end())); }
-
 namespace {
 
 [[noreturn]] void RefuseExisting(const fs::path& folder) {

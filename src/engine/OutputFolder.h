@@ -36,9 +36,6 @@ std::string FolderTimeStamp(ClockTime time, std::string_view separator);
 // "Merged trenddata " + timeStamp.
 std::string OutputFolderName(std::string_view timeStamp);
 
-// UTF-8 text to a path, on every platform (os::PathText is the way back).
-std::filesystem::path PathFromUtf8(std::string_view text);
-
 // Refuses (jw::Error, Refused) when folder exists already in any form (a
 // folder, a file, a link, also a dangling one), when its parent does not
 // exist, or when the parent is not a folder.  Makes nothing.

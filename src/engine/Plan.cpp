@@ -16,6 +16,7 @@
 #include "time/DateTimeTools.h"
 #include "time/StringTools.h"
 #include "os/File.h"
+#include "os/Text.h"
 
 namespace jw {
 
@@ -48,7 +49,7 @@ struct InputSet {
     std::vector<Day> days;
 
     const fs::path& Path() const { return set.Path; }
-    std::string Who() const { return role + " " + set.Path.string(); }
+    std::string Who() const { return role + " " + os::PathText(set.Path); }
     std::string RecordWho(std::size_t i) const {
         return Who() + ", record " + std::to_string(i) + " (Name " + Quoted(set.Records[i].Name) + ")";
     }
@@ -72,14 +73,14 @@ void CheckOutputFolder(Planning& p) {
     std::error_code ec;
     const auto st = fs::symlink_status(folder, ec);
     if (p.options.Folder == OutputFolderState::Created) {
-        if (!fs::exists(st)) Refuse("The output folder " + folder.string() + " does not exist.");
-        if (!fs::is_directory(st)) Refuse("The output folder " + folder.string() + " is not a folder.");
+        if (!fs::exists(st)) Refuse("The output folder " + os::PathText(folder) + " does not exist.");
+        if (!fs::is_directory(st)) Refuse("The output folder " + os::PathText(folder) + " is not a folder.");
         return;
     }
     if (fs::exists(st))
-        Refuse("The output folder " + folder.string() + " already exists; a merge writes into a new folder only.");
+        Refuse("The output folder " + os::PathText(folder) + " already exists; a merge writes into a new folder only.");
     if (!fs::is_directory(fs::status(folder.parent_path(), ec)))
-        Refuse("The output folder's parent " + folder.parent_path().string() + " does not exist or is not a folder.");
+        Refuse("The output folder's parent " + os::PathText(folder.parent_path()) + " does not exist or is not a folder.");
     engine_detail::RefuseUnwritableOutputParent(folder);
 }
 
@@ -90,8 +91,8 @@ void CheckOutputFolder(Planning& p) {
 // and a start time that is no date.
 InputSet ReadInput(const std::string& pathText, std::string role, RecordCount count) {
     InputSet s{std::move(role), {}, {}};
-    const fs::path path = pathText;
-    s.set = Naming(s.role + " " + path.string(), [&] { return ReadTrendSet(path, count); });
+    const fs::path path = os::PathFromUtf8(pathText);
+    s.set = Naming(s.role + " " + os::PathText(path), [&] { return ReadTrendSet(path, count); });
     if (const SetFault* f = s.set.Refusal()) Fail(f->Severity(), s.Who() + ": " + f->Text);
     s.days.reserve(s.set.Records.size());
     for (std::size_t i = 0; i < s.set.Records.size(); ++i) {
@@ -113,8 +114,8 @@ InputSet ReadInput(const std::string& pathText, std::string role, RecordCount co
 
 void CheckVersions(const InputSet& existing, const InputSet& backup) {
     if (existing.set.Master.Version != backup.set.Master.Version)
-        Refuse("The masters have different trend versions (existing " + existing.Path().string() + ": " +
-               std::to_string(existing.set.Master.Version) + ", backup " + backup.Path().string() + ": " +
+        Refuse("The masters have different trend versions (existing " + os::PathText(existing.Path()) + ": " +
+               std::to_string(existing.set.Master.Version) + ", backup " + os::PathText(backup.Path()) + ": " +
                std::to_string(backup.set.Master.Version) + "); their records cannot be merged into one file.");
 }
 
@@ -124,7 +125,7 @@ void CheckVersions(const InputSet& existing, const InputSet& backup) {
 // version field and the length are looked at; a data file may be of any size.
 // Returns which file it is, so the copy can insist on the same one.
 os::FileIdentity CheckTakenDataFile(const fs::path& path, const std::string& who) {
-    const std::string file = "its data file " + path.string();
+    const std::string file = "its data file " + os::PathText(path);
     return Naming(who + ": " + file, [&] {
         BinaryFile f(path, BinaryFile::Mode::ReadOnly);
         const std::uint64_t length = f.Length();
@@ -181,8 +182,8 @@ struct Template {
 };
 
 Template CheckTemplate(const MergeRequest& req, const InputSet& existing, const InputSet& backup) {
-    const fs::path path = req.EmptyDataFile;
-    const std::string who = "empty data file " + path.string();
+    const fs::path path = os::PathFromUtf8(req.EmptyDataFile);
+    const std::string who = "empty data file " + os::PathText(path);
     std::error_code ec;
     const auto st = fs::status(path, ec);
     if (!fs::exists(st)) Refuse(who + ": the file does not exist");
@@ -190,7 +191,7 @@ Template CheckTemplate(const MergeRequest& req, const InputSet& existing, const 
     for (const InputSet* s : {&existing, &backup})
         if (fs::equivalent(path, s->Path(), ec))
             Refuse(who + ": this is the " + s->role + " itself, not an empty data file");
-    if (EndsWithNoCase(path.filename().string(), "HST"))
+    if (EndsWithNoCase(os::PathText(path.filename()), "HST"))
         Refuse(who + ": its name ends in \"HST\", the name of a master file; choose an empty data file (*.000)");
 
     Template t;
@@ -245,7 +246,7 @@ Chosen ChooseRecords(Planning& p, const InputSet& existing, const InputSet& back
 // --- Name taken files ----------------------------------------------------------
 
 std::string HostBaseName(const fs::path& file) {
-    const std::string name = file.filename().string();
+    const std::string name = os::PathText(file.filename());
     const auto dot = name.rfind('.');
     return dot == std::string::npos ? std::string() : name.substr(0, dot + 1);
 }
@@ -259,10 +260,10 @@ PlanEntry NextEntry(MergePlan& plan, const std::string& namedAfter, std::uint16_
     if (e.NewName.size() > nameWidth)
         Refuse(who + ": its new Name " + Quoted(e.NewName) + " is " + std::to_string(e.NewName.size()) +
                " bytes long and does not fit the record's Name field of " + std::to_string(nameWidth) + " bytes");
-    const std::string targetName = BaseNamePart(namedAfter) + NumberText(e.Number);
+    const std::string targetName = HostFileName(BaseNamePart(namedAfter) + NumberText(e.Number));
     if (const std::string why = HostFileNameProblem(targetName); !why.empty())
         Refuse(who + ": the copy " + Quoted(targetName) + " cannot be made: " + why);
-    e.Target = plan.OutputFolder / targetName;
+    e.Target = plan.OutputFolder / os::PathFromUtf8(targetName);
     return e;
 }
 
@@ -278,7 +279,7 @@ void AddTaken(MergePlan& plan, const InputSet& set, std::size_t i, SourceKind ki
     e.Source = *r.DataFile;
     for (const InputSet* master : masters)
         if (std::error_code same; fs::equivalent(e.Source, master->Path(), same))
-            Refuse(who + ": its data file " + e.Source.string() + " is the " + master->role + " itself");
+            Refuse(who + ": its data file " + os::PathText(e.Source) + " is the " + master->role + " itself");
     e.SourceIdentity = CheckTakenDataFile(e.Source, who);
     engine_detail::RefuseDataFileDisagreeingWithRecord(e.Source, r.Record, who);
     e.SourceSize = e.SourceIdentity.Size;
@@ -306,7 +307,7 @@ void NameTemplateCopies(Planning& p, const std::string& lastTaken, const Templat
         const std::string who = "template copy " + NumberText(number) + " (named after " + Quoted(lastTaken) + ")";
         PlanEntry e = NextEntry(plan, lastTaken, backup.NameWidth(), who);
         e.Kind = FromTemplate;
-        e.Source = p.req.EmptyDataFile;
+        e.Source = os::PathFromUtf8(p.req.EmptyDataFile);
         e.SourceSize = t.size;
         e.SourceIdentity = t.identity;
         e.Record = t.record;
@@ -327,7 +328,7 @@ void CheckNothingReplaced(const MergePlan& plan) {
     auto mustBeFree = [](const fs::path& path) {
         std::error_code ec;
         if (fs::exists(fs::symlink_status(path, ec)))
-            Refuse("The output folder already holds " + path.string() + "; a merge never replaces a file.");
+            Refuse("The output folder already holds " + os::PathText(path) + "; a merge never replaces a file.");
     };
     mustBeFree(plan.MasterTarget);
     mustBeFree(PartialMasterPath(plan));
@@ -339,7 +340,7 @@ void CheckFreeSpace(const Planning& p) {
     const std::uint64_t available = os::FreeSpace(
         p.options.Folder == OutputFolderState::Created ? plan.OutputFolder : plan.OutputFolder.parent_path());
     if (available < plan.BytesToWrite)
-        Refuse("The output folder " + plan.OutputFolder.string() + " has " + std::to_string(available) +
+        Refuse("The output folder " + os::PathText(plan.OutputFolder) + " has " + std::to_string(available) +
                " bytes free, the merged set needs " + std::to_string(plan.BytesToWrite) + ".");
 }
 
@@ -357,8 +358,8 @@ void AddWarnings(MergePlan& plan, const InputSet& existing, const InputSet& back
                     Quoted(RecordedName(b.ID)) + "): they may not hold the same trend.");
     if (!EqualsNoCase(HostBaseName(existing.Path()), HostBaseName(backup.Path())))
         w.push_back("The master files have different base names (existing " +
-                    Quoted(existing.Path().filename().string()) + ", backup " +
-                    Quoted(backup.Path().filename().string()) + "): they may not hold the same trend.");
+                    Quoted(os::PathText(existing.Path().filename())) + ", backup " +
+                    Quoted(os::PathText(backup.Path().filename())) + "): they may not hold the same trend.");
 
     std::vector<std::string> folders;
     for (const auto& entry : plan.Entries) {
@@ -379,7 +380,7 @@ void AddWarnings(MergePlan& plan, const InputSet& existing, const InputSet& back
                     std::to_string(e.AddOn) + " beside its " + std::to_string(n) + " records.");
     for (const auto& f : existing.set.Faults)
         if (f.What == SetFault::Kind::AddOnPastEnd)
-            w.push_back("The existing master " + existing.Path().string() + ": " + f.Text +
+            w.push_back("The existing master " + os::PathText(existing.Path()) + ": " + f.Text +
                         "; the missing entries are not examined.");
     if (b.AddOn != 0)
         w.push_back("The backup master has AddOn " + std::to_string(b.AddOn) +
@@ -408,7 +409,7 @@ void Plan(Planning& p) {
     const std::int16_t n = p.req.NumberOfFiles;
     if (n < 1) Refuse("The number of data files must be at least 1 (it is " + std::to_string(n) + ").");
 
-    plan.OutputFolder = p.req.OutputFolder;
+    plan.OutputFolder = os::PathFromUtf8(p.req.OutputFolder);
     CheckOutputFolder(p);
 
     // The existing set: every entry it holds, its AddOn ones included.
@@ -420,7 +421,7 @@ void Plan(Planning& p) {
     const Template tmpl = CheckTemplate(p.req, existing, backup);
 
     const Chosen chosen = ChooseRecords(p, existing, backup);
-    plan.MasterTarget = plan.OutputFolder / (HostBaseName(backup.Path()) + "HST");
+    plan.MasterTarget = plan.OutputFolder / os::PathFromUtf8(HostBaseName(backup.Path()) + "HST");
     if (const std::string why = HostFileNameProblem(HostBaseName(backup.Path()) + "HST"); !why.empty()) Refuse("The merged master file " + Quoted(HostBaseName(backup.Path()) + "HST") + " cannot be made: " + why);
     const std::string lastTaken = NameTakenFiles(plan, chosen, existing, backup);
     NameTemplateCopies(p, lastTaken, tmpl, backup);

@@ -12,6 +12,7 @@
 #include "formats/clsDataHeader.h"
 #include "base/Errors.h"
 #include "os/File.h"
+#include "os/Text.h"
 
 namespace jw::engine_detail {
 
@@ -48,7 +49,7 @@ bool IsZeroTime(const TaggedValue& raw) {
 void RefuseUnwritableOutputParent(const fs::path& outputFolder) {
     const fs::path parent = outputFolder.parent_path();
     if (!os::MayCreateIn(parent))
-        Refuse("The output folder " + outputFolder.string() + " cannot be made: its parent " + parent.string() +
+        Refuse("The output folder " + os::PathText(outputFolder) + " cannot be made: its parent " + os::PathText(parent) +
                " does not let this program create anything in it (no write permission, or a read-only file system).");
 }
 
@@ -57,7 +58,7 @@ void RefuseNumbersPastThreeDigits(const MergePlan& plan) {
     if (plan.Entries.size() <= kMostFiles) return;
     const PlanEntry& first = plan.Entries[kMostFiles];
     Refuse("The merged set would have " + std::to_string(plan.Entries.size()) + " data files, but numbers from 1000 on (" +
-           first.Target.filename().string() +
+           os::PathText(first.Target.filename()) +
            ") give a data file a four-digit extension: a set read again cuts it to three characters, which names another "
            "file.  Ask for at most 1000 files.");
 }
@@ -67,7 +68,7 @@ void RefuseDataFileDisagreeingWithRecord(const fs::path& dataFile, const clsHSTH
     if (!header) return;  // what is wrong with the file itself is reported where the file is checked
     const auto differs = [&](const char* field, int inFile, int inRecord) {
         if (inFile != inRecord)
-            Refuse(who + ": its data file " + dataFile.string() + " has " + field + " " + std::to_string(inFile) +
+            Refuse(who + ": its data file " + os::PathText(dataFile) + " has " + field + " " + std::to_string(inFile) +
                    " but the record says " + std::to_string(inRecord) +
                    "; the merged set would read its samples in the wrong layout");
     };
@@ -78,7 +79,7 @@ void RefuseDataFileDisagreeingWithRecord(const fs::path& dataFile, const clsHSTH
 void WarnSameMasterTwice(MergePlan& plan, const fs::path& existing, const fs::path& backup) {
     std::error_code ec;
     if (!fs::equivalent(existing, backup, ec)) return;
-    plan.Warnings.push_back("The backup and the existing master are the same file (" + existing.string() +
+    plan.Warnings.push_back("The backup and the existing master are the same file (" + os::PathText(existing) +
                             "): the merged set holds this one set's data files, renumbered.");
 }
 
@@ -95,7 +96,7 @@ void WarnTemplateWithSamples(MergePlan& plan, const fs::path& emptyDataFile) {
     } catch (const Error&) {
         span = "";
     }
-    plan.Warnings.push_back("The empty data file " + emptyDataFile.string() + " has been written to" + span + ": its " +
+    plan.Warnings.push_back("The empty data file " + os::PathText(emptyDataFile) + " has been written to" + span + ": its " +
                             std::to_string(plan.TemplateCopies) +
                             " copies carry those samples, under records that say they hold none.");
 }

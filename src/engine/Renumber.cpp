@@ -7,6 +7,7 @@
 #include "base/Checked.h"
 #include "base/Errors.h"
 #include "os/File.h"
+#include "os/Text.h"
 
 namespace jw {
 
@@ -25,7 +26,7 @@ std::string RenumberDataFile(const std::string& BackupFile, const std::string& E
     // folder fails with nothing written.
     const std::string newName = FolderPart(name) + "\\" + BaseNamePart(name) + number;
 
-    const std::string targetName = BaseNamePart(name) + number;
+    const std::string targetName = HostFileName(BaseNamePart(name) + number);
     if (const std::string why = HostFileNameProblem(targetName); !why.empty())
         Fail(ErrorKind::InvalidArgument, "the data file target " + Quoted(targetName) + " from the Name " +
                                              Quoted(name) + " cannot be made in " + OutputFolder + ": " + why);
@@ -34,13 +35,13 @@ std::string RenumberDataFile(const std::string& BackupFile, const std::string& E
     switch (kind) {
         case FromBackup:
         case FromExisting: {
-            const fs::path master = kind == FromBackup ? fs::path(BackupFile) : fs::path(ExistingFile);
+            const fs::path master = os::PathFromUtf8(kind == FromBackup ? BackupFile : ExistingFile);
             const std::string fileName = FileNamePart(name);
             if (fileName != RecordedFileName(name))
                 Fail(ErrorKind::InvalidArgument, "the file name of the Name " + Quoted(name) + " would be cut to " +
                                                      Quoted(fileName) + ", another file");
             const std::string who = (kind == FromBackup ? "backup master " : "existing master ") +
-                                    master.string() + ", Name " + Quoted(name);
+                                    os::PathText(master) + ", Name " + Quoted(name);
             std::string why;
             const auto found = FolderIndex(master.parent_path()).Find(fileName, &why);
             if (!found) Fail(ErrorKind::Refused, who + ": " + why);
@@ -48,14 +49,14 @@ std::string RenumberDataFile(const std::string& BackupFile, const std::string& E
             break;
         }
         case FromTemplate:
-            source = EmptyDataFile;
+            source = os::PathFromUtf8(EmptyDataFile);
             break;
         default:
             Fail(ErrorKind::InvalidArgument, "unknown source kind " + std::to_string(kind) +
                                                  " (1 backup, 2 existing, 3 template)");
     }
     const os::File from = os::File::OpenRead(source, kind == FromTemplate ? os::Links::Follow : os::Links::Refuse);
-    os::Folder::Open(OutputFolder).CopyFrom(from, targetName);
+    os::Folder::Open(os::PathFromUtf8(OutputFolder)).CopyFrom(from, os::PathFromUtf8(targetName));
     return newName;
 }
 

@@ -7,6 +7,7 @@
 #include "base/Errors.h"
 #include "os/Process.h"
 #include "time/StringTools.h"
+#include "os/Text.h"
 
 namespace jw {
 
@@ -30,7 +31,7 @@ std::string EntryText(const PlanEntry& e) {
 // file of a set, never a wait on a FIFO, and it must still be the file the
 // plan examined.  Anything else was put there after planning.
 os::File OpenSource(const PlanEntry& e) {
-    const std::string who = "its source " + Quoted(e.Source.string());
+    const std::string who = "its source " + Quoted(os::PathText(e.Source));
     os::File file;
     try {
         file = os::File::OpenRead(e.Source, e.Kind == FromTemplate ? os::Links::Follow : os::Links::Refuse);
@@ -67,7 +68,7 @@ MergeWriter::MergeWriter(const fs::path& outputFolder, const MergeOptions& optio
     try {
         folder_ = os::Folder::Open(outputFolder);
     } catch (const Error& e) {
-        Fail(e.kind(), "The merge cannot write into the output folder " + Quoted(outputFolder.string()) + ": " +
+        Fail(e.kind(), "The merge cannot write into the output folder " + Quoted(os::PathText(outputFolder)) + ": " +
                            e.what());
     }
 }
@@ -103,26 +104,26 @@ void MergeWriter::Report(int files, std::uint64_t bytes) {
 
 std::string MergeWriter::NoMasterText() const {
     std::string names;
-    for (const auto& s : staged_) names += (names.empty() ? "" : ", ") + s->finalName.string();
+    for (const auto& s : staged_) names += (names.empty() ? "" : ", ") + os::PathText(s->finalName);
     return staged_.size() == 1 ? "No master file " + names + " was written"
                                : "No master file was written (" + names + ")";
 }
 
 void MergeWriter::FailAt(const std::string& step, const Error& e) const {
-    Fail(e.kind(), "The merge into " + folder_.Path().string() + " failed while " + step + ": " + e.what() + ". " +
+    Fail(e.kind(), "The merge into " + os::PathText(folder_.Path()) + " failed while " + step + ": " + e.what() + ". " +
                        NoMasterText() + "; data files copied so far stay in the folder.");
 }
 
 void MergeWriter::Stage(const MergePlan& plan) {
-    if (committed_) Fail(ErrorKind::InvalidArgument, "the merge into " + folder_.Path().string() + " is already committed");
+    if (committed_) Fail(ErrorKind::InvalidArgument, "the merge into " + os::PathText(folder_.Path()) + " is already committed");
     // The plan may only write into this writer's folder.
     if (!SameFolder(plan.OutputFolder, folder_.Path()) || !SameFolder(plan.MasterTarget.parent_path(), folder_.Path()))
         Fail(ErrorKind::InvalidArgument, "the merge plan was made for the output folder " +
-                                             plan.OutputFolder.string() + ", not " + folder_.Path().string());
+                                             os::PathText(plan.OutputFolder) + ", not " + os::PathText(folder_.Path()));
     for (const auto& e : plan.Entries)
         if (!SameFolder(e.Target.parent_path(), folder_.Path()))
-            Fail(ErrorKind::InvalidArgument, "the merge plan puts " + e.Target.string() +
-                                                 " outside the output folder " + folder_.Path().string());
+            Fail(ErrorKind::InvalidArgument, "the merge plan puts " + os::PathText(e.Target) +
+                                                 " outside the output folder " + os::PathText(folder_.Path()));
 
     auto& staged = *staged_.emplace_back(std::make_unique<Staged>());
     staged.partialName = PartialMasterPath(plan).filename();
@@ -135,14 +136,14 @@ void MergeWriter::Stage(const MergePlan& plan) {
     std::string step = "starting";
     try {
         Step(WriteStep::Stage, nullptr);
-        step = "creating the master file " + folder_.PathOf(staged.partialName).string();
+        step = "creating the master file " + os::PathText(folder_.PathOf(staged.partialName));
         BinaryFile master(folder_.CreateFile(staged.partialName), BinaryFile::Mode::CreateNew);
         staged.made = true;
         staged.removal = std::make_unique<os::RemoveOnInterrupt>(
             folder_, staged.partialName,
             "Interrupted: removed the unfinished master file " + Quoted(master.Name()) + "; no master file " +
-                staged.finalName.string() + " was written, data files copied so far stay in " +
-                Quoted(folder_.Path().string()) + ".");
+                os::PathText(staged.finalName) + " was written, data files copied so far stay in " +
+                Quoted(os::PathText(folder_.Path())) + ".");
         step = "writing the master header";
         plan.Header.Save(master);
         for (const PlanEntry& e : plan.Entries) {
@@ -169,11 +170,11 @@ void MergeWriter::Stage(const MergePlan& plan) {
 }
 
 void MergeWriter::Commit() {
-    if (committed_) Fail(ErrorKind::InvalidArgument, "the merge into " + folder_.Path().string() + " is already committed");
+    if (committed_) Fail(ErrorKind::InvalidArgument, "the merge into " + os::PathText(folder_.Path()) + " is already committed");
     for (const auto& s : staged_)
         if (!s->made)
-            Fail(ErrorKind::InvalidArgument, "the merge into " + folder_.Path().string() + " cannot be committed: " +
-                                                 s->finalName.string() + " was not staged");
+            Fail(ErrorKind::InvalidArgument, "the merge into " + os::PathText(folder_.Path()) + " cannot be committed: " +
+                                                 os::PathText(s->finalName) + " was not staged");
     std::string step = "flushing the data files and the master file to disk";
     try {
         // Durable before any master gets its name: one write-back pass over
@@ -182,7 +183,7 @@ void MergeWriter::Commit() {
         Step(WriteStep::Flush, nullptr);
         folder_.SyncAll();
         for (auto& s : staged_) {
-            step = "giving the master file " + s->finalName.string() + " its name";
+            step = "giving the master file " + os::PathText(s->finalName) + " its name";
             Step(WriteStep::Rename, nullptr);
             folder_.RenameNoReplace(s->partialName, s->finalName);
             s->renamed = true;
@@ -202,7 +203,7 @@ void MergeWriter::Commit() {
 }
 
 void WriteMerge(const MergeRequest& request, const MergePlan& plan, const MergeOptions& options) {
-    MergeWriter writer(request.OutputFolder, options);
+    MergeWriter writer(os::PathFromUtf8(request.OutputFolder), options);
     writer.Stage(plan);
     writer.Commit();
 }

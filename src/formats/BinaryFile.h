@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "os/File.h"
+#include "os/Text.h"
 
 namespace jw {
 
@@ -45,7 +46,7 @@ public:
 
     const std::filesystem::path& Path() const { return path_; }
     // The path as text for error messages.
-    std::string Name() const { return path_.string(); }
+    std::string Name() const { return os::PathText(path_); }
     // The path in double quotes, as error messages show it: "C:\x\TREND.HST".
     std::string QuotedName() const;
     bool IsOpen() const { return file_.IsOpen(); }

@@ -7,6 +7,7 @@
 #include "formats/BinaryFile.h"
 #include "os/WindowsNames.h"
 #include "time/StringTools.h"
+#include "os/Text.h"
 
 namespace jw {
 
@@ -37,7 +38,7 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && EqualsNoCase(text.substr(text.size() - tail.size()), tail);
 }
 
-bool IsMasterPath(const fs::path& path) { return EndsWithNoCase(path.filename().string(), "HST"); }
+bool IsMasterPath(const fs::path& path) { return EndsWithNoCase(os::PathText(path.filename()), "HST"); }
 
 std::string RecordedName(std::string_view fieldText) {
     std::string_view text = fieldText.substr(0, fieldText.find('\0'));
@@ -49,6 +50,8 @@ std::string_view RecordedFileName(std::string_view recordedName) {
     const auto slash = recordedName.rfind('\\');
     return slash == std::string_view::npos ? recordedName : recordedName.substr(slash + 1);
 }
+
+std::string HostFileName(std::string_view recordedFileName) { return StringTools::Cp1252ToUtf8(recordedFileName); }
 
 std::string HostFileNameProblem(std::string_view name) {
     constexpr std::size_t kMaxFileNameBytes = 255;
@@ -79,10 +82,21 @@ void FolderIndex::List() {
         // The listing's own file type (no stat where the file system gives one).
         std::error_code typeError;
         const auto type = d->symlink_status(typeError).type();
-        std::string name = d->path().filename().string();
+        std::string name = os::PathText(d->path().filename());
         byFoldedName_[FoldCase(name)].push_back({std::move(name), type});
     }
-    if (ec) listError_ = "cannot list the folder " + folder_.string() + ": " + ec.message();
+    if (ec) listError_ = "cannot list the folder " + os::PathText(folder_) + ": " + ec.message();
+}
+
+const FolderIndex::Entry* FolderIndex::Lookup(const std::string& name, std::string* ambiguous) const {
+    const auto it = byFoldedName_.find(FoldCase(name));
+    if (it == byFoldedName_.end()) return nullptr;
+    const auto& entries = it->second;
+    const auto same = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.Name == name; });
+    if (same != entries.end()) return &*same;
+    if (entries.size() == 1) return &entries.front();
+    for (const auto& e : entries) *ambiguous += (ambiguous->empty() ? "" : ", ") + StringTools::Quoted(e.Name);
+    return nullptr;
 }
 
 std::optional<fs::path> FolderIndex::Find(const std::string& fileName, std::string* why) {
@@ -90,34 +104,35 @@ std::optional<fs::path> FolderIndex::Find(const std::string& fileName, std::stri
         if (why) *why = std::move(text);
         return std::optional<fs::path>();
     };
-    if (const std::string problem = HostFileNameProblem(fileName); !problem.empty()) return fail(problem);
-    const fs::path exact = folder_ / fileName;
+    const std::string host = HostFileName(fileName);
+    if (const std::string problem = HostFileNameProblem(host); !problem.empty()) return fail(problem);
+    const fs::path exact = folder_ / os::PathFromUtf8(host);
+    const auto statusOf = [](const fs::path& p) {
+        std::error_code ec;
+        return fs::symlink_status(p, ec).type();
+    };
     List();
     fs::file_type type = fs::file_type::none;
     fs::path found;
-    if (!listError_.empty()) {
-        // A folder that cannot be listed may still let a file be reached by its exact name.
-        std::error_code ec;
-        type = fs::symlink_status(exact, ec).type();
-        if (type == fs::file_type::not_found || type == fs::file_type::none) return fail(listError_);
-        found = exact;
+    std::string ambiguous;
+    const Entry* e = listError_.empty() ? Lookup(host, &ambiguous) : nullptr;
+    if (!e && ambiguous.empty() && listError_.empty() && host != fileName) e = Lookup(fileName, &ambiguous);
+    if (e) {
+        found = folder_ / os::PathFromUtf8(e->Name);
+        type = e->Type;
+    } else if (!ambiguous.empty()) {
+        return fail("its data file " + StringTools::Quoted(host) + " matches several files in " +
+                    os::PathText(folder_) + " when letter case is ignored (" + ambiguous + ")");
     } else {
-        const auto it = byFoldedName_.find(FoldCase(fileName));
-        if (it == byFoldedName_.end()) return fail("its data file " + exact.string() + " does not exist");
-        const auto& entries = it->second;
-        const auto same = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.Name == fileName; });
-        if (same == entries.end() && entries.size() > 1) {
-            std::string list;
-            for (const auto& e : entries) list += (list.empty() ? "" : ", ") + StringTools::Quoted(e.Name);
-            return fail("its data file " + StringTools::Quoted(fileName) + " matches several files in " +
-                        folder_.string() + " when letter case is ignored (" + list + ")");
-        }
-        const Entry& e = same != entries.end() ? *same : entries.front();
-        found = folder_ / e.Name;
-        type = e.Type;
+        // Not listed (or no listing): the file system may still reach the name.
+        type = statusOf(exact);
+        if (type == fs::file_type::not_found || type == fs::file_type::none)
+            return fail(listError_.empty() ? "its data file " + os::PathText(exact) + " does not exist" : listError_);
+        found = exact;
     }
-    if (type == fs::file_type::symlink) return fail("its data file " + found.string() + " is a symbolic link, not a data file");
-    if (type != fs::file_type::regular) return fail("its data file " + found.string() + " is not a regular file");
+    if (type == fs::file_type::symlink)
+        return fail("its data file " + os::PathText(found) + " is a symbolic link, not a data file");
+    if (type != fs::file_type::regular) return fail("its data file " + os::PathText(found) + " is not a regular file");
     return found;
 }
 
@@ -189,7 +204,7 @@ TrendSet ReadTrendSet(const fs::path& path, RecordCount count) {
         std::string why;
         r.DataFile = folder.Find(fileName, &why);
         if (!r.DataFile)
-            r.DataFileProblem = HostFileNameProblem(fileName).empty()
+            r.DataFileProblem = HostFileNameProblem(HostFileName(fileName)).empty()
                                     ? why
                                     : "its Name " + StringTools::Quoted(r.Name) +
                                           " names no data file that can lie beside the master (" + why + ")";

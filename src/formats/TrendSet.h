@@ -39,6 +39,11 @@ std::string RecordedName(std::string_view fieldText);
 // cut: a set of 1000 files or more records "TREND.1000".
 std::string_view RecordedFileName(std::string_view recordedName);
 
+// The file name a recorded file name (Windows-1252 bytes) stands for on the
+// host, as UTF-8 text: Citect names its files through the ANSI code page, so
+// a recorded "\xC4" is the file name "Ä".  ASCII names stay as they are.
+std::string HostFileName(std::string_view recordedFileName);
+
 // Empty when name can be one file name in a host folder and in a Windows
 // folder (a merged set goes back to a Windows server); otherwise why not
 // ("the file name contains \"/\"", ...).
@@ -53,9 +58,13 @@ public:
     explicit FolderIndex(std::filesystem::path folder);
     const std::filesystem::path& Folder() const { return folder_; }
 
-    // The data file named fileName: the exact name when the folder holds it,
-    // else the one entry whose name matches without regard to ASCII letter
-    // case (the folder is listed on the first call, never again).  It
+    // The data file a record names by fileName (its recorded bytes, see
+    // HostFileName): the exact name when the folder holds it, else the one
+    // entry whose name matches without regard to ASCII letter case (the
+    // folder is listed on the first call, never again).  A folder that holds
+    // neither may still hold the recorded bytes themselves as a name (a set
+    // copied without converting its names), or a name the file system itself
+    // matches without regard to case (non-ASCII letters on Windows).  It
     // must be a regular file (a symbolic link or a folder is not taken).  On
     // failure nullopt and *why says what is wrong ("its data file /x/T.001
     // does not exist", "... matches several files ...", "... is a symbolic
@@ -64,10 +73,13 @@ public:
 
 private:
     struct Entry {
-        std::string Name;
+        std::string Name;  // UTF-8 on Windows, the name's bytes elsewhere
         std::filesystem::file_type Type;
     };
     void List();
+    // The entry named name (exact, else the one matching in any ASCII case):
+    // nullptr when none, or when several match and *ambiguous is then set.
+    const Entry* Lookup(const std::string& name, std::string* ambiguous) const;
 
     std::filesystem::path folder_;
     bool listed_ = false;

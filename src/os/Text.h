@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace jw::os {
@@ -25,5 +26,11 @@ std::vector<std::string> Utf8Arguments(int argc, const char* const* argv);
 // Windows: its UTF-16 name as UTF-8 (a path made from UTF-8 text gives that
 // text back).
 std::string PathText(const std::filesystem::path& p);
+
+// UTF-8 text (an argument, a text box, a name the program made) as a path,
+// the way back from PathText.  Every text that becomes a path goes through
+// here: on Windows a path made from a plain narrow string would read it in
+// the C library's code page, not as UTF-8.
+std::filesystem::path PathFromUtf8(std::string_view text);
 
 }  // namespace jw::os

@@ -1,8 +1,10 @@
-// Decimal text of 64-bit integers.
+// Decimal text of 64-bit integers, quoted text for messages, and the
+// Windows-1252 text of trend files as UTF-8.
 #pragma once
 
 #include <concepts>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,19 @@ namespace jw::StringTools {
 // 0 -> "00000", -12345 -> "-12345", INT64_MIN -> "-9223372036854775808".
 std::string Int64ToString(Scaled64 v);
 
+// Decodes Windows-1252 bytes (the 8-bit text of trend files) to UTF-8.  The
+// five bytes the code page leaves unassigned (0x81, 0x8D, 0x8F, 0x90, 0x9D)
+// become the C1 control characters of the same number, so every byte maps
+// to one character and back.
+std::string Cp1252ToUtf8(std::string_view bytes);
+
+// The way back: UTF-8 text as Windows-1252 bytes; nullopt when the text is
+// not well-formed UTF-8 or holds a character the code page has no byte for.
+std::optional<std::string> Utf8ToCp1252(std::string_view text);
+
+// True when bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+
 // text in double quotes for messages, control characters shown as \xNN so a
 // hostile name cannot break the message's line (base/Errors.h).
 using ::jw::Quoted;
@@ -25,7 +40,8 @@ using ::jw::Quoted;
 template <class Path>
     requires std::same_as<Path, std::filesystem::path>
 std::string Quoted(const Path& path) {
-    return ::jw::Quoted(std::string_view(path.string()));
+    const std::u8string text = path.u8string();  // the path's own text on every system
+    return ::jw::Quoted(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
 }
 
 }  // namespace jw::StringTools

@@ -27,7 +27,7 @@ TEST(OutputFolderName, TimeOfDayWithTheRegionalSeparator) {
 
 TEST(OutputFolderName, Utf8PathsRoundTrip) {
     for (const char* text : {"plain", "Sm\xC3\xA5 filer", "\xE6\x97\xA5\xE6\x9C\xAC/x"})
-        EXPECT_EQ(os::PathText(PathFromUtf8(text)), text);
+        EXPECT_EQ(os::PathText(os::PathFromUtf8(text)), text);
 }
 
 struct OutputFolderLife : Folder {};

@@ -25,6 +25,8 @@
 #include <string>
 
 #include "base/Errors.h"
+#include "os/Text.h"
+#include "time/StringTools.h"
 #include "trendset/TrendSetBuilder.h"
 
 namespace {
@@ -39,6 +41,19 @@ bool ParseDate(const std::string& text, Date& out) {
     if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &out.year, &out.month, &out.day, &tail) != 3)
         return false;
     return text[4] == '-' && text[7] == '-';
+}
+
+// Text typed on the command line (UTF-8) as the Windows-1252 bytes trend
+// files hold.
+CLI::Validator Cp1252Text() {
+    return CLI::Validator(
+        [](std::string& text) {
+            const auto bytes = jw::StringTools::Utf8ToCp1252(text);
+            if (!bytes) return "\"" + text + "\" holds a character Windows-1252 has no byte for";
+            text = *bytes;
+            return std::string();
+        },
+        "TEXT");
 }
 
 }  // namespace
@@ -61,13 +76,14 @@ int main(int argc, char** argv) {
     app.add_option("--newest", newest, "Record slot of the newest data file (default: the middle of the ring)")
         ->check(CLI::Range(0, 32767));
     app.add_flag("--minimal", minimal, "Write the minimal shape instead of the runtime's (see the source's head)");
-    app.add_option("--base", desc.BaseName, "Base name of the files (master BASE + HST, data BASE + 000 ...)");
-    app.add_option("--folder", desc.RecordedFolder, "Folder recorded in the master's names");
+    app.add_option("--base", desc.BaseName, "Base name of the files (master BASE + HST, data BASE + 000 ...)")
+        ->transform(Cp1252Text());
+    app.add_option("--folder", desc.RecordedFolder, "Folder recorded in the master's names")->transform(Cp1252Text());
     app.add_option("--history-type", desc.HistoryType, "History type (4: event samples)");
     app.add_option("--add-on", desc.AddOn, "AddOn of the master header");
     app.add_option("--next-file", desc.NextFile, "NextFile of the master header");
     app.add_option("--period", desc.SamplePeriodRaw, "Sample period as stored (seconds under versions 0-1, else ms)");
-    app.add_option("--title", desc.Title, "Title of the master and data files");
+    app.add_option("--title", desc.Title, "Title of the master and data files")->transform(Cp1252Text());
     app.add_option("--empty", emptyPath, "Also write an empty data file of the set at this path");
     CLI11_PARSE(app, argc, argv);
 
@@ -109,9 +125,9 @@ int main(int argc, char** argv) {
             }
         }
         if (!minimal && !app.count("--next-file")) desc.NextFile = static_cast<std::int16_t>(newestSlot);
-        const jw::trendset::BuiltSet built = jw::trendset::Build(out, desc);
-        if (!emptyPath.empty()) jw::trendset::BuildEmptyDataFile(emptyPath, desc);
-        std::cout << built.Master.string() << "\n";
+        const jw::trendset::BuiltSet built = jw::trendset::Build(jw::os::PathFromUtf8(out), desc);
+        if (!emptyPath.empty()) jw::trendset::BuildEmptyDataFile(jw::os::PathFromUtf8(emptyPath), desc);
+        std::cout << jw::os::PathText(built.Master) << "\n";
     } catch (const jw::Error& e) {
         std::cerr << "mkset: " << jw::ErrorKindName(e.kind()) << ": " << e.what() << "\n";
         return 1;

@@ -10,6 +10,8 @@
 
 #include "formats/Endian.h"
 #include "formats/TrendDefs.h"
+#include "formats/TrendSet.h"
+#include "os/Text.h"
 #include "base/Checked.h"
 #include "base/Errors.h"
 
@@ -187,13 +189,13 @@ std::int64_t EventTime(const SetDescription& desc, const FileDescription& file, 
 }
 
 std::filesystem::path DataFilePath(const std::filesystem::path& folder, const SetDescription& desc, std::size_t fileIndex) {
-    return folder / (desc.BaseName + NumberText(fileIndex));
+    return folder / os::PathFromUtf8(HostFileName(desc.BaseName + NumberText(fileIndex)));
 }
 
 BuiltSet Build(const std::filesystem::path& folder, const SetDescription& desc) {
     std::filesystem::create_directories(folder);
     BuiltSet built;
-    built.Master = folder / (desc.BaseName + "HST");
+    built.Master = folder / os::PathFromUtf8(HostFileName(desc.BaseName + "HST"));
 
     const std::size_t addOn = IsRuntime(desc) ? static_cast<std::size_t>(std::max<std::int16_t>(desc.AddOn, 0)) : 0;
     const std::int16_t nFiles =

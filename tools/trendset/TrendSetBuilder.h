@@ -42,6 +42,8 @@ struct SetDescription {
     std::int16_t HistoryType = 0;      // 4: event samples
     std::string Title = "Joinwright sample trend";
     std::string ID = "TREND";
+    // Windows-1252 bytes, as recorded; the files on disk are named by the
+    // characters they stand for (HostFileName).
     std::string BaseName = "TREND.";   // data files BaseName + "000", master BaseName + "HST"
     std::string RecordedFolder = "C:\\Citect\\Data";
     std::string LogName = "Sample.Trend";

@@ -94,7 +94,7 @@ std::string WindowModel::CreateFolder() {
     values_.TimeStamp =
         FolderTimeStamp(services_.Clock->TimeOfDay(), FolderSeparatorFor(services_.Clock->ShortDateFormat()));
     const std::string programFolder = services_.Folder->ProgramFolder();
-    const fs::path folder = PathFromUtf8(programFolder) / PathFromUtf8(OutputFolderName(values_.TimeStamp));
+    const fs::path folder = os::PathFromUtf8(programFolder) / os::PathFromUtf8(OutputFolderName(values_.TimeStamp));
     values_.OutputFolder = os::PathText(folder);
     try {
         MakeOutputFolder(folder);
@@ -148,7 +148,7 @@ void WindowModel::btnMerge_Click() {
     if (!failure.empty() || result.empty()) {
         if (failure.empty()) failure = "The merge job gave no result.";
         // A merge refused before writing leaves its folder empty: it goes again.
-        const bool removed = RemoveOutputFolderIfEmpty(PathFromUtf8(values_.OutputFolder));
+        const bool removed = RemoveOutputFolderIfEmpty(os::PathFromUtf8(values_.OutputFolder));
         Say("The merge failed.\n\n" + failure + "\n\n" +
                 (removed ? "Nothing was written; the output folder was removed again:\n"
                          : "The output folder keeps what was written before the failure:\n") +
@@ -176,7 +176,7 @@ void WindowModel::btnOCFile_Click() { ChooseInto(ControlId::txtExisting, Control
 // --- Help ----------------------------------------------------------------------
 
 std::string WindowModel::HelpFilePath() const {
-    return os::PathText(PathFromUtf8(services_.Folder->ProgramFolder()) / kHelpFileName);
+    return os::PathText(os::PathFromUtf8(services_.Folder->ProgramFolder()) / kHelpFileName);
 }
 
 void WindowModel::OpenHelp(int context) { services_.Help->ShowHelp(HelpFilePath(), context); }

@@ -1,0 +1,64 @@
+// Data files whose recorded Names hold Windows-1252 letters, found in a
+// POSIX folder: by the characters the bytes stand for (a set copied from
+// Windows), else by the recorded bytes themselves (a set copied without
+// converting its names), in any ASCII letter case, never by guessing among
+// several.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "formats/TrendSet.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kRecorded = "\xDC" "BERDRUCK.000";  // "ÜBERDRUCK.000" in Windows-1252
+const std::string kUtf8 = "\xC3\x9C" "BERDRUCK.000";  // the same in UTF-8
+
+struct Row {
+    const char* name;
+    std::vector<std::string> files;  // names on disk, as bytes
+    std::string found;               // the file taken; empty: none
+    std::string why;                 // else what the reason says
+};
+
+const Row kRows[] = {
+    {"characters", {kUtf8}, kUtf8, ""},
+    {"recorded_bytes", {kRecorded}, kRecorded, ""},
+    {"characters_before_bytes", {kRecorded, kUtf8}, kUtf8, ""},
+    {"ascii_case", {"\xC3\x9C" "berDRUCK.000"}, "\xC3\x9C" "berDRUCK.000", ""},
+    {"several_in_ascii_case",
+     {"\xC3\x9C" "berdruck.000", "\xC3\x9C" "BERdruck.000"},
+     "",
+     "\"" + kUtf8 + "\" matches several files"},
+    {"none", {"OTHER.000"}, "", kUtf8 + " does not exist"},
+};
+
+class UnicodeNames : public ::testing::TestWithParam<Row> {};
+
+TEST_P(UnicodeNames, FindsTheFileTheRecordMeans) {
+    const Row& row = GetParam();
+    const fs::path dir = fs::temp_directory_path() / ("jw-unicode-names-" + std::string(row.name));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const auto& f : row.files) std::ofstream(dir / f) << f;
+    std::string why;
+    const auto found = jw::FolderIndex(dir).Find(kRecorded, &why);
+    if (row.found.empty()) {
+        EXPECT_FALSE(found.has_value()) << found->native();
+        EXPECT_NE(why.find(row.why), std::string::npos) << why;
+    } else {
+        ASSERT_TRUE(found.has_value()) << why;
+        EXPECT_EQ(found->filename().native(), row.found);
+    }
+    fs::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, UnicodeNames, ::testing::ValuesIn(kRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,39 @@
+// Windows-1252, the 8-bit text of trend files, to UTF-8 and back.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "time/StringTools.h"
+
+namespace {
+
+using jw::StringTools::Cp1252ToUtf8;
+using jw::StringTools::Utf8ToCp1252;
+
+TEST(Cp1252, EveryByteComesBackThroughUtf8) {
+    for (int b = 0; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(byte)), std::optional<std::string>(byte)) << b;
+    }
+}
+
+TEST(Cp1252, TextWithoutABytePerCharacterIsRefused) {
+    const struct {
+        std::string utf8;
+        std::optional<std::string> bytes;
+    } rows[] = {
+        {"", ""},
+        {"K\xC3\xBChlung \xE2\x82\xAC", "K\xFChlung \x80"},  // "Kühlung €"
+        {"\xC5\xB8", "\x9F"},                                 // "Ÿ", the last of the 0x80..0x9F row
+        {"\xE6\x97\xA5", std::nullopt},                       // "日": no byte in the code page
+        {"\xC2\x80", std::nullopt},                           // U+0080: the code page has "€" there
+        {"\xC3", std::nullopt},                               // cut
+        {"\xC0\xAF", std::nullopt},                           // overlong "/"
+        {"\xED\xA0\x80", std::nullopt},                       // a surrogate
+        {"\xDC", std::nullopt},                               // a Windows-1252 byte is no UTF-8
+    };
+    for (const auto& r : rows) EXPECT_EQ(Utf8ToCp1252(r.utf8), r.bytes) << r.utf8;
+}
+
+}  // namespace

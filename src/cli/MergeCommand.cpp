@@ -110,8 +110,9 @@ nlohmann::ordered_json WarningsJson(const MergePlan& plan) {
 }
 
 fs::path OutputPath(const std::string& output) {
-    fs::path p = output.empty() ? fs::current_path() / os::PathFromUtf8(OutputFolderName(FolderTimeStamp(LocalTimeOfDay(), "-")))
-                                : AbsolutePath(output);
+    fs::path p = output.empty()
+                     ? fs::current_path() / os::PathFromUtf8(OutputFolderName(FolderTimeStamp(LocalTimeOfDay(), "-")))
+                     : AbsolutePath(output);
     if (!p.has_filename()) p = p.parent_path();  // "out/" names the folder "out"
     return p;
 }

@@ -108,7 +108,9 @@ void WritePictures(const FolderPlan& plan, const fs::path& folder) {
         }
     }
     for (const auto& t : plan.Trends)
-        if (t.Plan) WritePicture(folder / os::PathFromUtf8(t.Trend + ".svg"), TimelineSvg(PlanTimeline(*t.Plan, OutputText(t.Trend))));
+        if (t.Plan)
+            WritePicture(folder / os::PathFromUtf8(t.Trend + ".svg"),
+                         TimelineSvg(PlanTimeline(*t.Plan, OutputText(t.Trend))));
 }
 
 }  // namespace

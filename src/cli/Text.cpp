@@ -31,10 +31,7 @@ std::string DisplayField(std::string_view field) {
     return Cp1252ToUtf8(kept);
 }
 
-std::string OutputText(std::string_view text) {
-    if (IsValidUtf8(text)) return std::string(text);
-    return Cp1252ToUtf8(text);
-}
+std::string OutputText(std::string_view text) { return StringTools::MixedToUtf8(text); }
 
 std::string OneLine(std::string_view text) {
     std::string out;

@@ -28,8 +28,8 @@ using StringTools::IsValidUtf8;
 // cannot move the terminal's cursor.
 std::string DisplayField(std::string_view field);
 
-// A host path or message for output: kept as it is when it is UTF-8
-// already, else read as Windows-1252 (error messages quote recorded Names).
+// A host path or message for output: its UTF-8 kept, any other byte read as
+// Windows-1252 (messages quote recorded Names beside paths).
 std::string OutputText(std::string_view text);
 
 // A file or folder named on the command line (UTF-8 text), made absolute

@@ -421,8 +421,10 @@ void Plan(Planning& p) {
     const Template tmpl = CheckTemplate(p.req, existing, backup);
 
     const Chosen chosen = ChooseRecords(p, existing, backup);
-    plan.MasterTarget = plan.OutputFolder / os::PathFromUtf8(HostBaseName(backup.Path()) + "HST");
-    if (const std::string why = HostFileNameProblem(HostBaseName(backup.Path()) + "HST"); !why.empty()) Refuse("The merged master file " + Quoted(HostBaseName(backup.Path()) + "HST") + " cannot be made: " + why);
+    const std::string masterName = HostBaseName(backup.Path()) + "HST";
+    if (const std::string why = HostFileNameProblem(masterName); !why.empty())
+        Refuse("The merged master file " + Quoted(masterName) + " cannot be made: " + why);
+    plan.MasterTarget = plan.OutputFolder / os::PathFromUtf8(masterName);
     const std::string lastTaken = NameTakenFiles(plan, chosen, existing, backup);
     NameTemplateCopies(p, lastTaken, tmpl, backup);
 

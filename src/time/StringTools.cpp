@@ -71,6 +71,21 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string MixedToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t from = i;
+        if (NextUtf8(text, i)) {
+            out.append(text.substr(from, i - from));
+        } else {
+            AppendUtf8(out, Cp1252At(static_cast<unsigned char>(text[i])));
+            ++i;
+        }
+    }
+    return out;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();)
         if (!NextUtf8(bytes, i)) return false;

@@ -26,6 +26,11 @@ std::string Int64ToString(Scaled64 v);
 // to one character and back.
 std::string Cp1252ToUtf8(std::string_view bytes);
 
+// Text that may hold recorded Windows-1252 bytes beside UTF-8 (a message
+// quoting a recorded Name next to a path) as UTF-8: every well-formed UTF-8
+// sequence is kept, every other byte is read as Windows-1252.
+std::string MixedToUtf8(std::string_view text);
+
 // The way back: UTF-8 text as Windows-1252 bytes; nullopt when the text is
 // not well-formed UTF-8 or holds a character the code page has no byte for.
 std::optional<std::string> Utf8ToCp1252(std::string_view text);

@@ -35,6 +35,10 @@ struct Sets {
     ~Sets() { fs::remove_all(top); }
     fs::path operator()(const std::string& utf8) const { return root / PathFromUtf8(utf8); }
     Result Run(Args args) const { return RunCli(std::move(args), root); }
+    Args Merge(const fs::path& out) const {
+        return {"merge",   "--backup", PathText(backup), "--existing", PathText(existing), "--template",
+                PathText(templ), "--files", "9", "--break-date", "09-15-2004", "--output", PathText(out)};
+    }
 };
 
 std::vector<std::string> Names(const fs::path& folder) {
@@ -61,9 +65,7 @@ TEST(NonAsciiPaths, MergeInspectAndExportTakeEveryName) {
     Sets s;
     const fs::path out = s("Ergebnis ½");
     const auto inputs = Contents(s.root, out);
-    const Result merge = s.Run({"merge", "--backup", PathText(s.backup), "--existing", PathText(s.existing),
-                                "--template", PathText(s.templ), "--files", "9", "--break-date", "09-15-2004",
-                                "--output", PathText(out)});
+    const Result merge = s.Run(s.Merge(out));
     ASSERT_EQ(merge.code, 0) << merge.out << merge.err;
     EXPECT_NE(merge.out.find(kMerged), std::string::npos) << merge.out;
     ASSERT_EQ(Names(out), kMergedSet);
@@ -92,9 +94,9 @@ TEST(NonAsciiPaths, MergeInspectAndExportTakeEveryName) {
 TEST(NonAsciiPaths, DryRunPictureAndFolderMerge) {
     Sets s;
     const fs::path picture = s("Bild é.svg");
-    const Result dry = s.Run({"merge", "--backup", PathText(s.backup), "--existing", PathText(s.existing),
-                              "--template", PathText(s.templ), "--files", "9", "--break-date", "09-15-2004",
-                              "--output", PathText(s("Plan ü")), "--dry-run", "--picture", PathText(picture)});
+    Args args = s.Merge(s("Plan ü"));
+    args.insert(args.end(), {"--dry-run", "--picture", PathText(picture)});
+    const Result dry = s.Run(args);
     ASSERT_EQ(dry.code, 0) << dry.out << dry.err;
     EXPECT_NE(dry.out.find("Plan ü"), std::string::npos) << dry.out;
     EXPECT_NE(dry.out.find("ÜBERDRUCK.008"), std::string::npos) << dry.out;
@@ -108,6 +110,16 @@ TEST(NonAsciiPaths, DryRunPictureAndFolderMerge) {
     ASSERT_EQ(folder.code, 0) << folder.out << folder.err;
     EXPECT_NE(folder.out.find("ÜBERDRUCK"), std::string::npos) << folder.out;
     EXPECT_EQ(Names(out), kMergedSet);
+}
+
+TEST(NonAsciiPaths, RefusalShowsPathAndRecordedNameAlike) {
+    Sets s;
+    fs::remove(s.existing.parent_path() / PathFromUtf8("ÜBERDRUCK.001"));
+    const Result r = s.Run(s.Merge(s("Ergebnis ½")));
+    EXPECT_EQ(r.code, 1) << r.out << r.err;
+    for (const char* shown : {"Bestand ø", "日本", "Kühlung\\ÜBERDRUCK.001", "ÜBERDRUCK.001 does not exist"})
+        EXPECT_NE(r.err.find(shown), std::string::npos) << shown << " in " << r.err;
+    EXPECT_FALSE(fs::exists(s("Ergebnis ½")));
 }
 
 }  // namespace

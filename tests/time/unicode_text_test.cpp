@@ -9,6 +9,7 @@
 namespace {
 
 using jw::StringTools::Cp1252ToUtf8;
+using jw::StringTools::MixedToUtf8;
 using jw::StringTools::Utf8ToCp1252;
 
 TEST(Cp1252, EveryByteComesBackThroughUtf8) {
@@ -34,6 +35,19 @@ TEST(Cp1252, TextWithoutABytePerCharacterIsRefused) {
         {"\xDC", std::nullopt},                               // a Windows-1252 byte is no UTF-8
     };
     for (const auto& r : rows) EXPECT_EQ(Utf8ToCp1252(r.utf8), r.bytes) << r.utf8;
+}
+
+TEST(Cp1252, MixedTextKeepsItsUtf8AndDecodesTheRest) {
+    const struct {
+        std::string text, utf8;
+    } rows[] = {
+        {"", ""},
+        {"Bestand \xE6\x97\xA5", "Bestand \xE6\x97\xA5"},                     // "日" stays
+        {"/Bestand \xC3\xB8: Name \"\xDC" "B\"", "/Bestand \xC3\xB8: Name \"\xC3\x9C" "B\""},  // ø kept, Ü decoded
+        {"\xE6\x97", "\xC3\xA6\xE2\x80\x94"},                                // a cut sequence: byte by byte
+        {"\x80\xFF", "\xE2\x82\xAC\xC3\xBF"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(MixedToUtf8(r.text), r.utf8) << r.text;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "engine/OutputFolder.h"
 #include "engine/TrendTools.h"
 #include "os/Text.h"
+#include "time/StringTools.h"
 #include "ui/model/CommonDialog.h"
 
 #include <charconv>
@@ -137,8 +138,9 @@ void WindowModel::btnMerge_Click() {
         result = MergeTrendSets(values_.BrakeDate, values_.OutputFolder, values_.BackupFile, values_.ExistingFile,
                                 values_.NumberOfFiles, values_.EmptyDataFile);
     } catch (const std::exception& error) {
-        // The engine's description names the file, record or field and what is wrong.
-        failure = error.what();
+        // The engine's description names the file, record or field and what
+        // is wrong; the recorded Names it quotes are Windows-1252.
+        failure = StringTools::MixedToUtf8(error.what());
     } catch (...) {
         failure = "The merge ended with a failure that gives no description.";
     }

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ const Row kRows[] = {
      "\"" + kUtf8 + "\" matches several files"},
     {"none", {"OTHER.000"}, "", kUtf8 + " does not exist"},
 };
+
+void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class UnicodeNames : public ::testing::TestWithParam<Row> {};
 

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <fmt/ostream.h>
 
+#include <algorithm>
 #include <chrono>
 #include <nlohmann/json.hpp>
 
@@ -28,12 +29,15 @@ namespace {
 
 std::string Show(const fs::path& p) { return OutputText(os::PathText(p)); }
 
-// "about 3 min 20 s left" from the share done so far and the time it took.
+// "about 3 min 20 s left" from the share done so far and the time it took;
+// nothing under half a second (the last bytes, and the flush to disk that
+// follows them, which no byte count measures).
 std::string TimeLeft(std::chrono::steady_clock::duration elapsed, std::uint64_t done, std::uint64_t total) {
     if (done == 0 || done >= total) return {};
     const double seconds = std::chrono::duration<double>(elapsed).count() * static_cast<double>(total - done) /
                            static_cast<double>(done);
     const auto s = static_cast<long long>(seconds + 0.5);
+    if (s == 0) return {};
     if (s >= 3600) return fmt::format(", about {} h {} min left", s / 3600, s % 3600 / 60);
     if (s >= 60) return fmt::format(", about {} min {} s left", s / 60, s % 60);
     return fmt::format(", about {} s left", s);
@@ -97,8 +101,11 @@ void PrintSummary(std::ostream& out, const FolderPlan& plan, bool dryRun, bool w
 }
 
 // One SVG per trend that can be merged, in a folder made for them if it does
-// not exist; a picture never replaces a file.
+// not exist (and only when there is a trend to draw); a picture never
+// replaces a file.
 void WritePictures(const FolderPlan& plan, const fs::path& folder) {
+    if (std::none_of(plan.Trends.begin(), plan.Trends.end(), [](const TrendMerge& t) { return t.Plan.has_value(); }))
+        return;
     std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
         try {

@@ -95,8 +95,8 @@ const Row kRows[] = {
     {"date_year_first", Arg("--break-date", "2004-09-17"), 0, {}, 1, 4, "2004-09-17", true},
     {"date_blanks_around", Arg("--break-date", " 09-17-2004 "), 0, {}, 1, 4, "2004-09-17", true},
     {"files_0", Arg("--files", "0"), 1, {"at least 1", "0"}, 3, 4, nullptr, true},
-    {"files_minus_3", Arg("--files", "-3"), 1, {"at least 1", "-3"}},
-    {"files_40000", Arg("--files", "40000"), 2, {"--files", "40000"}},
+    {"files_lowest", Arg("--files", "-32768"), 1, {"at least 1", "-32768"}},
+    {"files_past_16_bits", Arg("--files", "32768"), 2, {"--files", "32768"}},
     {"files_word", Arg("--files", "x"), 2, {"--files", "\"x\""}},
     {"files_fraction", Arg("--files", "2.5"), 2, {"--files", "2.5"}},
     {"output_exists", Do([](Scenario& s) { fs::create_directory(s.out), WriteFile(s.out / "keep", "kept"); }), 1,
@@ -202,10 +202,6 @@ TEST(FileSizeLimit, FirstCopyFailsAndNothingIsLeft) {
     EXPECT_FALSE(fs::exists(s.out)) << "no master (final or temporary), no copy, no output folder";
     EXPECT_EQ(Snapshot(s.root), before);
 }
-
-}  // namespace
-
-namespace {
 
 // A folder run of three trends whose last has a data file of 32 KB, under a
 // file size limit of 16 KB: the first two trends are copied, the third fails

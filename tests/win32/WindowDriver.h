@@ -21,7 +21,6 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    bool Started() const { return process_.hProcess != nullptr; }
     // The top-level window with this title, waiting up to timeoutMs.
     HWND WaitForWindow(const std::wstring& title, DWORD timeoutMs = 20000) const;
     // Whether the program has ended within timeoutMs; its exit code then.

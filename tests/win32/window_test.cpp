@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -43,8 +44,17 @@ struct WindowUnderWine : ::testing::Test {
         fs::copy_file(JW_HELP_FILE, program / "JoinwrightHelp.chm");
     }
     ~WindowUnderWine() override {
+        run.reset();  // a running program's file cannot be removed
         std::error_code ec;
         fs::remove_all(folder, ec);
+    }
+    // The program started from its folder (any earlier one ended), and its
+    // window once shown (null: it never was).
+    std::optional<Program> run;
+    HWND Start(const std::wstring& environment = {}) {
+        run.reset();
+        run.emplace((program / "joinwright.exe").wstring(), environment);
+        return run->WaitForWindow(L"Joinwright v1.00");
     }
     // Help requests as the program recorded them, once count have come (or the wait is over).
     std::vector<std::string> Recorded(std::size_t count) const {
@@ -85,15 +95,14 @@ TEST_F(WindowUnderWine, MergeButtonShowsTheCheckARefusalAndTheMergedSet) {
         {{b, e, t, L"09-10-2004", L"x"}, Wide(std::string(kCountOutOfRange)), L"", false},
         {{b, e, t, L"09-10-2004", L"4"}, L"The trendfiles are now merged.", L"", true},
     };
-    Program run((program / "joinwright.exe").wstring());
-    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    const HWND window = Start();
     ASSERT_NE(window, nullptr);
     const ControlId boxes[] = {ControlId::txtBackup, ControlId::txtExisting, ControlId::txtOCFile,
                                ControlId::txtBrakeDate, ControlId::txtNOFiles};
     for (const auto& [texts, starts, has, emptied] : rows) {
         for (int i = 0; i < 5; ++i) Type(Of(window, boxes[i]), texts[static_cast<std::size_t>(i)]);
         Press(Of(window, ControlId::btnMerge));
-        const std::optional<std::wstring> shown = AnswerMessageBox(run.ProcessId(), L"Joinwright");
+        const std::optional<std::wstring> shown = AnswerMessageBox(run->ProcessId(), L"Joinwright");
         ASSERT_TRUE(shown.has_value()) << Utf8(starts);
         EXPECT_EQ(shown->substr(0, starts.size()), starts) << Utf8(*shown);
         EXPECT_NE(shown->find(has), std::wstring::npos) << Utf8(*shown);
@@ -110,18 +119,16 @@ TEST_F(WindowUnderWine, MergeButtonShowsTheCheckARefusalAndTheMergedSet) {
     // File, Exit ends the program at once, also with text in the boxes.
     Type(Of(window, ControlId::txtBackup), L"C:\\x.HST");
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(WindowIdOf(MenuId::mnuExit), 0), 0);
-    EXPECT_EQ(run.WaitForExit(10000), std::optional<DWORD>(0));
+    EXPECT_EQ(run->WaitForExit(10000), std::optional<DWORD>(0));
 }
 
 TEST_F(WindowUnderWine, ControlsSitAtTheTablesPlacesWithTheirCaptions) {
-    Program run((program / "joinwright.exe").wstring());
-    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    const HWND window = Start();
     ASSERT_NE(window, nullptr);
     // At 96 dpi one table pixel is one screen pixel.
     RECT client{};
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, kClientWidth);
-    EXPECT_EQ(client.bottom, kClientHeight);
+    EXPECT_EQ(std::pair(client.right, client.bottom), std::pair<LONG, LONG>(kClientWidth, kClientHeight));
     wchar_t type[64] = {};
     for (const ControlRow& c : Controls()) {
         const HWND control = Of(window, c.Id);
@@ -131,23 +138,19 @@ TEST_F(WindowUnderWine, ControlsSitAtTheTablesPlacesWithTheirCaptions) {
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
         const int left = c.Left + (c.Container ? RowOf(*c.Container).Left : 0);
         const int top = c.Top + (c.Container ? RowOf(*c.Container).Top : 0);
-        EXPECT_EQ(r.left, left) << c.Name;
-        EXPECT_EQ(r.top, top) << c.Name;
-        EXPECT_EQ(r.right - r.left, DrawnWidth(c.Id)) << c.Name;
-        EXPECT_EQ(r.bottom - r.top, DrawnHeight(c.Id)) << c.Name;
+        EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                  std::vector<LONG>({left, top, DrawnWidth(c.Id), DrawnHeight(c.Id)})) << c.Name;
         EXPECT_EQ(TextOf(control), Wide(c.Caption)) << c.Name;
         GetClassNameW(control, type, 64);
+        // Boxes and buttons take the focus; no button is the default one: Enter and Escape trigger nothing.
         const LONG style = GetWindowLongW(control, GWL_STYLE);
-        const bool tabStop = (style & WS_TABSTOP) != 0;
-        EXPECT_EQ(tabStop, c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button) << c.Name;
+        const bool focus = c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button;
+        EXPECT_EQ((style & WS_TABSTOP) != 0, focus) << c.Name;
+        EXPECT_TRUE(c.Kind != ControlKind::Button || (style & BS_TYPEMASK) == BS_PUSHBUTTON) << c.Name;
         EXPECT_EQ(std::wstring(type), c.Kind == ControlKind::TextBox ? L"Edit"
                                       : c.Kind == ControlKind::Button || c.Kind == ControlKind::Frame ? L"Button"
                                                                                                      : L"Static")
             << c.Name;
-        // No button is the default one: Enter and Escape trigger nothing.
-        if (c.Kind == ControlKind::Button) {
-            EXPECT_EQ(style & BS_TYPEMASK, BS_PUSHBUTTON) << c.Name;
-        }
     }
 }
 
@@ -167,25 +170,21 @@ TEST_F(WindowUnderWine, PlacesAndSizesFollowTheDisplaysDpi) {
         {120, 633, 460, {520, 380, 101, 71}}, {144, 759, 552, {624, 456, 122, 86}}, {192, 1012, 736, {832, 608, 162, 114}}};
     for (const auto& [dpi, width, height, merge] : rows) {
         SetDisplayDpi(dpi);
-        Program run((program / "joinwright.exe").wstring());
-        const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+        const HWND window = Start();
         SetDisplayDpi(96);
         ASSERT_NE(window, nullptr) << dpi;
         RECT client{}, r{};
         GetClientRect(window, &client);
-        EXPECT_EQ(client.right, width) << dpi;
-        EXPECT_EQ(client.bottom, height) << dpi;
         GetWindowRect(Of(window, ControlId::btnMerge), &r);
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right - r.left, r.bottom - r.top}),
-                  std::vector<LONG>({merge.left, merge.top, merge.right, merge.bottom}))
+        EXPECT_EQ(std::vector<LONG>({client.right, client.bottom, r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                  std::vector<LONG>({width, height, merge.left, merge.top, merge.right, merge.bottom}))
             << dpi;
     }
 }
 
 TEST_F(WindowUnderWine, TabOrderF1LinksAndMenusAskForTheTablesHelp) {
-    Program run((program / "joinwright.exe").wstring(), L"JOINWRIGHT_HELP_RECORD=" + record.wstring());
-    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    const HWND window = Start(L"JOINWRIGHT_HELP_RECORD=" + record.wstring());
     ASSERT_NE(window, nullptr);
     const std::string file = (program / "JoinwrightHelp.chm").string();
     std::vector<std::string> expected;
@@ -214,7 +213,7 @@ TEST_F(WindowUnderWine, TabOrderF1LinksAndMenusAskForTheTablesHelp) {
     // Enter and Escape trigger nothing: no message box, no help, the window stays.
     Key(Of(window, ControlId::txtBackup), VK_RETURN);
     Key(Of(window, ControlId::txtBackup), VK_ESCAPE);
-    EXPECT_EQ(AnswerMessageBox(run.ProcessId(), L"Joinwright", 1000), std::nullopt);
+    EXPECT_EQ(AnswerMessageBox(run->ProcessId(), L"Joinwright", 1000), std::nullopt);
     EXPECT_EQ(Recorded(expected.size() + 1).size(), expected.size());
     EXPECT_TRUE(IsWindow(window));
 }
@@ -223,8 +222,7 @@ TEST_F(WindowUnderWine, OpenButtonsShowTheSystemsFileDialog) {
     fs::create_directories(folder / "sets");
     std::ofstream(folder / "sets" / "TREND.HST") << "x";
     std::ofstream(folder / "sets" / "EMPTY.000") << "x";
-    Program run((program / "joinwright.exe").wstring());
-    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    const HWND window = Start();
     ASSERT_NE(window, nullptr);
     const std::wstring existing = (folder / "sets" / "TREND.HST").wstring();
     Type(Of(window, ControlId::txtExisting), existing);
@@ -232,7 +230,7 @@ TEST_F(WindowUnderWine, OpenButtonsShowTheSystemsFileDialog) {
     // and offers the four file types, the first chosen; a name typed into it
     // comes back as the full path into its box.
     Press(Of(window, ControlId::btnOCFile));
-    const HWND dialog = WaitForWindowOfClass(run.ProcessId(), L"#32770", 20000);
+    const HWND dialog = WaitForWindowOfClass(run->ProcessId(), L"#32770", 20000);
     ASSERT_NE(dialog, nullptr);
     const HWND types = GetDlgItem(dialog, 0x470);  // the file-type combo box
     std::vector<std::wstring> offered;
@@ -257,17 +255,16 @@ TEST_F(WindowUnderWine, OpenButtonsShowTheSystemsFileDialog) {
 }
 
 TEST_F(WindowUnderWine, HelpLinkOpensTheHelpViewerOnTheHelpFile) {
-    Program run((program / "joinwright.exe").wstring());
-    const HWND window = run.WaitForWindow(L"Joinwright v1.00");
+    const HWND window = Start();
     ASSERT_NE(window, nullptr);
     PostMessageW(Of(window, ControlId::lblBackupFile), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     PostMessageW(Of(window, ControlId::lblBackupFile), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    const HWND viewer = WaitForWindowOfClass(run.ProcessId(), L"HH Parent", 20000);
+    const HWND viewer = WaitForWindowOfClass(run->ProcessId(), L"HH Parent", 20000);
     ASSERT_NE(viewer, nullptr);
     // The viewer shows the help file's own title; the window goes on taking input.
     EXPECT_NE(TextOf(viewer).find(L"Joinwright"), std::wstring::npos) << Utf8(TextOf(viewer));
     Press(Of(window, ControlId::btnMerge));
-    EXPECT_TRUE(AnswerMessageBox(run.ProcessId(), L"Joinwright").has_value());
+    EXPECT_TRUE(AnswerMessageBox(run->ProcessId(), L"Joinwright").has_value());
 }
 
 }  // namespace

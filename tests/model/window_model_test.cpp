@@ -1,7 +1,7 @@
 // The window's behaviour without a toolkit, driven through a recording
 // desktop and five text boxes held in a map: the control table, the input
 // check, the count, the output folder, merges, the file choosers and help.
-#include "trendset/TrendSetBuilder.h"
+#include "model/RecordingDesktop.h"
 #include "ui/model/CommonDialog.h"
 #include "ui/model/WindowModel.h"
 
@@ -16,35 +16,17 @@
 #include <vector>
 
 using namespace jw::ui;
-namespace fs = std::filesystem;
+using namespace jw::uitest;
 namespace ts = jw::trendset;
 
 namespace {
 
 const std::string kRange = "Antalet filer måste vara ett tal från -32768 till 32767.";
 
-// Records what the window shows ("error: " marks a box with the error mark)
-// and asks for; the file dialog answers once with Answer (empty: cancelled).
-struct FakeDesktop : TextBoxes, MessageBoxService, FileDialogService, HelpService, ClockService, ProgramFolderService,
-                     BusyCursorService {
+// The recording desktop with the five text boxes held in a map.
+struct FakeDesktop : TextBoxes, RecordingDesktop {
     std::string Text(ControlId box) const override { return Boxes.count(box) ? Boxes.at(box) : ""; }
     void SetText(ControlId box, const std::string& text) override { Boxes[box] = text; }
-    void Show(const std::string& text, MessageIcon icon) override {
-        Messages.push_back((icon == MessageIcon::Error ? "error: " : "") + text);
-        if (OnShow) OnShow();
-    }
-    OpenFileAnswer OpenFile(const OpenFileRequest& request) override {
-        Requests.push_back(request);
-        return std::exchange(Answer, {});
-    }
-    void ShowHelp(const std::string& file, int context) override { Help.push_back(file + " at " + std::to_string(context)); }
-    jw::ClockTime TimeOfDay() const override { return Time; }
-    std::string ShortDateFormat() const override { return DateFormat; }
-    std::string DecimalSeparator() const override { return Decimal; }
-    std::string ProgramFolder() const override { return Program.string(); }
-    void SetBusy(bool busy) override { Busy.push_back(busy); }
-    DesktopServices Services() { return {this, this, this, this, this, this}; }
-
     // The five boxes in the check's order: backup, existing, empty data file, date, count.
     static constexpr ControlId kFive[] = {ControlId::txtBackup, ControlId::txtExisting, ControlId::txtOCFile,
                                           ControlId::txtBrakeDate, ControlId::txtNOFiles};
@@ -56,27 +38,9 @@ struct FakeDesktop : TextBoxes, MessageBoxService, FileDialogService, HelpServic
     void SetFive(const std::vector<std::string>& texts) {
         for (std::size_t i = 0; i < 5; ++i) Boxes[kFive[i]] = texts[i];
     }
-
-    fs::path Root = fs::temp_directory_path() / ("jw-model-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                                 "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::path Program = Root / "program";
     std::map<ControlId, std::string> Boxes;
-    std::vector<std::string> Messages, Help;
-    std::vector<bool> Busy;
-    std::function<void()> OnShow;  // runs while the box would be open
-    OpenFileAnswer Answer;
-    std::vector<OpenFileRequest> Requests;
-    jw::ClockTime Time{14, 35, 22};
-    std::string DateFormat = "dd/MM/yyyy", Decimal = ".";
-    FakeDesktop() { fs::remove_all(Root), fs::create_directories(Program); }
-    ~FakeDesktop() override { std::error_code ec; fs::remove_all(Root, ec); }
 };
 
-std::set<std::string> Entries(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-    return names;
-}
 std::string Bytes(const fs::path& p) { std::ifstream in(p, std::ios::binary); return {std::istreambuf_iterator<char>(in), {}}; }
 
 // --- The control table -----------------------------------------------------------
@@ -169,17 +133,10 @@ struct Merge : ::testing::Test {
     // Backup days 1, 2, 3 and existing days 3, 10, 20 of September 2004; the
     // break date 09-10-2004 takes existing 10 and 20, then backup 1 to 3.
     FakeDesktop d;
-    static ts::SetDescription Days(std::initializer_list<int> days, int samples) {
-        ts::SetDescription set;
-        for (int day : days)
-            set.Files.push_back({ts::RawTime(set.Version, 2004, 9, day, 6), ts::RawTime(set.Version, 2004, 9, day, 23),
-                                 samples + day, {}, true});
-        return set;
-    }
-    ts::BuiltSet backup = ts::Build(d.Root / "backup", Days({1, 2, 3}, 10));
-    ts::BuiltSet existing = ts::Build(d.Root / "existing", Days({3, 10, 20}, 20));
+    ts::BuiltSet backup = ts::Build(d.Root / "backup", SeptemberDays({1, 2, 3}, 10));
+    ts::BuiltSet existing = ts::Build(d.Root / "existing", SeptemberDays({3, 10, 20}, 20));
     fs::path empty = d.Root / "empty" / "TREND.000";
-    Merge() { ts::BuildEmptyDataFile(empty, Days({}, 0)); }
+    Merge() { ts::BuildEmptyDataFile(empty, SeptemberDays({}, 0)); }
     std::vector<std::string> Boxes(const std::string& count, const std::string& date = "09-10-2004") {
         return {backup.Master.string(), existing.Master.string(), empty.string(), date, count};
     }

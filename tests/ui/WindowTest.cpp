@@ -2,7 +2,7 @@
 // place, the focus order, F1 and the help links, the menu, a merge through
 // the button and the file dialog's set-up.  A recorder stands in for the
 // desktop, so nothing here opens a dialog that would wait for an answer.
-#include "trendset/TrendSetBuilder.h"
+#include "model/RecordingDesktop.h"
 #include "ui/qt/ChmArchive.h"
 #include "ui/qt/FileDialog.h"
 #include "ui/qt/Joinwright.h"
@@ -23,41 +23,18 @@
 #include <utility>
 
 using namespace jw::ui;
+using namespace jw::uitest;
 namespace ts = jw::trendset;
 
 namespace {
 
-// Records what the window shows ("error: " marks a box with the error mark) and asks for.
-struct FakeDesktop : MessageBoxService, FileDialogService, HelpService, ClockService, ProgramFolderService,
-                     BusyCursorService {
-    void Show(const std::string& text, MessageIcon icon) override {
-        Messages << QString::fromStdString((icon == MessageIcon::Error ? "error: " : "") + text);
-    }
-    OpenFileAnswer OpenFile(const OpenFileRequest& request) override {
-        Requests.push_back(request);
-        return {};
-    }
-    void ShowHelp(const std::string& file, int context) override {
-        Help << QStringLiteral("%1 at %2").arg(QString::fromStdString(file)).arg(context);
-    }
-    jw::ClockTime TimeOfDay() const override { return {14, 35, 22}; }
-    std::string ShortDateFormat() const override { return "yyyy-MM-dd"; }
-    std::string DecimalSeparator() const override { return "."; }
-    std::string ProgramFolder() const override { return Program.toStdString(); }
-    void SetBusy(bool busy) override { Busy << busy; }
-    DesktopServices Services() { return {this, this, this, this, this, this}; }
-
-    QTemporaryDir Root;
-    QString Program = Root.path() + QStringLiteral("/program");
-    QStringList Messages, Help;
-    QList<bool> Busy;
-    std::vector<OpenFileRequest> Requests;
-    FakeDesktop() { QDir().mkpath(Program); }
-};
-
 QLineEdit* BoxOf(const Joinwright& w, const char* name) { return w.findChild<QLineEdit*>(QLatin1String(name)); }
-QStringList Entries(const QString& folder) { return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
 QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
+QStringList Q(const std::vector<std::string>& texts) {
+    QStringList list;
+    for (const std::string& t : texts) list << QString::fromStdString(t);
+    return list;
+}
 
 }  // namespace
 
@@ -72,7 +49,7 @@ private slots:
 };
 
 void WindowTest::controlsAndMenus() {
-    FakeDesktop d;
+    RecordingDesktop d;
     Joinwright w(d.Services());
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -131,8 +108,8 @@ void WindowTest::controlsAndMenus() {
 }
 
 void WindowTest::focusHelpAndLinks() {
-    FakeDesktop d;
-    d.Program = QStringLiteral("/opt/joinwright");
+    RecordingDesktop d;
+    d.Program = "/opt/joinwright";
     Joinwright w(d.Services());
     w.show();
     QApplication::setActiveWindow(&w);
@@ -164,19 +141,16 @@ void WindowTest::focusHelpAndLinks() {
         expected << help(context);
     }
     QTest::mouseClick(w.findChild<QLabel*>("lblBackup"), Qt::LeftButton);  // a caption is no link
-    QCOMPARE(d.Help, expected);
+    QCOMPARE(Q(d.Help), expected);
     QVERIFY(d.Messages.empty());
 }
 
 void WindowTest::mergeThroughTheButton() {
-    FakeDesktop d;
-    const std::filesystem::path base = d.Root.path().toStdString();
-    ts::SetDescription set;
-    set.Files.push_back({ts::RawTime(set.Version, 2004, 9, 1, 6), ts::RawTime(set.Version, 2004, 9, 1, 23), 12, {}, true});
-    const ts::BuiltSet backup = ts::Build(base / "backup", set);
-    set.Files[0] = {ts::RawTime(set.Version, 2004, 9, 20, 6), ts::RawTime(set.Version, 2004, 9, 20, 23), 14, {}, true};
-    const ts::BuiltSet existing = ts::Build(base / "existing", set);
-    ts::BuildEmptyDataFile(base / "TREND.000", set);
+    RecordingDesktop d;
+    const fs::path base = d.Root;
+    const ts::BuiltSet backup = ts::Build(base / "backup", SeptemberDays({1}, 10));
+    const ts::BuiltSet existing = ts::Build(base / "existing", SeptemberDays({20}, 10));
+    ts::BuildEmptyDataFile(base / "TREND.000", SeptemberDays({}, 0));
     Joinwright w(d.Services());
     const char* names[] = {"txtBackup", "txtExisting", "txtOCFile", "txtBrakeDate", "txtNOFiles"};
     const QString texts[] = {Q(backup.Master), Q(existing.Master), Q(base / "TREND.000"), "09-10-2004", "3"};
@@ -185,13 +159,14 @@ void WindowTest::mergeThroughTheButton() {
     QTest::mouseClick(w.findChild<QPushButton*>("btnMerge"), Qt::LeftButton);
     for (int i = 0; i < 5; ++i) QTest::keyClicks(BoxOf(w, names[i]), texts[i]);
     QTest::mouseClick(w.findChild<QPushButton*>("btnMerge"), Qt::LeftButton);
-    QCOMPARE(d.Messages, (QStringList{QString::fromStdString(
+    QCOMPARE(Q(d.Messages), (QStringList{QString::fromStdString(
                                           std::string(kNoBackup) + std::string(kNoExisting) + std::string(kNoEmptyFile) +
                                           std::string(kNoDate) + std::string(kNoCount)),
                                       "The trendfiles are now merged."}));
     for (const char* name : names) QCOMPARE(BoxOf(w, name)->text(), QString());
-    QCOMPARE(Entries(d.Program + "/Merged trenddata 14-35-22"), (QStringList{"TREND.000", "TREND.001", "TREND.002", "TREND.HST"}));
-    QCOMPARE(d.Busy, (QList<bool>{true, false}));
+    QVERIFY(Entries(d.Program / "Merged trenddata 14-35-22") ==
+            (std::set<std::string>{"TREND.000", "TREND.001", "TREND.002", "TREND.HST"}));
+    QVERIFY(d.Busy == (std::vector<bool>{true, false}));
 
     // An Open button asks the desktop with the box's own text.
     BoxOf(w, "txtBackup")->setText("/b/TREND.HST");

@@ -4,7 +4,7 @@
 // once opened in the real HTML Help viewer).  Every test starts the program
 // copied into a fresh folder, which is where it makes its output folders.
 #include "WindowDriver.h"
-#include "trendset/TrendSetBuilder.h"
+#include "model/RecordingDesktop.h"
 #include "ui/model/WindowModel.h"
 #include "ui/win32/Joinwright.h"
 
@@ -14,22 +14,15 @@
 #include <fstream>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace jw::ui;
+using namespace jw::uitest;
 using namespace jw::windriver;
-namespace fs = std::filesystem;
 namespace ts = jw::trendset;
-
-std::set<std::string> Entries(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-    return names;
-}
 
 struct WindowUnderWine : ::testing::Test {
     fs::path folder = fs::temp_directory_path() / ("jw-window-" + std::to_string(GetCurrentProcessId()) + "-" +
@@ -70,18 +63,10 @@ struct WindowUnderWine : ::testing::Test {
     static HWND Of(HWND window, ControlId id) { return Control(window, WindowIdOf(id)); }
 };
 
-ts::SetDescription Days(std::initializer_list<int> days) {
-    ts::SetDescription set;
-    for (int day : days)
-        set.Files.push_back({ts::RawTime(set.Version, 2004, 9, day, 6), ts::RawTime(set.Version, 2004, 9, day, 23),
-                             10 + day, {}, true});
-    return set;
-}
-
 TEST_F(WindowUnderWine, MergeButtonShowsTheCheckARefusalAndTheMergedSet) {
-    const ts::BuiltSet backup = ts::Build(folder / "backup", Days({1, 2}));
-    const ts::BuiltSet existing = ts::Build(folder / "existing", Days({20}));
-    ts::BuildEmptyDataFile(folder / "empty" / "TREND.000", Days({}));
+    const ts::BuiltSet backup = ts::Build(folder / "backup", SeptemberDays({1, 2}, 10));
+    const ts::BuiltSet existing = ts::Build(folder / "existing", SeptemberDays({20}, 10));
+    ts::BuildEmptyDataFile(folder / "empty" / "TREND.000", SeptemberDays({}, 10));
     const std::wstring b = backup.Master.wstring(), e = existing.Master.wstring(),
                        t = (folder / "empty" / "TREND.000").wstring();
     const std::wstring allFive = Wide(std::string(kNoBackup) + std::string(kNoExisting) + std::string(kNoEmptyFile) +

@@ -113,7 +113,7 @@ TEST_F(WindowUnderWine, ControlsSitAtTheTablesPlacesWithTheirCaptions) {
     // At 96 dpi one table pixel is one screen pixel.
     RECT client{};
     GetClientRect(window, &client);
-    EXPECT_EQ(std::pair(client.right, client.bottom), std::pair<LONG, LONG>(kClientWidth, kClientHeight));
+    EXPECT_EQ(std::pair(client.right, client.bottom), (std::pair<LONG, LONG>(kClientWidth, kClientHeight)));
     wchar_t type[64] = {};
     for (const ControlRow& c : Controls()) {
         const HWND control = Of(window, c.Id);

@@ -181,6 +181,8 @@ const Plant kStartZero = Patch(kMaster, kRecord + kName + 138, Pack<std::int64_t
 const Outcome kOutcomes[] = {
     {"help_tells_to_stop_trending", 0, {"merge", "--help"}, "Stop trending in Citect"},
     {"version", 0, {"--version"}, "joinwright-cli "},
+    {"files_lowest_is_refused", 1, Merge("-32768"), "at least 1"},
+    {"files_past_16_bits", 2, Merge("32768"), "--files"},
     {"export_from_not_a_date", 2, {"export", "empty.000", "--from", "2004-02-30"}, "\"2004-02-30\" is not a time"},
     {"export_from_after_to", 2, {"export", "empty.000", "--from", "2004-09-18", "--to", "2004-09-17"}, "later than"},
     {"inspect_not_a_trend_file", 1, {"inspect", "notes.000"}, "not a valid trend file"},

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -49,7 +50,8 @@ TEST(ControlTable, ControlsFitTheirContainersLabelsEndAtTheirNeighboursFocusFoll
     for (const ControlRow& c : Controls()) {
         const int width = c.Container ? RowOf(*c.Container).Width : kClientWidth;
         const int height = c.Container ? RowOf(*c.Container).Height : kClientHeight;
-        EXPECT_TRUE(c.Left + DrawnWidth(c.Id) <= width && c.Top + DrawnHeight(c.Id) <= height) << c.Name;
+        EXPECT_TRUE(c.Left + std::max(c.Width, DrawnWidth(c.Id)) <= width &&
+                    c.Top + std::max(c.Height, DrawnHeight(c.Id)) <= height) << c.Name;
         // Every "?" label, and only those, is a help link.
         EXPECT_EQ(c.Kind == ControlKind::HelpLabel, std::string(c.Caption) == "?") << c.Name;
         EXPECT_EQ(c.Kind == ControlKind::HelpLabel, c.LinkContext != 0) << c.Name;

@@ -33,8 +33,8 @@ std::map<std::string, std::vector<fs::path>> ListFolder(const fs::path& folder, 
     std::map<std::string, std::vector<fs::path>> files;
     fs::directory_iterator it(folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::error_code st;
-        if (fs::is_directory(it->symlink_status(st))) continue;
+        std::error_code st;  // the listing's own file type: no stat per entry
+        if (!it->is_symlink(st) && it->is_directory(st)) continue;
         files[FoldCase(os::PathText(it->path().filename()))].push_back(it->path());
     }
     if (ec) Fail(ErrorKind::InputOutput, "cannot list the " + role + " folder " + os::PathText(folder) + ": " + ec.message());
@@ -163,6 +163,7 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
 
     FolderPlan plan;
     plan.OutputFolder = request.OutputFolder;
+    FolderIndexes listings;  // the backup and existing folders, listed once for every trend
     for (const auto& [folded, spelled] : trends) {
         const std::string& key = folded;  // a lambda cannot capture a structured binding (clang)
         if (!request.Only.empty() && !MatchesPattern(request.Only, spelled)) continue;
@@ -192,7 +193,8 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
             t.Request.EmptyDataFile = os::PathText(templ);
             try {
                 t.Request.NumberOfFiles = FilesOf(request, os::PathFromUtf8(t.Request.ExistingFile));
-                t.Plan = PlanMerge(t.Request, PlanOptions{.Folder = folder, .CheckFreeSpace = false});
+                t.Plan = PlanMerge(t.Request,
+                                   PlanOptions{.Folder = folder, .CheckFreeSpace = false, .Listings = &listings});
             } catch (const Error& e) {
                 t.Refusal = e.what();
             }

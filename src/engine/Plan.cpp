@@ -89,10 +89,10 @@ void CheckOutputFolder(Planning& p) {
 // Reads a master with the reader every command shares and refuses what the
 // merge cannot take: any fault of the master but AddOn entries past its end,
 // and a start time that is no date.
-InputSet ReadInput(const std::string& pathText, std::string role, RecordCount count) {
+InputSet ReadInput(const std::string& pathText, std::string role, RecordCount count, FolderIndexes* listings) {
     InputSet s{std::move(role), {}, {}};
     const fs::path path = os::PathFromUtf8(pathText);
-    s.set = Naming(s.role + " " + os::PathText(path), [&] { return ReadTrendSet(path, count); });
+    s.set = Naming(s.role + " " + os::PathText(path), [&] { return ReadTrendSet(path, count, listings); });
     if (const SetFault* f = s.set.Refusal()) Fail(f->Severity(), s.Who() + ": " + f->Text);
     s.days.reserve(s.set.Records.size());
     for (std::size_t i = 0; i < s.set.Records.size(); ++i) {
@@ -413,8 +413,8 @@ void Plan(Planning& p) {
     CheckOutputFolder(p);
 
     // The existing set: every entry it holds, its AddOn ones included.
-    const InputSet existing = ReadInput(p.req.ExistingFile, "existing master", RecordCount::WithAddOn);
-    const InputSet backup = ReadInput(p.req.BackupFile, "backup master", RecordCount::NFilesOnly);
+    const InputSet existing = ReadInput(p.req.ExistingFile, "existing master", RecordCount::WithAddOn, p.options.Listings);
+    const InputSet backup = ReadInput(p.req.BackupFile, "backup master", RecordCount::NFilesOnly, p.options.Listings);
     CheckVersions(existing, backup);
     plan.ExistingMaster = existing.set.Master;
     plan.BackupMaster = backup.set.Master;

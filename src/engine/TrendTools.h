@@ -138,6 +138,9 @@ struct PlanOptions {
     OutputFolderState Folder = OutputFolderState::Created;
     // false: the caller checks the free space for a run of several merges.
     bool CheckFreeSpace = true;
+    // Listings of the masters' folders shared by a run of several merges
+    // (each folder listed once for all of them); none: listed for this plan.
+    FolderIndexes* Listings = nullptr;
 };
 
 // Reads both masters (with ReadTrendSet), the template and the recorded

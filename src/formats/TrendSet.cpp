@@ -79,9 +79,13 @@ void FolderIndex::List() {
     listed_ = true;
     std::error_code ec;
     for (fs::directory_iterator d(folder_, ec), end; !ec && d != end; d.increment(ec)) {
-        // The listing's own file type (no stat where the file system gives one).
+        // The listing's own file type: no stat where the file system gives
+        // one (the entry's status members would stat every file).
         std::error_code typeError;
-        const auto type = d->symlink_status(typeError).type();
+        const auto type = d->is_symlink(typeError)        ? fs::file_type::symlink
+                          : d->is_regular_file(typeError) ? fs::file_type::regular
+                          : d->is_directory(typeError)    ? fs::file_type::directory
+                                                          : fs::file_type::unknown;
         std::string name = os::PathText(d->path().filename());
         byFoldedName_[FoldCase(name)].push_back({std::move(name), type});
     }
@@ -136,6 +140,10 @@ std::optional<fs::path> FolderIndex::Find(const std::string& fileName, std::stri
     return found;
 }
 
+FolderIndex& FolderIndexes::For(const fs::path& folder) {
+    return indexes_.try_emplace(folder, folder).first->second;
+}
+
 // --- The set -----------------------------------------------------------------
 
 const SetFault* TrendSet::Refusal() const {
@@ -144,7 +152,7 @@ const SetFault* TrendSet::Refusal() const {
     return nullptr;
 }
 
-TrendSet ReadTrendSet(const fs::path& path, RecordCount count) {
+TrendSet ReadTrendSet(const fs::path& path, RecordCount count, FolderIndexes* shared) {
     using K = SetFault::Kind;
     TrendSet s;
     s.Path = path;
@@ -194,7 +202,8 @@ TrendSet ReadTrendSet(const fs::path& path, RecordCount count) {
     const auto n = static_cast<std::size_t>(std::min(s.Counted, s.Held));
     file.Seek(TrendDefs::kMasterLength);
     s.Records.resize(n);
-    FolderIndex folder(path.parent_path());
+    FolderIndexes own;
+    FolderIndex& folder = (shared ? *shared : own).For(path.parent_path());
     for (std::size_t i = 0; i < n; ++i) {
         SetRecord& r = s.Records[i];
         r.Index = static_cast<int>(i);

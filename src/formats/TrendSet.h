@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,6 +88,17 @@ private:
     std::unordered_map<std::string, std::vector<Entry>> byFoldedName_;
 };
 
+// The listings of several folders, each made once: masters of many trends in
+// one folder (a folder merge) share one listing instead of listing the
+// folder again for every master.
+class FolderIndexes {
+public:
+    FolderIndex& For(const std::filesystem::path& folder);
+
+private:
+    std::map<std::filesystem::path, FolderIndex> indexes_;
+};
+
 // --- The set -----------------------------------------------------------------
 
 // Which records of a master count: the merge reads only the first nFiles
@@ -135,6 +147,9 @@ struct TrendSet {
 // Faults, never a silent cut: fewer than nFiles whole records is Truncated,
 // AddOn entries past the end are AddOnPastEnd.  A master that cannot be
 // opened, or is too short for its header, is a jw::Error naming the file.
-TrendSet ReadTrendSet(const std::filesystem::path& master, RecordCount count = RecordCount::WithAddOn);
+// The data files are looked up in a listing of the master's folder, taken
+// from shared when given (and kept there), else made for this call.
+TrendSet ReadTrendSet(const std::filesystem::path& master, RecordCount count = RecordCount::WithAddOn,
+                      FolderIndexes* shared = nullptr);
 
 }  // namespace jw

@@ -165,6 +165,10 @@ TEST(MergeFolder, DryRunWritesOnlyThePicturesAskedFor) {
     const Result again = RunCli(MergeFolder({"--dry-run", "--picture", "pics", "--files", "8"}), dir.path);
     EXPECT_EQ(again.code, 1);
     EXPECT_NE(again.err.find("already exists"), npos) << again.err;
+    // No trend to draw: no picture folder either.
+    const Result none = RunCli(MergeFolder({"--dry-run", "--only", "NOBACKUP", "--picture", "none"}), dir.path);
+    EXPECT_EQ(none.code, 1) << none.out << none.err;
+    EXPECT_FALSE(fs::exists(dir.path / "none"));
 }
 
 TEST(MergeFolder, PicturesOfMergeAndInspectAndTheirUsage) {

@@ -6,6 +6,7 @@
 #include "cli/Text.h"
 #include "os/Process.h"
 #include "os/Text.h"
+#include "os/WindowsNames.h"
 
 namespace jw::cli {
 
@@ -67,6 +68,10 @@ ExportTarget::ExportTarget(const fs::path& file, const std::vector<fs::path>& in
         sink_ = std::make_unique<FileSink>(file_);
         return;
     }
+    // A name the folder cannot take is refused before any row is read, not
+    // when the finished file would get it.
+    if (const std::string why = os::WindowsFileNameProblem(os::PathText(target.filename())); !why.empty())
+        Refuse("the CSV file " + shown_ + " cannot be made: " + why);
     const fs::path parent = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const fs::path realParent = fs::canonical(parent, ec);
     if (ec) Fail(ErrorKind::PathNotFound, "the folder of the CSV file " + shown_ + " does not exist");

@@ -196,6 +196,7 @@ const Outcome kOutcomes[] = {
     {"inspect_picture_never_replaces", 1, {"inspect", "existing/TREND.HST", "--picture", "existing/TREND.000"},
      "never replaces"},
     {"export_onto_its_input", 1, {"export", "empty.000", "-o", "empty.000"}, "inputs are never written"},
+    {"export_onto_a_device_name", 1, {"export", "empty.000", "-o", "Nul.csv"}, "Windows device name \"Nul\""},
     {"export_set_missing_a_data_file", 1, {"export", "lone.HST"}, "its data file ./TREND.000 does not exist"},
     // Names are looked up whole (a merge of 1000 files or more), in any case; a record whose
     // start time is 0 (a template record) is compared on Version and HistoryType only.

@@ -1,5 +1,5 @@
 // The running program: removal of unfinished files on an interrupt,
-// checked writes to standard output, the program's folder, commands.
+// checked writes to standard output, commands.
 #include <iostream>
 
 #include "OsTest.h"
@@ -87,9 +87,7 @@ TEST_F(ProcessTest, StandardOutputFailuresAreReported) {
     EXPECT_EQ(full.code, 0) << "the system's reason is given";
 }
 
-TEST_F(ProcessTest, ProgramFolderTerminalsAndCommands) {
-    EXPECT_TRUE(fs::is_directory(os::ProgramFolder()));
-    EXPECT_TRUE(fs::exists(os::ProgramFolder() / fs::path(::program_invocation_name).filename()));
+TEST_F(ProcessTest, TerminalsAndCommands) {
     const ChildEnd notTerminal = InChild(tmp / "err", "/dev/null", [] { return os::IsTerminal(os::Stream::Output) ? 1 : 0; });
     EXPECT_EQ(notTerminal.code, 0);
     EXPECT_EQ(os::RunCommand("exit 0"), 0);

@@ -172,6 +172,8 @@ TEST(Names, RecordedNameAndItsFileName) {
         {std::string_view("A.1 \0B ", 7), "A.1", "A.1"},
         {"C:\\D\\", "C:\\D\\", ""},
         {"", "", ""},
+        {std::string_view("\0C:\\D\\T.000", 11), "", ""},
+        {" lead ", " lead", " lead"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RecordedName(c.field), c.recorded);

@@ -73,13 +73,12 @@ const FailureCase kCases[] = {
     {[](SetDescription&, SetDescription& e) { e.Files[0].StartTime = INT64_MAX; }, {}, {"record 0", "(Name \"C:\\E\\TREND.000\")", "start time", "not a date"}},
     {{}, [](Fixture& f, Req&) { fs::resize_file(f.existing.DataFiles[0], fs::space(f.out).available + (1ULL << 30)); },
      {"bytes free, the merged set needs"}},
-    // Masters cut short, negative or overflowing counts, more to take than
-    // asked for, nothing to name template copies after.
+    // Masters cut short or with overflowing counts (each fault of a master
+    // is the trend-set reader's, tested with it), more to take than asked
+    // for, nothing to name template copies after.
     {{}, Cut("existing/TREND.HST", 176 + 447), {"existing master", "truncated", "nFiles is 1", "only 0 whole"}},
     {{}, Cut("backup/TREND.HST", 176 + 448 + 10), {"backup master", "truncated", "nFiles is 2", "only 1"}},
     {{}, Cut("backup/TREND.HST", 100), {"backup master"}, ErrorKind::InvalidData},
-    {[](SetDescription&, SetDescription& e) { e.nFiles = -1; }, {}, {"existing master", "nFiles is negative"}},
-    {[](SetDescription& b, SetDescription&) { b.AddOn = -2; }, {}, {"backup master", "AddOn is negative"}},
     {[](SetDescription&, SetDescription& e) { e.AddOn = 32767, e.nFiles = 1; }, {}, {"existing master", "(32767 + 1) overflows"}, ErrorKind::Overflow},
     {[](SetDescription&, SetDescription& e) { e = SetOf(6, "C:\\E", {At(6, 20), At(6, 21), At(6, 22), At(6, 23), At(6, 24)}); }, Asked(5),
      {"the break date 2004-09-10 (typed \"09-10-2004\")", "needs 7 data files", "5 from the existing set", "2 from the backup set", "but 5 were asked for"}},

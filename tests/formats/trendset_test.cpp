@@ -89,12 +89,6 @@ TEST_P(Counting, RecordsAndFaults) {
 INSTANTIATE_TEST_SUITE_P(Masters, Counting, ::testing::ValuesIn(kCounts),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(FilesTest, AMasterCutInsideItsHeaderIsAnErrorNamingIt) {
-    const fs::path master = Put("CUT.HST", {Bytes(100, 0)});
-    const Error e = ErrorOf([&] { ReadTrendSet(master); });
-    EXPECT_TRUE(e.kind() == ErrorKind::InvalidData && Names(e, "CUT.HST")) << e.what();
-}
-
 // --- Finding data files --------------------------------------------------------
 
 enum class Entry { File, Folder, LinkToFile };

@@ -127,7 +127,7 @@ TEST_P(Pairing, EachTrendIsAcceptedOrRefusedWithItsReason) {
             bytes += t.Plan->BytesToWrite;
         } else {
             EXPECT_FALSE(t.Plan.has_value());
-            EXPECT_NE(t.Refusal.find(c.expect[i].second), std::string::npos) << t.Refusal;
+            ExpectHas(t.Refusal, {c.expect[i].second});
         }
     }
     EXPECT_EQ(plan.BytesToWrite, bytes);
@@ -146,17 +146,13 @@ TEST_F(FolderMergeTest, FilesAndPatternChooseWhatIsPlanned) {
     EXPECT_EQ(pumps.Trends[0].Plan->Header.nFiles, 10);
     EXPECT_EQ(pumps.Trends[0].Plan->TemplateCopies, 2);
     // Too few files for the chosen data files: the single merge's refusal.
-    EXPECT_NE(Outcome(PlanFolderMerge(Request(7), OutputFolderState::NotYetMade)).find("ask for at least 8"),
-              std::string::npos);
-    EXPECT_NE(ErrorOf([&] { PlanFolderMerge(Request(8, "X*"), OutputFolderState::NotYetMade); }).find("No trend to merge"),
-              std::string::npos);
+    ExpectHas(Outcome(PlanFolderMerge(Request(7), OutputFolderState::NotYetMade)), {"ask for at least 8"});
+    ExpectHas(ErrorOf([&] { PlanFolderMerge(Request(8, "X*"), OutputFolderState::NotYetMade); }), {"No trend to merge"});
     FolderMergeRequest badDate = Request();
     badDate.BrakeDate = "13-01-2004";
-    EXPECT_NE(ErrorOf([&] { PlanFolderMerge(badDate, OutputFolderState::NotYetMade); }).find("\"13-01-2004\" is not a date"),
-              std::string::npos);
+    ExpectHas(ErrorOf([&] { PlanFolderMerge(badDate, OutputFolderState::NotYetMade); }), {"\"13-01-2004\" is not a date"});
     fs::remove_all(backup);
-    EXPECT_NE(ErrorOf([&] { PlanFolderMerge(Request(), OutputFolderState::NotYetMade); }).find("backup folder"),
-              std::string::npos);
+    ExpectHas(ErrorOf([&] { PlanFolderMerge(Request(), OutputFolderState::NotYetMade); }), {"backup folder"});
 }
 
 TEST_F(FolderMergeTest, MatchesPatternTable) {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,11 +17,13 @@
 #include <vector>
 
 #include "engine/TrendTools.h"
-#include "base/Errors.h"
+#include "os/PlatformTest.h"
 #include "trendset/TrendSetBuilder.h"
 
 namespace jw::enginetest {
 
+using ostest::ErrorOf;
+using ostest::ExpectHas;
 namespace fs = std::filesystem;
 using trendset::SetDescription;
 
@@ -34,16 +35,6 @@ inline std::string LE(std::int64_t v, std::size_t width) { return width ? static
 inline void Poke(const fs::path& p, std::size_t offset, std::int64_t v, std::size_t width) {
     std::string all = ReadAll(p);
     WriteAll(p, all.replace(offset, width, LE(v, width)));
-}
-
-inline void ExpectHas(const std::string& text, const std::vector<std::string>& parts) {
-    for (const auto& part : parts) EXPECT_NE(text.find(part), std::string::npos) << "no \"" << part << "\" in: " << text;
-}
-// The message (and kind) of the Error a step throws; empty when it throws none.
-template <class Step>
-std::string ErrorOf(Step step, ErrorKind* kind = nullptr) {
-    try { step(); } catch (const Error& e) { return kind ? (*kind = e.kind(), e.what()) : e.what(); }
-    return "";
 }
 
 // A hash of every entry below the given folders, keyed by path: equal before and after proves nothing changed, came or
@@ -65,10 +56,7 @@ inline std::set<std::string> FolderNames(const fs::path& folder) {
 }
 
 // A fresh temporary folder per test, removed with everything in it.
-struct Folder : ::testing::Test {
-    fs::path tmp = fs::temp_directory_path() / ("jw-engine-" + std::to_string(::getpid()));
-    Folder() { fs::remove_all(tmp), fs::create_directories(tmp); }
-    ~Folder() override { std::error_code ec; fs::remove_all(tmp, ec); }
+struct Folder : ostest::TempFolder {
     fs::path Sub(const std::string& name) const { fs::create_directories(tmp / name); return tmp / name; }
 };
 

@@ -1,3 +1,6 @@
+// Merges that succeed, byte for byte: the break date against start days at
+// its edges, the count of records examined, names read from the records,
+// every trend version.
 #include "EngineTest.h"
 
 namespace jw {
@@ -5,53 +8,6 @@ namespace {
 
 using namespace enginetest;
 using namespace std::string_literals;
-
-// Fields of the hand-made version 1 files below, little-endian.
-std::string Text(const std::string& s, std::size_t width, char pad = '\0') { return (s + std::string(width, pad)).substr(0, width); }
-// The 96-byte file description block of versions 0 to 3.
-std::string Block(int startEvNo, std::int64_t start, std::int64_t end, int length, int ptr, int endEvNo, char pad = '\0') {
-    return Text("TT101", 8, pad) + LE(1, 2) + LE(1, 2) + LE(startEvNo, 4) + Text("Plant.TT101", 32, pad) + LE(3, 4) + LE(7, 2) +
-           LE(5, 2) + LE(0, 2) + LE(5, 4) + Text("degC", 8, pad) + LE(258, 4) + LE(start, 4) + LE(end, 4) + LE(length, 4) +
-           LE(ptr, 4) + LE(endEvNo, 4) + Text("", 2, pad);
-}
-// A master header: title, ID, version 1, History = nFiles.
-std::string Header(const std::string& title, int nFiles, int nextFile) {
-    return Text(title, 128) + Text("TT101", 8) + LE(1, 2) + LE(1, 2) + Text("", 4) + LE(0x11, 4) + LE(nFiles, 2) + LE(nFiles, 2) +
-           LE(nextFile, 2) + LE(0, 2) + Text("", 20);
-}
-
-using HandChecked = Folder;
-
-TEST_F(HandChecked, VersionOneMergeAgainstLiteralFields) {
-    const fs::path live = Sub("live"), save = Sub("save"), out = Sub("out"), empty = Sub("empty") / "EMPTY.000";
-    constexpr std::int64_t k0916_0800 = 1'095'321'600, k0917_0645 = 1'095'403'530, k0910 = 1'094'774'400, k0917 = 1'095'379'200;
-    const std::string live0 = Block(1, k0916_0800, k0916_0800 + 60, 10, 244, 10), live1 = Block(11, k0917_0645, k0917_0645 + 60, 10, 244, 20);
-    const std::string save7 = Block(1, k0910, k0910 + 60, 10, 244, 10), save8 = Block(11, k0917, k0917 + 60, 10, 244, 20);
-    WriteAll(live / "LIVE.HST", Header("Live", 2, 1) + Text("C:\\Plant\\LIVE.000", 144) + live0 + Text("C:\\Plant\\LIVE.001", 144) + live1);
-    WriteAll(save / "SAVE.HST", Header("Save", 2, 0) + Text("E:\\Arch\\SAVE.007", 144) + save7 + Text("E:\\Arch\\SAVE.008", 144) + save8);
-    // Data files: a version 1 header and their own name as samples.
-    for (const auto& name : {"LIVE.000"s, "LIVE.001"s, "SAVE.007"s, "SAVE.008"s})
-        WriteAll((name[0] == 'L' ? live : save) / name, Text("Data", 128) + Block(1, 0, 0, 2, 224, 1) + name);
-    // Scale 0..32000, range 0..100 as floats; start 99, end 77, blank texts.
-    WriteAll(empty, Text("Empty", 112) + LE(0, 4) + LE(0x46FA0000, 4) + LE(0, 4) + LE(0x42C80000, 4) + Block(0, 99, 77, 0, 224, 0, ' '));
-
-    const auto before = Fingerprint({live, save, tmp / "empty"});
-    EXPECT_EQ(MergeTrendSets("9/17/2004", out.string(), (save / "SAVE.HST").string(), (live / "LIVE.HST").string(), 3, empty.string()),
-              "The trendfiles are now merged.");
-    EXPECT_EQ(before, Fingerprint({live, save, tmp / "empty"}));
-    // The live header with History and nFiles 3; LIVE.001 as file 000 (it
-    // starts on the break day); SAVE.007 as 001; a template record as 002,
-    // named after the last taken name, with start, end and file pointer 0.
-    const std::string got = ReadAll(out / "SAVE.HST");
-    EXPECT_EQ(got, Header("Live", 3, 1) + Text("C:\\Plant\\LIVE.000", 144, ' ') + live1 + Text("E:\\Arch\\SAVE.001", 144, ' ') + save7 +
-                       Text("E:\\Arch\\SAVE.002", 144, ' ') + Block(0, 0, 0, 0, 0, 0, ' '));
-    // At absolute offsets: nFiles and the first record's start time.
-    EXPECT_EQ(got.substr(150, 2), "\x03\x00"s);
-    EXPECT_EQ(got.substr(176 + 144 + 74, 4), "\x0A\x88\x4A\x41"s);
-    for (const auto& [copy, source] : {std::pair{"LIVE.000"s, live / "LIVE.001"}, {"SAVE.001"s, save / "SAVE.007"}, {"SAVE.002"s, empty}})
-        EXPECT_EQ(ReadAll(out / copy), ReadAll(source)) << copy;
-    EXPECT_EQ(FolderNames(out), (std::set<std::string>{"LIVE.000", "SAVE.001", "SAVE.002", "SAVE.HST"}));
-}
 
 // Sets in "C:\B" and "C:\E"; the merged records as ExpectOutput reads them.
 struct Scenario {

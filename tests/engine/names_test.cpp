@@ -10,8 +10,8 @@ namespace {
 using namespace enginetest;
 using namespace std::string_literals;
 
-// What each cut of a recorded name gives ("!": FolderPart refuses it), and
-// how a Name field is read: to its first NUL, trailing blanks dropped.
+// What each cut of a recorded name gives ("!": FolderPart refuses it), the
+// numbers of data files, and a recorded name renumbered.
 TEST(NamesTest, RecordedNamesAndTheirParts) {
     const std::array<std::string, 4> parts[] = {
         {"C:\\Data\\TREND.000", "TREND.000", "TREND.", "C:\\Data"}, {"C:\\Data\\TREND.ABCD", "TREND.ABC", "TREND.", "C:\\Data"},
@@ -24,10 +24,6 @@ TEST(NamesTest, RecordedNamesAndTheirParts) {
         EXPECT_EQ(ErrorOf([&] { got = FolderPart(path); }).empty() ? got : "!", folder) << path;
         EXPECT_EQ(FileNamePart(path) + "|" + BaseNamePart(path), file + "|" + base) << path;
     }
-    const std::pair<std::string, std::string> fields[] = {{"C:\\D\\T.000" + std::string(127, ' '), "C:\\D\\T.000"},
-                                                          {"C:\\D\\T.000\0.x\\"s, "C:\\D\\T.000"},  // a stale older name after the NUL
-                                                          {"C:\\D\\T.000  \0\0"s, "C:\\D\\T.000"}, {"\0C:\\D\\T.000"s, ""}, {" lead", " lead"}};
-    for (const auto& [field, name] : fields) EXPECT_EQ(RecordedName(field), name);
     for (const auto& [n, text] : {std::pair{0, "000"}, {9, "009"}, {10, "010"}, {99, "099"}, {100, "100"}, {1000, "1000"}, {32767, "32767"}})
         EXPECT_EQ(NumberText(static_cast<std::int16_t>(n)), text);
     EXPECT_THROW(NumberText(-1), Error);

@@ -37,7 +37,7 @@ TEST_F(OutputFolderLife, MadeFreshNeverReusedRemovedOnlyWhileEmpty) {
     MakeOutputFolder(folder);
     EXPECT_TRUE(fs::is_directory(folder));
     ErrorKind kind{};
-    EXPECT_NE(ErrorOf([&] { MakeOutputFolder(folder); }, &kind).find("already exists"), std::string::npos);
+    ExpectHas(ErrorOf([&] { MakeOutputFolder(folder); }, &kind), {"already exists"});
     EXPECT_EQ(kind, ErrorKind::Refused);
 
     // Whatever stands at the name is refused, even a dangling link; the
@@ -51,7 +51,7 @@ TEST_F(OutputFolderLife, MadeFreshNeverReusedRemovedOnlyWhileEmpty) {
         {tmp / "file" / "out", "is not a folder"}};
     if (!noLinks) refused.emplace_back(tmp / "link", "already exists");
     for (const auto& [path, says] : refused) {
-        EXPECT_NE(ErrorOf([&] { CheckOutputFolderCanBeMade(path); }, &kind).find(says), std::string::npos) << path;
+        ExpectHas(ErrorOf([&] { CheckOutputFolderCanBeMade(path); }, &kind), {says});
         EXPECT_EQ(kind, ErrorKind::Refused);
     }
     EXPECT_EQ(ErrorOf([&] { CheckOutputFolderCanBeMade(tmp / "new"); }), "");

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -18,6 +17,7 @@
 #include "formats/BinaryFile.h"
 #include "formats/Notices.h"
 #include "base/Errors.h"
+#include "os/PlatformTest.h"
 #include "time/TaggedValue.h"
 
 namespace jw::test {
@@ -61,11 +61,9 @@ struct NoticeLog {
     ScopedNoticeSink sink{[this](std::string_view t, NoticeMark m) { seen.emplace_back(std::string(t), m); }};
 };
 
-// A fresh folder per test, removed afterwards.
-class FilesTest : public ::testing::Test {
+// A fresh folder per test (the platform tests' one), removed afterwards.
+class FilesTest : public ostest::TempFolder {
 protected:
-    void SetUp() override { fs::create_directories(dir_); }
-    void TearDown() override { fs::remove_all(root_); }
     // A file of the pieces back to back.
     fs::path Put(const std::string& name, std::initializer_list<Bytes> pieces) {
         std::ofstream out(dir_ / name, std::ios::binary | std::ios::trunc);
@@ -76,8 +74,7 @@ protected:
         std::ifstream in(p, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
-    const fs::path root_ = fs::path(::testing::TempDir()) / ("jw_formats_" + std::to_string(::getpid()));
-    const fs::path dir_ = root_ / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const fs::path& dir_ = tmp;
 };
 
 }  // namespace jw::test

@@ -89,12 +89,6 @@ TEST_P(Counting, RecordsAndFaults) {
 INSTANTIATE_TEST_SUITE_P(Masters, Counting, ::testing::ValuesIn(kCounts),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(FilesTest, AMasterCutInsideItsHeaderIsAnErrorNamingIt) {
-    const fs::path master = Put("CUT.HST", {Bytes(100, 0)});
-    const Error e = ErrorOf([&] { ReadTrendSet(master); });
-    EXPECT_TRUE(e.kind() == ErrorKind::InvalidData && Names(e, "CUT.HST")) << e.what();
-}
-
 // --- Finding data files --------------------------------------------------------
 
 enum class Entry { File, Folder, LinkToFile };
@@ -172,6 +166,8 @@ TEST(Names, RecordedNameAndItsFileName) {
         {std::string_view("A.1 \0B ", 7), "A.1", "A.1"},
         {"C:\\D\\", "C:\\D\\", ""},
         {"", "", ""},
+        {std::string_view("\0C:\\D\\T.000", 11), "", ""},
+        {" lead ", " lead", " lead"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RecordedName(c.field), c.recorded);

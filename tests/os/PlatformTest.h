@@ -1,5 +1,6 @@
-// Shared helpers of the platform layer's tests: a fresh folder per test and
-// whole files written and read through the layer itself.
+// Shared helpers of the platform layer's tests: a fresh folder per test,
+// whole files written and read through the layer itself (long paths too),
+// bytes that show a misplaced block, and error capture.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,58 +14,61 @@
 #include "base/Errors.h"
 #include "os/File.h"
 
-namespace platformtest {
+namespace jw::ostest {
 
 namespace fs = std::filesystem;
 
-// A new, empty folder below the system's temporary folder, removed with
-// everything in it afterwards.
-struct TempFolder {
-    fs::path path = [] {
+// A new, empty folder below the system's temporary folder per test, removed
+// with everything in it afterwards.
+struct TempFolder : ::testing::Test {
+    fs::path tmp = [] {
         std::random_device random;
         fs::path p = fs::temp_directory_path() / ("jw-os-test-" + std::to_string(random()) + std::to_string(random()));
         fs::create_directory(p);
         return p;
     }();
-    ~TempFolder() {
+    ~TempFolder() override {
         std::error_code ec;
-        fs::remove_all(path, ec);
+        fs::remove_all(tmp, ec);
     }
 };
 
 inline std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 inline void WriteNew(const fs::path& p, const std::string& text) {
-    jw::os::File f = jw::os::File::CreateNew(p);
+    os::File f = os::File::CreateNew(p);
     f.WriteAt(0, Bytes(text));
     f.Close();
 }
 
 inline std::string ReadAll(const fs::path& p) {
-    const jw::os::File f = jw::os::File::OpenRead(p);
+    const os::File f = os::File::OpenRead(p);
     std::string out(static_cast<std::size_t>(f.Length()), '\0');
     out.resize(f.ReadAt(0, {reinterpret_cast<std::uint8_t*>(out.data()), out.size()}));
     return out;
 }
 
+// Bytes that differ from block to block, so a misplaced block shows.
+inline std::string Pattern(std::size_t n, unsigned salt = 1) {
+    std::string b(n, '\0');
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 131 + i / 977 + salt) & 0xFF);
+    return b;
+}
+
 // The message of the error step throws ("" when it throws none), and its kind.
 template <class Step>
-std::string ErrorOf(Step step, jw::ErrorKind* kind = nullptr) {
+std::string ErrorOf(Step step, ErrorKind* kind = nullptr) {
     try {
         step();
-    } catch (const jw::Error& e) {
+    } catch (const Error& e) {
         if (kind) *kind = e.kind();
         return e.what();
     }
     return "";
 }
 
-// Whether text holds every part.
-inline ::testing::AssertionResult Says(const std::string& text, const std::vector<std::string>& parts) {
-    for (const auto& part : parts)
-        if (text.find(part) == std::string::npos)
-            return ::testing::AssertionFailure() << "\"" << text << "\" does not say \"" << part << "\"";
-    return ::testing::AssertionSuccess();
+inline void ExpectHas(const std::string& text, const std::vector<std::string>& parts) {
+    for (const auto& part : parts) EXPECT_NE(text.find(part), std::string::npos) << "no \"" << part << "\" in: " << text;
 }
 
-}  // namespace platformtest
+}  // namespace jw::ostest

@@ -9,45 +9,45 @@
 namespace jw::os {
 namespace {
 
-using namespace platformtest;
+using namespace ostest;
 using namespace std::string_literals;
+using FilesTest = TempFolder;
 
 // Opening what is not there or not a file: the kind and the message.
-TEST(FilesTest, OpeningWhatIsNotAFile) {
-    const TempFolder tmp;
-    fs::create_directory(tmp.path / "folder");
-    WriteNew(tmp.path / "file", "x");
+TEST_F(FilesTest, OpeningWhatIsNotAFile) {
+    fs::create_directory(tmp / "folder");
+    WriteNew(tmp / "file", "x");
     const struct {
         fs::path path;
         ErrorKind kind;
         std::vector<std::string> says;
     } cases[] = {
-        {tmp.path / "missing", ErrorKind::FileNotFound, {"File not found", "missing"}},
-        {tmp.path / "nofolder" / "file", ErrorKind::PathNotFound, {"Path not found"}},
-        {tmp.path / "folder", ErrorKind::InvalidArgument, {"it is a folder"}},
+        {tmp / "missing", ErrorKind::FileNotFound, {"File not found", (tmp / "missing").string()}},
+        {tmp / "nofolder" / "file", ErrorKind::PathNotFound, {"Path not found"}},
+        {tmp / "folder", ErrorKind::InvalidArgument, {"it is a folder"}},
         {"", ErrorKind::InvalidArgument, {"empty path"}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
         for (const auto open : {+[](const fs::path& p) { File::OpenRead(p); }, +[](const fs::path& p) { File::OpenReadWrite(p); }}) {
             ErrorKind kind{};
-            EXPECT_TRUE(Says(ErrorOf([&] { open(c.path); }, &kind), c.says)) << c.path;
-            EXPECT_EQ(kind, c.kind) << c.path;
+            ExpectHas(ErrorOf([&] { open(c.path); }, &kind), c.says);
+            EXPECT_EQ(kind, c.kind);
         }
     }
     // Creating over anything that exists is refused and changes nothing.
     for (const auto& name : {"file", "folder"}) {
         ErrorKind kind{};
-        EXPECT_TRUE(Says(ErrorOf([&] { File::CreateNew(tmp.path / name); }, &kind), {"already exists"})) << name;
+        ExpectHas(ErrorOf([&] { File::CreateNew(tmp / name); }, &kind), {"already exists", name});
         EXPECT_EQ(kind, ErrorKind::InputOutput);
     }
-    EXPECT_EQ(ReadAll(tmp.path / "file"), "x");
+    EXPECT_EQ(ReadAll(tmp / "file"), "x");
 }
 
 // Positioned reads and writes: gaps read as zeros, reads past the end are
-// short, a read-only handle cannot write, identity tells files apart.
-TEST(FilesTest, PositionedReadsAndWrites) {
-    const TempFolder tmp;
-    File f = File::CreateNew(tmp.path / "data");
+// short, identity tells files apart (also two of the same size).
+TEST_F(FilesTest, PositionedReadsAndWrites) {
+    File f = File::CreateNew(tmp / "data");
     f.WriteAt(4, Bytes("tail"));
     f.WriteAt(0, Bytes("head"));
     f.WriteAt(10, Bytes("end"));
@@ -56,7 +56,7 @@ TEST(FilesTest, PositionedReadsAndWrites) {
     f.Close();
     f.Close();  // twice does nothing
 
-    const File in = File::OpenRead(tmp.path / "data");
+    const File in = File::OpenRead(tmp / "data");
     const struct {
         std::uint64_t at;
         std::size_t want;
@@ -68,75 +68,78 @@ TEST(FilesTest, PositionedReadsAndWrites) {
         EXPECT_EQ(buffer, r.got) << r.at;
     }
     std::uint8_t one = 0;
-    EXPECT_EQ(ErrorOf([&] { in.ReadAt(~std::uint64_t{0}, {&one, 1}); }).empty(), false);
+    EXPECT_NE(ErrorOf([&] { in.ReadAt(~std::uint64_t{0}, {&one, 1}); }), "");
 
-    File again = File::OpenReadWrite(tmp.path / "data");
+    File again = File::OpenReadWrite(tmp / "data");
     again.WriteAt(0, Bytes("HEAD"));
     again.Close();
-    EXPECT_EQ(ReadAll(tmp.path / "data"), "HEADtail\0\0end"s);
+    EXPECT_EQ(ReadAll(tmp / "data"), "HEADtail\0\0end"s);
 
-    WriteNew(tmp.path / "other", "headtail\0\0end"s);
-    const File same = File::OpenRead(tmp.path / "data"), other = File::OpenRead(tmp.path / "other");
+    WriteNew(tmp / "other", "headtail\0\0end"s);
+    const File same = File::OpenRead(tmp / "data"), other = File::OpenRead(tmp / "other");
     EXPECT_TRUE(in.Identity().SameFile(same.Identity()));
     EXPECT_FALSE(in.Identity().SameFile(other.Identity()));
     EXPECT_EQ(in.Identity().Size, 13u);
 }
 
-// A folder handle: files made, renamed without replacing and removed by
-// name; names that are not one entry of the folder are refused.
-TEST(FilesTest, FolderEntries) {
-    const TempFolder tmp;
-    const Folder folder = Folder::Open(tmp.path);
+// A folder handle: files made, renamed without replacing (unless asked) and
+// removed by name; names that are not one entry of the folder are refused.
+TEST_F(FilesTest, FolderEntries) {
+    const Folder folder = Folder::Open(tmp);
     File made = folder.CreateFile("TREND.HST.partial");
     made.WriteAt(0, Bytes("master"));
     made.Close();
-    WriteNew(tmp.path / "TREND.HST", "older");
+    WriteNew(tmp / "TREND.HST", "older");
 
-    EXPECT_TRUE(Says(ErrorOf([&] { folder.RenameNoReplace("TREND.HST.partial", "TREND.HST"); }), {"already exists"}));
-    EXPECT_EQ(ReadAll(tmp.path / "TREND.HST"), "older");
-    EXPECT_EQ(ReadAll(tmp.path / "TREND.HST.partial"), "master");
-    EXPECT_TRUE(Says(ErrorOf([&] { folder.CreateFile("TREND.HST"); }), {"already exists"}));
+    ExpectHas(ErrorOf([&] { folder.RenameNoReplace("TREND.HST.partial", "TREND.HST"); }),
+              {"already exists", (tmp / "TREND.HST.partial").string()});
+    EXPECT_EQ(ReadAll(tmp / "TREND.HST"), "older");
+    EXPECT_EQ(ReadAll(tmp / "TREND.HST.partial"), "master");
+    ExpectHas(ErrorOf([&] { folder.CreateFile("TREND.HST"); }), {"already exists"});
+    ExpectHas(ErrorOf([&] { folder.RenameNoReplace("missing", "c"); }), {"Cannot rename"});
 
     folder.RenameNoReplace("TREND.HST.partial", "NEW.HST");
-    EXPECT_EQ(ReadAll(tmp.path / "NEW.HST"), "master");
-    EXPECT_FALSE(fs::exists(tmp.path / "TREND.HST.partial"));
+    EXPECT_EQ(ReadAll(tmp / "NEW.HST"), "master");
+    EXPECT_FALSE(fs::exists(tmp / "TREND.HST.partial"));
     folder.SyncAll();
     folder.Sync();
     EXPECT_GT(folder.FreeSpace(), 0u);
-    EXPECT_GT(FreeSpace(tmp.path), 0u);
 
     EXPECT_TRUE(folder.Remove("NEW.HST"));
     EXPECT_FALSE(folder.Remove("NEW.HST"));  // nothing left to remove
-    EXPECT_FALSE(fs::exists(tmp.path / "NEW.HST"));
+    EXPECT_FALSE(fs::exists(tmp / "NEW.HST"));
 
-    fs::create_directory(tmp.path / "sub");
-    for (const fs::path& bad : {fs::path(""), fs::path("."), fs::path(".."), fs::path("sub") / "x"}) {
+    WriteNew(tmp / "a", "a");
+    folder.RenameReplacing("a", "TREND.HST");
+    EXPECT_EQ(ReadAll(tmp / "TREND.HST"), "a");
+    EXPECT_FALSE(fs::exists(tmp / "a"));
+
+    fs::create_directory(tmp / "sub");
+    for (const fs::path& bad : {fs::path(""), fs::path("."), fs::path(".."), fs::path("sub") / "x", fs::path("..") / "escape"}) {
         ErrorKind kind{};
-        EXPECT_TRUE(Says(ErrorOf([&] { folder.CreateFile(bad); }, &kind), {"not a single file name"})) << bad;
-        EXPECT_EQ(kind, ErrorKind::InvalidArgument);
+        ExpectHas(ErrorOf([&] { folder.CreateFile(bad); }, &kind), {"not a single file name"});
+        EXPECT_EQ(kind, ErrorKind::InvalidArgument) << bad;
         EXPECT_FALSE(folder.Remove(bad)) << bad;
     }
-    EXPECT_TRUE(fs::is_empty(tmp.path / "sub"));
-    EXPECT_TRUE(fs::exists(tmp.path / "TREND.HST"));
+    EXPECT_TRUE(fs::is_empty(tmp / "sub"));
+    EXPECT_TRUE(fs::exists(tmp / "TREND.HST"));
 
     ErrorKind kind{};
-    EXPECT_TRUE(Says(ErrorOf([&] { Folder::Open(tmp.path / "TREND.HST"); }, &kind), {"not a folder"}));
+    ExpectHas(ErrorOf([&] { Folder::Open(tmp / "TREND.HST"); }, &kind), {"not a folder"});
     EXPECT_EQ(kind, ErrorKind::InvalidArgument);
-    EXPECT_TRUE(Says(ErrorOf([&] { Folder::Open(tmp.path / "none"); }, &kind), {"does not exist"}));
+    ExpectHas(ErrorOf([&] { Folder::Open(tmp / "none"); }, &kind), {"does not exist"});
     EXPECT_EQ(kind, ErrorKind::PathNotFound);
 }
 
 // Whole-file copies by every allowed set of methods: the copy holds the
 // source's bytes; an existing target is never replaced; a copy that cannot
-// be made leaves no target.
-TEST(FilesTest, Copies) {
-    const TempFolder tmp;
-    std::string content(3 * 1024 * 1024 + 17, '\0');
-    for (std::size_t i = 0; i < content.size(); i += 4093) content[i] = static_cast<char>('a' + i % 26);
-    WriteNew(tmp.path / "source", content);
-    WriteNew(tmp.path / "empty", "");
-    const Folder out = Folder::Open(tmp.path);
-    const File source = File::OpenRead(tmp.path / "source"), empty = File::OpenRead(tmp.path / "empty");
+// be made names both files and leaves no target.
+TEST_F(FilesTest, Copies) {
+    const std::string content = Pattern(3 * 1024 * 1024 + 17);
+    WriteNew(tmp / "source", content);
+    WriteNew(tmp / "empty", "");
+    const Folder out = Folder::Open(tmp);
+    const File source = File::OpenRead(tmp / "source"), empty = File::OpenRead(tmp / "empty");
 
     const CopyMethods sets[] = {kAllCopyMethods, static_cast<CopyMethods>(CopyMethod::ReadWrite),
                                 CopyMethod::Kernel | CopyMethod::ReadWrite, CopyMethod::Clone | CopyMethod::ReadWrite};
@@ -146,35 +149,34 @@ TEST(FilesTest, Copies) {
         const CopyResult r = out.CopyFrom(source, name, methods);
         EXPECT_EQ(r.Bytes, content.size()) << methods;
         EXPECT_NE(methods & static_cast<unsigned>(r.Method), 0u) << "used a method not allowed: " << methods;
-        EXPECT_TRUE(ReadAll(tmp.path / name) == content) << methods;
+        EXPECT_TRUE(ReadAll(tmp / name) == content) << methods;
         EXPECT_EQ(out.CopyFrom(empty, name + ".empty", methods).Bytes, 0u);
-        EXPECT_EQ(ReadAll(tmp.path / (name + ".empty")), "");
+        EXPECT_EQ(ReadAll(tmp / (name + ".empty")), "");
     }
 
-    WriteNew(tmp.path / "taken", "keep me");
-    EXPECT_TRUE(Says(ErrorOf([&] { out.CopyFrom(source, "taken"); }), {"source", "taken", "already exists"}));
-    EXPECT_EQ(ReadAll(tmp.path / "taken"), "keep me");
+    WriteNew(tmp / "taken", "keep me");
+    ExpectHas(ErrorOf([&] { out.CopyFrom(source, "taken"); }), {(tmp / "source").string(), (tmp / "taken").string(), "already exists"});
+    EXPECT_EQ(ReadAll(tmp / "taken"), "keep me");
 
-    EXPECT_TRUE(Says(ErrorOf([&] { out.CopyFrom(source, "none", 0); }), {"no allowed copy method"}));
-    EXPECT_FALSE(fs::exists(tmp.path / "none"));
-    EXPECT_TRUE(Says(ErrorOf([&] { out.CopyFrom(source, ".."); }), {"not a single file name"}));
-    EXPECT_TRUE(ReadAll(tmp.path / "source") == content);
+    ExpectHas(ErrorOf([&] { out.CopyFrom(source, "none", 0); }), {(tmp / "source").string(), "no allowed copy method"});
+    EXPECT_FALSE(fs::exists(tmp / "none"));
+    ExpectHas(ErrorOf([&] { out.CopyFrom(source, ".."); }), {"not a single file name"});
+    EXPECT_TRUE(ReadAll(tmp / "source") == content);
 }
 
 // Making and removing folders: never over an existing entry, only when empty.
-TEST(FilesTest, Folders) {
-    const TempFolder tmp;
-    const fs::path made = tmp.path / "Merged trenddata 10-15-30";
+TEST_F(FilesTest, Folders) {
+    const fs::path made = tmp / "Merged trenddata 10-15-30";
     MakeFolder(made);
     EXPECT_TRUE(fs::is_directory(made));
     ErrorKind kind{};
-    EXPECT_TRUE(Says(ErrorOf([&] { MakeFolder(made); }, &kind), {"already exists"}));
+    ExpectHas(ErrorOf([&] { MakeFolder(made); }, &kind), {"already exists"});
     EXPECT_EQ(kind, ErrorKind::InputOutput);
-    EXPECT_TRUE(Says(ErrorOf([&] { MakeFolder(tmp.path / "a" / "b"); }, &kind), {"does not exist"}));
+    ExpectHas(ErrorOf([&] { MakeFolder(tmp / "a" / "b"); }, &kind), {"does not exist"});
     EXPECT_EQ(kind, ErrorKind::PathNotFound);
 
     EXPECT_TRUE(MayCreateIn(made));
-    EXPECT_FALSE(MayCreateIn(tmp.path / "none"));
+    EXPECT_FALSE(MayCreateIn(tmp / "none"));
     WriteNew(made / "TREND.000", "data");
     EXPECT_FALSE(MayCreateIn(made / "TREND.000"));
     EXPECT_FALSE(RemoveEmptyFolder(made));
@@ -183,13 +185,14 @@ TEST(FilesTest, Folders) {
     EXPECT_TRUE(RemoveEmptyFolder(made));
     EXPECT_FALSE(fs::exists(made));
     EXPECT_FALSE(RemoveEmptyFolder(made));
+    EXPECT_GT(FreeSpace(tmp), 0u);
+    ExpectHas(ErrorOf([&] { FreeSpace(tmp / "none"); }), {"free space", "none"});
 }
 
 // Paths longer than the 260 characters old Windows programs stop at, and
 // names beyond ASCII given as UTF-8 text: every call takes them.
-TEST(FilesTest, LongPathsAndUtf8Names) {
-    const TempFolder tmp;
-    fs::path deep = tmp.path;
+TEST_F(FilesTest, LongPathsAndUtf8Names) {
+    fs::path deep = tmp;
     for (int i = 0; i < 4; ++i) MakeFolder(deep /= std::string(70, static_cast<char>('a' + i)));
     const fs::path master = deep / "TREND.HST";
     ASSERT_GT(master.native().size(), 300u);
@@ -204,12 +207,11 @@ TEST(FilesTest, LongPathsAndUtf8Names) {
     // "°C Müller.HST" in UTF-8: made through the layer, found by its name,
     // listed under the same characters.
     const std::string utf8 = "\xC2\xB0" "C M\xC3\xBCller.HST";
-    WriteNew(tmp.path / utf8, "unit");
-    EXPECT_EQ(ReadAll(tmp.path / utf8), "unit");
-    const Folder top = Folder::Open(tmp.path);
-    top.CopyFrom(File::OpenRead(tmp.path / utf8), utf8 + ".copy");
+    WriteNew(tmp / utf8, "unit");
+    EXPECT_EQ(ReadAll(tmp / utf8), "unit");
+    Folder::Open(tmp).CopyFrom(File::OpenRead(tmp / utf8), utf8 + ".copy");
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(tmp.path))
+    for (const auto& e : fs::directory_iterator(tmp))
         if (e.is_regular_file()) {
             const auto u8 = e.path().filename().u8string();
             names.emplace_back(u8.begin(), u8.end());
@@ -219,10 +221,9 @@ TEST(FilesTest, LongPathsAndUtf8Names) {
 }
 
 // The running program: its folder holds its executable.
-TEST(FilesTest, TheRunningProgram) {
+TEST(ProgramTest, ItsFolderHoldsIt) {
     bool found = false;
-    for (const auto& e : fs::directory_iterator(ProgramFolder()))
-        found = found || e.path().stem() == "jw_test_os";
+    for (const auto& e : fs::directory_iterator(ProgramFolder())) found = found || e.path().stem() == "jw_test_os";
     EXPECT_TRUE(found) << ProgramFolder();
 }
 

@@ -1,6 +1,5 @@
-// Shared helpers of the platform layer's tests: a temporary folder, whole
-// files as bytes, sparse files, allocated blocks, a child process that
-// reports how it ended.
+// POSIX helpers of the platform layer's tests: sparse files, allocated
+// blocks, a child process that reports how it ended.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,32 +10,13 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <string>
 #include <utility>
-#include <vector>
 
-#include "base/Errors.h"
-#include "os/File.h"
+#include "os/PlatformTest.h"
 
 namespace jw::ostest {
-
-namespace fs = std::filesystem;
-
-inline std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-inline void WriteAll(const fs::path& p, const std::string& b) { std::ofstream(p, std::ios::binary) << b; }
-
-// Bytes that differ from block to block, so a misplaced block shows.
-inline std::string Pattern(std::size_t n, unsigned salt = 1) {
-    std::string b(n, '\0');
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 131 + i / 977 + salt) & 0xFF);
-    return b;
-}
 
 // A file of `length` bytes holding data only in the given runs (offset,
 // bytes); everything else is a hole.
@@ -58,32 +38,6 @@ inline std::uint64_t Blocks(const fs::path& p) {
     EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
     return static_cast<std::uint64_t>(st.st_blocks);
 }
-
-// The message (and kind) of the Error a step throws; empty when it throws none.
-template <class Step>
-std::string ErrorOf(Step step, ErrorKind* kind = nullptr) {
-    try {
-        step();
-    } catch (const Error& e) {
-        if (kind) *kind = e.kind();
-        return e.what();
-    }
-    return "";
-}
-
-inline void ExpectHas(const std::string& text, const std::vector<std::string>& parts) {
-    for (const auto& part : parts) EXPECT_NE(text.find(part), std::string::npos) << "no \"" << part << "\" in: " << text;
-}
-
-// A fresh temporary folder per test, removed with everything in it.
-struct TempFolder : ::testing::Test {
-    fs::path tmp = fs::temp_directory_path() / ("jw-os-" + std::to_string(::getpid()));
-    TempFolder() { fs::remove_all(tmp), fs::create_directories(tmp); }
-    ~TempFolder() override {
-        std::error_code ec;
-        fs::remove_all(tmp, ec);
-    }
-};
 
 // How a child process ended, and what it wrote to standard error.
 struct ChildEnd {

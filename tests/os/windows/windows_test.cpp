@@ -13,7 +13,8 @@
 namespace jw::os {
 namespace {
 
-using namespace platformtest;
+using namespace ostest;
+using WindowsTest = TempFolder;
 
 // A handle of another writer, as the trend system holds its current files.
 struct Writer {
@@ -33,25 +34,24 @@ struct Writer {
 // A data file that is still being written (the writer shares reading, with
 // or without letting others write) is opened, read and copied, and the
 // writer can go on writing while we hold it open.
-TEST(WindowsTest, SourcesHeldOpenForWritingAreStillCopied) {
-    const TempFolder tmp;
+TEST_F(WindowsTest, SourcesHeldOpenForWritingAreStillCopied) {
     const std::string content(200 * 1024, 'x');
     for (const DWORD share : {DWORD{FILE_SHARE_READ}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE},
                               DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE}}) {
         const fs::path name = "TREND" + std::to_string(share) + ".000";
-        WriteNew(tmp.path / name, content);
-        Writer writer(tmp.path / name, share);
+        WriteNew(tmp / name, content);
+        Writer writer(tmp / name, share);
         ASSERT_NE(writer.h, INVALID_HANDLE_VALUE);
         if (share == FILE_SHARE_READ) {
             // Only reading is shared: our read-only open must ask for no more.
-            EXPECT_EQ(ReadAll(tmp.path / name), content);
+            EXPECT_EQ(ReadAll(tmp / name), content);
             continue;
         }
-        const File source = File::OpenRead(tmp.path / name);
+        const File source = File::OpenRead(tmp / name);
         for (const CopyMethods methods : {kAllCopyMethods, static_cast<CopyMethods>(CopyMethod::ReadWrite)}) {
             const fs::path copy = name.string() + ".copy" + std::to_string(methods);
-            Folder::Open(tmp.path).CopyFrom(source, copy, methods);
-            EXPECT_EQ(ReadAll(tmp.path / copy), content) << share << " " << methods;
+            Folder::Open(tmp).CopyFrom(source, copy, methods);
+            EXPECT_EQ(ReadAll(tmp / copy), content) << share << " " << methods;
         }
         writer.Append("more");  // our open handle does not stop the writer
         EXPECT_EQ(source.Length(), content.size() + 4);
@@ -60,9 +60,8 @@ TEST(WindowsTest, SourcesHeldOpenForWritingAreStillCopied) {
 
 // While the output folder is open it cannot be renamed or removed, so its
 // name keeps leading to it; once closed it can.
-TEST(WindowsTest, AnOpenFolderStaysWhereItIs) {
-    const TempFolder tmp;
-    const fs::path out = tmp.path / "out", moved = tmp.path / "moved";
+TEST_F(WindowsTest, AnOpenFolderStaysWhereItIs) {
+    const fs::path out = tmp / "out", moved = tmp / "moved";
     fs::create_directory(out);
     {
         const Folder folder = Folder::Open(out);
@@ -76,7 +75,7 @@ TEST(WindowsTest, AnOpenFolderStaysWhereItIs) {
 }
 
 // Devices are no files: reading them is refused at once, writing to NUL works.
-TEST(WindowsTest, DevicesAreNoFiles) {
+TEST_F(WindowsTest, DevicesAreNoFiles) {
     // Windows shows NUL as a character device; some wine versions show it as
     // a disk file, and then there is no device to refuse.
     const HANDLE nulHandle = ::CreateFileW(L"\\\\.\\NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -85,7 +84,7 @@ TEST(WindowsTest, DevicesAreNoFiles) {
     ::CloseHandle(nulHandle);
     if (nulIsADevice) {
         ErrorKind kind{};
-        EXPECT_TRUE(Says(ErrorOf([] { File::OpenRead("NUL"); }, &kind), {"not a regular file"}));
+        ExpectHas(ErrorOf([] { File::OpenRead("NUL"); }, &kind), {"not a regular file"});
         EXPECT_EQ(kind, ErrorKind::InvalidArgument);
         File nul = File::OpenDevice("NUL");
         nul.Write(Bytes("discarded"));
@@ -93,48 +92,45 @@ TEST(WindowsTest, DevicesAreNoFiles) {
     }
     // The console is refused too (or cannot be opened at all without one).
     for (const char* device : {"CON", "CONIN$"}) EXPECT_FALSE(ErrorOf([&] { File::OpenRead(device); }).empty()) << device;
-    const TempFolder tmp;
-    WriteNew(tmp.path / "file", "keep");
-    EXPECT_TRUE(Says(ErrorOf([&] { File::OpenDevice(tmp.path / "file"); }), {"regular file"}));
-    EXPECT_EQ(ReadAll(tmp.path / "file"), "keep");
+    WriteNew(tmp / "file", "keep");
+    ExpectHas(ErrorOf([&] { File::OpenDevice(tmp / "file"); }), {"regular file"});
+    EXPECT_EQ(ReadAll(tmp / "file"), "keep");
 }
 
 // A ":" would name a stream inside another file, a device name or a name
 // ending in a dot or blank a file ordinary tools cannot remove: no folder
 // entry gets such a name.
-TEST(WindowsTest, NamesNoWindowsFolderHoldsAreRefused) {
-    const TempFolder tmp;
-    WriteNew(tmp.path / "TREND.HST", "master");
-    const Folder folder = Folder::Open(tmp.path);
+TEST_F(WindowsTest, NamesNoWindowsFolderHoldsAreRefused) {
+    WriteNew(tmp / "TREND.HST", "master");
+    const Folder folder = Folder::Open(tmp);
     const std::pair<const char*, const char*> names[] = {
         {"TREND.HST:hidden", "not a single file name"}, {"a\\b", "not a single file name"},
         {"NUL", "device name"}, {"con.000", "device name"}, {"TREND.", "ends in a dot"}, {"TREND ", "ends in a blank"}};
     for (const auto& [name, why] : names) {
-        EXPECT_TRUE(Says(ErrorOf([&] { folder.CreateFile(name); }), {why})) << name;
-        EXPECT_TRUE(Says(ErrorOf([&] { folder.CopyFrom(File::OpenRead(tmp.path / "TREND.HST"), name); }), {why}))
-            << name;
-        EXPECT_TRUE(Says(ErrorOf([&] { folder.RenameNoReplace("TREND.HST", name); }), {why})) << name;
+        SCOPED_TRACE(name);
+        ExpectHas(ErrorOf([&] { folder.CreateFile(name); }), {why});
+        ExpectHas(ErrorOf([&] { folder.CopyFrom(File::OpenRead(tmp / "TREND.HST"), name); }), {why});
+        ExpectHas(ErrorOf([&] { folder.RenameNoReplace("TREND.HST", name); }), {why});
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path), fs::directory_iterator()), 1);
-    EXPECT_EQ(ReadAll(tmp.path / "TREND.HST"), "master");
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp), fs::directory_iterator()), 1);
+    EXPECT_EQ(ReadAll(tmp / "TREND.HST"), "master");
 }
 
 // The system's copy takes the read-only attribute along; the copy in the
 // output folder is made writable again.
-TEST(WindowsTest, CopiesOfReadOnlyFilesAreWritable) {
-    const TempFolder tmp;
-    WriteNew(tmp.path / "TREND.000", "data");
-    ASSERT_TRUE(::SetFileAttributesW((tmp.path / "TREND.000").c_str(), FILE_ATTRIBUTE_READONLY));
-    Folder::Open(tmp.path).CopyFrom(File::OpenRead(tmp.path / "TREND.000"), "TREND.001");
-    EXPECT_FALSE(::GetFileAttributesW((tmp.path / "TREND.001").c_str()) & FILE_ATTRIBUTE_READONLY);
-    File::OpenReadWrite(tmp.path / "TREND.001").WriteAt(0, Bytes("DATA"));
-    EXPECT_EQ(ReadAll(tmp.path / "TREND.001"), "DATA");
-    ::SetFileAttributesW((tmp.path / "TREND.000").c_str(), FILE_ATTRIBUTE_NORMAL);
+TEST_F(WindowsTest, CopiesOfReadOnlyFilesAreWritable) {
+    WriteNew(tmp / "TREND.000", "data");
+    ASSERT_TRUE(::SetFileAttributesW((tmp / "TREND.000").c_str(), FILE_ATTRIBUTE_READONLY));
+    Folder::Open(tmp).CopyFrom(File::OpenRead(tmp / "TREND.000"), "TREND.001");
+    EXPECT_FALSE(::GetFileAttributesW((tmp / "TREND.001").c_str()) & FILE_ATTRIBUTE_READONLY);
+    File::OpenReadWrite(tmp / "TREND.001").WriteAt(0, Bytes("DATA"));
+    EXPECT_EQ(ReadAll(tmp / "TREND.001"), "DATA");
+    ::SetFileAttributesW((tmp / "TREND.000").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // The arguments come from the wide command line, the same as the C library's
 // for plain ASCII ones; a console is switched to UTF-8.
-TEST(WindowsTest, ArgumentsAndConsole) {
+TEST_F(WindowsTest, ArgumentsAndConsole) {
     const std::vector<std::string> args = Utf8Arguments(__argc, __argv);
     ASSERT_EQ(args.size(), static_cast<std::size_t>(__argc));
     for (int i = 1; i < __argc; ++i) EXPECT_EQ(args[static_cast<std::size_t>(i)], __argv[i]);

@@ -35,7 +35,7 @@ constexpr std::size_t kListedMarks = 12;
 // Text for XML: escaped, control characters (which XML 1.0 cannot carry) as
 // "?", bytes that are not UTF-8 read as Windows-1252.
 std::string Xml(std::string_view text) {
-    const std::string utf8 = IsValidUtf8(text) ? std::string(text) : Cp1252ToUtf8(text);
+    const std::string utf8 = OutputText(text);
     std::string out;
     out.reserve(utf8.size());
     for (const char c : utf8) {

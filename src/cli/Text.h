@@ -21,7 +21,6 @@
 namespace jw::cli {
 
 using StringTools::Cp1252ToUtf8;
-using StringTools::IsValidUtf8;
 
 // A fixed-width field for display: trailing NULs and blanks dropped, decoded,
 // and every remaining control character shown as "?" so a corrupt field

@@ -86,12 +86,6 @@ std::string MixedToUtf8(std::string_view text) {
     return out;
 }
 
-bool IsValidUtf8(std::string_view bytes) {
-    for (std::size_t i = 0; i < bytes.size();)
-        if (!NextUtf8(bytes, i)) return false;
-    return true;
-}
-
 std::optional<std::string> Utf8ToCp1252(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size();) {

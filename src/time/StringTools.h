@@ -35,9 +35,6 @@ std::string MixedToUtf8(std::string_view text);
 // not well-formed UTF-8 or holds a character the code page has no byte for.
 std::optional<std::string> Utf8ToCp1252(std::string_view text);
 
-// True when bytes are well-formed UTF-8 (no overlong forms, no surrogates).
-bool IsValidUtf8(std::string_view bytes);
-
 // text in double quotes for messages, control characters shown as \xNN so a
 // hostile name cannot break the message's line (base/Errors.h).
 using ::jw::Quoted;

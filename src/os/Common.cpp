@@ -2,6 +2,8 @@
 #include "os/File.h"
 #include "os/Text.h"
 
+#include <utility>
+
 namespace jw::os {
 
 const char* CopyMethodName(CopyMethod m) noexcept {
@@ -11,6 +13,36 @@ const char* CopyMethodName(CopyMethod m) noexcept {
         case CopyMethod::ReadWrite: return "read/write";
     }
     return "?";
+}
+
+File::~File() {
+    if (handle_ != kNoHandle) CloseHandle(handle_);
+}
+
+File::File(File&& o) noexcept : handle_(std::exchange(o.handle_, kNoHandle)), path_(std::move(o.path_)) {}
+
+File& File::operator=(File&& o) noexcept {
+    if (this != &o) {
+        if (handle_ != kNoHandle) CloseHandle(handle_);
+        handle_ = std::exchange(o.handle_, kNoHandle);
+        path_ = std::move(o.path_);
+    }
+    return *this;
+}
+
+Folder::~Folder() {
+    if (handle_ != File::kNoHandle) CloseHandle(handle_);
+}
+
+Folder::Folder(Folder&& o) noexcept : handle_(std::exchange(o.handle_, File::kNoHandle)), path_(std::move(o.path_)) {}
+
+Folder& Folder::operator=(Folder&& o) noexcept {
+    if (this != &o) {
+        if (handle_ != File::kNoHandle) CloseHandle(handle_);
+        handle_ = std::exchange(o.handle_, File::kNoHandle);
+        path_ = std::move(o.path_);
+    }
+    return *this;
 }
 
 std::filesystem::path PathFromUtf8(std::string_view text) {

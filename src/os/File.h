@@ -130,6 +130,8 @@ private:
     using Handle = std::intptr_t;
     static constexpr Handle kNoHandle = -1;
     File(Handle h, std::filesystem::path path) : handle_(h), path_(std::move(path)) {}
+    // Closes h without reporting (each system's own call).
+    static void CloseHandle(Handle h) noexcept;
 
     Handle handle_ = kNoHandle;
     std::filesystem::path path_;
@@ -201,6 +203,9 @@ public:
 
 private:
     friend class RemoveOnInterrupt;
+    // Lets go of the folder's handle h (each system's own call).
+    static void CloseHandle(File::Handle h) noexcept;
+
     File::Handle handle_ = File::kNoHandle;
     std::filesystem::path path_;
 };

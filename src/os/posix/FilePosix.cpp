@@ -108,20 +108,7 @@ int Fd(std::intptr_t h) { return static_cast<int>(h); }
 
 // --- File ---------------------------------------------------------------
 
-File::~File() {
-    if (handle_ != kNoHandle) ::close(Fd(handle_));
-}
-
-File::File(File&& o) noexcept : handle_(std::exchange(o.handle_, kNoHandle)), path_(std::move(o.path_)) {}
-
-File& File::operator=(File&& o) noexcept {
-    if (this != &o) {
-        if (handle_ != kNoHandle) ::close(Fd(handle_));
-        handle_ = std::exchange(o.handle_, kNoHandle);
-        path_ = std::move(o.path_);
-    }
-    return *this;
-}
+void File::CloseHandle(Handle h) noexcept { ::close(Fd(h)); }
 
 File File::OpenRead(const std::filesystem::path& path, Links links) {
     if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot open a file with an empty path");
@@ -234,20 +221,7 @@ void File::Close() {
 
 // --- Folder -------------------------------------------------------------
 
-Folder::~Folder() {
-    if (handle_ != File::kNoHandle) ::close(Fd(handle_));
-}
-
-Folder::Folder(Folder&& o) noexcept : handle_(std::exchange(o.handle_, File::kNoHandle)), path_(std::move(o.path_)) {}
-
-Folder& Folder::operator=(Folder&& o) noexcept {
-    if (this != &o) {
-        if (handle_ != File::kNoHandle) ::close(Fd(handle_));
-        handle_ = std::exchange(o.handle_, File::kNoHandle);
-        path_ = std::move(o.path_);
-    }
-    return *this;
-}
+void Folder::CloseHandle(File::Handle h) noexcept { ::close(Fd(h)); }
 
 Folder Folder::Open(const std::filesystem::path& path) {
     if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot open a folder with an empty path");

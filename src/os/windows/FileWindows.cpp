@@ -259,20 +259,7 @@ void NoteFileMade(std::intptr_t folder, const std::filesystem::path& name) { Not
 
 // --- File ---------------------------------------------------------------
 
-File::~File() {
-    if (handle_ != kNoHandle) ::CloseHandle(AsHandle(handle_));
-}
-
-File::File(File&& o) noexcept : handle_(std::exchange(o.handle_, kNoHandle)), path_(std::move(o.path_)) {}
-
-File& File::operator=(File&& o) noexcept {
-    if (this != &o) {
-        if (handle_ != kNoHandle) ::CloseHandle(AsHandle(handle_));
-        handle_ = std::exchange(o.handle_, kNoHandle);
-        path_ = std::move(o.path_);
-    }
-    return *this;
-}
+void File::CloseHandle(Handle h) noexcept { ::CloseHandle(AsHandle(h)); }
 
 File File::OpenRead(const std::filesystem::path& path, Links links) {
     if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot open a file with an empty path");
@@ -381,24 +368,10 @@ void File::Close() {
 
 // --- Folder -------------------------------------------------------------
 
-Folder::~Folder() {
-    if (handle_ == File::kNoHandle) return;
-    ForgetFolder(handle_);
-    ::CloseHandle(AsHandle(handle_));
-}
-
-Folder::Folder(Folder&& o) noexcept : handle_(std::exchange(o.handle_, File::kNoHandle)), path_(std::move(o.path_)) {}
-
-Folder& Folder::operator=(Folder&& o) noexcept {
-    if (this != &o) {
-        if (handle_ != File::kNoHandle) {
-            ForgetFolder(handle_);
-            ::CloseHandle(AsHandle(handle_));
-        }
-        handle_ = std::exchange(o.handle_, File::kNoHandle);
-        path_ = std::move(o.path_);
-    }
-    return *this;
+// The folder's record of files made through it goes with the handle.
+void Folder::CloseHandle(File::Handle h) noexcept {
+    ForgetFolder(h);
+    ::CloseHandle(AsHandle(h));
 }
 
 Folder Folder::Open(const std::filesystem::path& path) {

@@ -69,12 +69,8 @@ std::optional<std::string> ResolveTopicPath(std::string_view recorded,
     std::replace(path.begin(), path.end(), '\\', '/');
     if (path.empty()) return std::nullopt;
     if (path.front() != '/') path.insert(path.begin(), '/');
-    // Leftmost "/" first: the longest trailing part that the archive holds.
-    for (std::size_t slash = 0; slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        const std::string candidate = path.substr(slash);
-        if (candidate.size() > 1 && exists(candidate)) return candidate + anchor;
-    }
-    return std::nullopt;
+    if (path.size() < 2 || !exists(path)) return std::nullopt;
+    return path + anchor;
 }
 
 ChmArchive::ChmArchive(chmFile* file) : file_(file) {
@@ -96,6 +92,16 @@ std::unique_ptr<ChmArchive> ChmArchive::Open(const QString& path) {
 bool ChmArchive::Exists(const std::string& archivePath) const {
     chmUnitInfo info{};
     return chm_resolve_object(file_, archivePath.c_str(), &info) == CHM_RESOLVE_SUCCESS;
+}
+
+std::vector<std::string> ChmArchive::ObjectPaths() const {
+    std::vector<std::string> paths;
+    const auto add = [](chmFile*, chmUnitInfo* info, void* context) {
+        static_cast<std::vector<std::string>*>(context)->emplace_back(info->path);
+        return CHM_ENUMERATOR_CONTINUE;
+    };
+    chm_enumerate(file_, CHM_ENUMERATE_ALL, add, &paths);
+    return paths;
 }
 
 std::optional<QByteArray> ChmArchive::Read(const std::string& archivePath) const {

@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct chmFile;
 
@@ -37,9 +38,9 @@ std::map<std::uint32_t, std::string> ParseContextMap(const QByteArray& ivb, cons
 std::map<std::uint16_t, QByteArray> ParseSystemBlock(const QByteArray& system);
 
 // The archive path ("/dir/topic.htm", with its "#anchor" if the entry had
-// one) of a recorded topic: "\" read as "/", a missing leading "/" added,
-// and of the trailing parts of the path that begin at a "/", the longest one
-// for which exists() holds.  nullopt when none exists.
+// one) of a recorded topic: "\" read as "/", a missing leading "/" added
+// (Windows' viewer takes a recorded path from the archive's root).  nullopt
+// when exists() does not hold for that path.
 std::optional<std::string> ResolveTopicPath(std::string_view recorded,
                                             const std::function<bool(const std::string&)>& exists);
 
@@ -52,6 +53,8 @@ public:
     ChmArchive& operator=(const ChmArchive&) = delete;
 
     bool Exists(const std::string& archivePath) const;
+    // The paths of all objects the archive holds, its own ("/#IVB") included.
+    std::vector<std::string> ObjectPaths() const;
     // The whole object; nullopt when it does not exist, cannot be read or is
     // larger than kMaxObjectSize.
     std::optional<QByteArray> Read(const std::string& archivePath) const;

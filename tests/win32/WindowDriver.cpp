@@ -107,6 +107,7 @@ void Press(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 void Key(HWND control, WPARAM key) {
     PostMessageW(control, WM_KEYDOWN, key, 1);
+    if (key == VK_F1) PostMessageW(control, 0x004D, 0, 0);  // WM_KEYF1, as Windows posts it behind F1
     PostMessageW(control, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31));
 }
 

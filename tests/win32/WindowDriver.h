@@ -38,7 +38,7 @@ void Type(HWND box, const std::wstring& text);
 std::wstring TextOf(HWND control);
 // Presses a button without waiting for what it starts (a posted BM_CLICK).
 void Press(HWND button);
-// Posts a key press to a control.
+// Posts a key press to a control (with F1, the WM_KEYF1 Windows adds).
 void Key(HWND control, WPARAM key);
 // A message box of the process (dialog class, this title) shown within
 // timeoutMs: its text, after pressing its OK button; nullopt when none came.

@@ -10,6 +10,9 @@ namespace jw::ui {
 namespace {
 
 constexpr const wchar_t* kClassName = L"Joinwright";
+// Posted by Windows behind the key-down of F1; DefWindowProc turns it into a
+// WM_HELP of its own (wine posts none).
+constexpr UINT kKeyF1 = 0x004D;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // fixed size
 
 // width: average character width in pixels; 0 for the face's own.
@@ -177,9 +180,11 @@ void Joinwright::SetText(ControlId box, const std::string& text) {
 int Joinwright::Run() {
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        // F1 on a control of the window: the window's help request for it.
-        if (message.message == WM_KEYDOWN && message.wParam == VK_F1 &&
-            (message.hwnd == window_ || IsChild(window_, message.hwnd))) {
+        // F1 on a control of the window: the window's help request for it,
+        // once per press: the system's own request that follows is dropped.
+        const bool ours = message.hwnd == window_ || IsChild(window_, message.hwnd);
+        if (ours && message.message == kKeyF1) continue;
+        if (ours && message.message == WM_KEYDOWN && message.wParam == VK_F1) {
             HELPINFO help{};
             help.cbSize = sizeof help;
             help.iContextType = HELPINFO_WINDOW;

@@ -3,6 +3,7 @@
 #include "base/Errors.h"
 #include "os/File.h"
 #include "os/Text.h"
+#include "os/WindowsNames.h"
 
 #include <ctime>
 #include <system_error>
@@ -60,6 +61,7 @@ namespace {
 }  // namespace
 
 void CheckOutputFolderCanBeMade(const fs::path& folder) {
+    os::CheckNewFolderName(folder, ErrorKind::Refused);
     std::error_code ec;
     if (fs::exists(fs::symlink_status(folder, ec))) RefuseExisting(folder);
     const fs::path parent = folder.parent_path();

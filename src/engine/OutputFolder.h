@@ -36,7 +36,8 @@ std::string FolderTimeStamp(ClockTime time, std::string_view separator);
 // "Merged trenddata " + timeStamp.
 std::string OutputFolderName(std::string_view timeStamp);
 
-// Refuses (jw::Error, Refused) when folder exists already in any form (a
+// Refuses a name a Windows folder cannot hold (os::CheckNewFolderName), on
+// every system.  Refuses (jw::Error, Refused) when folder exists already in any form (a
 // folder, a file, a link, also a dangling one), when its parent does not
 // exist, or when the parent is not a folder.  Makes nothing.
 void CheckOutputFolderCanBeMade(const std::filesystem::path& folder);

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "base/Errors.h"
+#include "os/Text.h"
 
 namespace jw::os {
 
@@ -18,9 +19,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 std::string WindowsFileNameProblem(std::string_view name) {
     for (const char c : name)
         if (std::string_view("<>:\"|?*\\").find(c) != std::string_view::npos)
-            return std::string("the file name contains \"") + c + "\", which a Windows folder cannot hold";
+            return std::string("the name contains \"") + c + "\", which a Windows folder cannot hold";
     if (!name.empty() && (name.back() == '.' || name.back() == ' '))
-        return std::string("the file name ends in ") + (name.back() == '.' ? "a dot" : "a blank") +
+        return std::string("the name ends in ") + (name.back() == '.' ? "a dot" : "a blank") +
                ", which Windows drops";
     // A device name stays a device whatever follows its first dot, and
     // blanks before that dot do not count.
@@ -33,8 +34,15 @@ std::string WindowsFileNameProblem(std::string_view name) {
     if (stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9')
         device = device || std::any_of(std::begin(kNumbered), std::end(kNumbered),
                                        [&](std::string_view d) { return EqualsNoCase(stem.substr(0, 3), d); });
-    if (device) return "the file name is the Windows device name " + Quoted(stem);
+    if (device) return "the name is the Windows device name " + Quoted(stem);
     return {};
+}
+
+void CheckNewFolderName(const std::filesystem::path& folder, ErrorKind kind) {
+    const std::filesystem::path name = folder.has_filename() ? folder.filename() : folder.parent_path().filename();
+    if (name == "." || name == "..") return;
+    if (const std::string why = WindowsFileNameProblem(PathText(name)); !why.empty())
+        Fail(kind, "Cannot make the folder " + Quoted(PathText(folder)) + ": " + why);
 }
 
 }  // namespace jw::os

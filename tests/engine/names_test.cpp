@@ -54,6 +54,19 @@ TEST(NamesTest, WindowsFileNames) {
         // Every output file name passes this check.
         EXPECT_EQ(HostFileNameProblem(name).empty(), why.empty()) << name;
     }
+    // A folder to be made: its own name, whatever leads to it.
+    std::vector<std::pair<fs::path, std::string>> folders = {
+        {"out2 ", "ends in a blank"}, {"sets/out2.", "ends in a dot"}, {"CON", "device name \"CON\""},
+        {"sets/nul/", "device name \"nul\""}, {"sets/out2", ""}, {".", ""}, {"sets/..", ""}};
+#ifdef _WIN32
+    folders.emplace_back(L"\\\\?\\C:\\sets\\out2 ", "ends in a blank");
+    folders.emplace_back(L"\\\\?\\C:\\sets\\AUX\\", "device name \"AUX\"");
+#endif
+    for (const auto& [folder, why] : folders) {
+        const std::string got = ErrorOf([&] { os::CheckNewFolderName(folder); });
+        if (why.empty()) EXPECT_EQ(got, "") << folder;
+        else EXPECT_NE(got.find(why), std::string::npos) << folder << ": " << got;
+    }
 }
 
 TEST(NamesTest, BreakDates) {

@@ -41,14 +41,14 @@ TEST_F(OutputFolderLife, MadeFreshNeverReusedRemovedOnlyWhileEmpty) {
     EXPECT_EQ(kind, ErrorKind::Refused);
 
     // Whatever stands at the name is refused, even a dangling link; the
-    // parent must be a folder that exists.
+    // parent must be a folder that exists; the name one Windows can hold.
     // (A system that makes no symbolic links skips the rows of the link.)
     WriteAll(tmp / "file", "x");
     std::error_code noLinks;
     fs::create_symlink(tmp / "nowhere", tmp / "link", noLinks);
     std::vector<std::pair<fs::path, const char*>> refused = {
         {tmp / "file", "already exists"}, {tmp / "missing" / "out", "does not exist"},
-        {tmp / "file" / "out", "is not a folder"}};
+        {tmp / "file" / "out", "is not a folder"}, {tmp / "out2 ", "ends in a blank"}};
     if (!noLinks) refused.emplace_back(tmp / "link", "already exists");
     for (const auto& [path, says] : refused) {
         ExpectHas(ErrorOf([&] { CheckOutputFolderCanBeMade(path); }, &kind), {says});

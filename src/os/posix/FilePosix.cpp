@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "os/File.h"
+#include "os/WindowsNames.h"
 #include "os/posix/PosixDetail.h"
 
 namespace jw::os {
@@ -319,6 +320,7 @@ bool MayCreateIn(const std::filesystem::path& folder) { return ::access(folder.c
 
 void MakeFolder(const std::filesystem::path& path) {
     if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot make a folder with an empty path");
+    CheckNewFolderName(path);
     if (::mkdir(path.c_str(), 0777) == 0) return;
     const int err = errno;
     const std::string name = QuotedPath(path);

@@ -528,6 +528,7 @@ bool MayCreateIn(const std::filesystem::path& folder) {
 
 void MakeFolder(const std::filesystem::path& path) {
     if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot make a folder with an empty path");
+    CheckNewFolderName(path);
     if (::CreateDirectoryW(LongPath(path).c_str(), nullptr)) return;
     const DWORD err = ::GetLastError();
     const std::string name = QuotedPath(path);

@@ -166,7 +166,8 @@ TEST_P(Matrix, ExitStatusReasonAndUntouchedInputs) {
             EXPECT_NE(r.out.find(kMerged), std::string::npos) << r.out;
             for (const auto& [from, n] : {std::pair{"existing set:  ", row.fromExisting}, {"backup set:    ", row.fromBackup}})
                 EXPECT_NE(r.out.find("From the "s + from + std::to_string(n) + " data file"), std::string::npos) << r.out;
-            EXPECT_EQ(RunCli({"inspect", "--check", (out / "TREND.HST").string()}, s.work).code, 0) << "the merged set checks clean";
+            const Result check = RunCli({"inspect", "--check", (out / "TREND.HST").string()}, s.work);
+            EXPECT_EQ(check.code, 0) << "the merged set checks clean: " << check.out << check.err;
         }
         EXPECT_TRUE(row.code != 0 || !row.warning || r.out.find(row.warning) != std::string::npos) << r.out;
 

@@ -10,10 +10,11 @@
 namespace jw::testsupport {
 
 struct ProgramResult {
-    int code = -1;    // exit status; -1 when it ended by a signal
+    int code = -1;    // exit status; -1 when it ended by a signal or did not run
     int signal = 0;   // the signal that ended it (POSIX), else 0
     std::string out;  // standard output, bytes as written
-    std::string err;  // standard error
+    std::string err;  // standard error; first, a "RunProgram: " line saying why
+                      // when the child did not run or its end was not seen
 };
 
 // Runs program with args (UTF-8 text, passed as they are, no shell) in the

@@ -50,6 +50,17 @@ HANDLE Inheritable(const std::wstring& path, DWORD access, DWORD disposition) {
                          FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// "error N: the system's text", for a report of why a child did not run.
+std::string SystemError(DWORD code) {
+    wchar_t* text = nullptr;
+    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string said;
+    for (const wchar_t* c = text; c && *c && *c != L'\r' && *c != L'\n'; ++c) said.push_back(*c < 128 ? static_cast<char>(*c) : '?');
+    if (text) ::LocalFree(text);
+    return "error " + std::to_string(code) + (said.empty() ? "" : ": " + said);
+}
+
 }  // namespace
 
 ProgramResult RunProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& cwd,
@@ -60,28 +71,44 @@ ProgramResult RunProgram(const fs::path& program, const std::vector<std::string>
     for (const auto& a : args) command += L" " + Quote(Wide(a));
 
     ProgramResult r;
+    std::string failure;  // why the child did not run, or how its end was not seen
+    const auto fail = [&failure](const std::string& what) {
+        if (failure.empty()) failure = "RunProgram: " + what + " (" + SystemError(::GetLastError()) + ")\n";
+    };
     const HANDLE in = Inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
+    if (in == INVALID_HANDLE_VALUE) fail("cannot open NUL as the child's standard input");
     const HANDLE out = Inheritable(outFile, GENERIC_WRITE, CREATE_ALWAYS);
+    if (out == INVALID_HANDLE_VALUE) fail("cannot make the file for the child's standard output");
     const HANDLE err = Inheritable(errFile, GENERIC_WRITE, CREATE_ALWAYS);
+    if (err == INVALID_HANDLE_VALUE) fail("cannot make the file for the child's standard error");
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = in, si.hStdOutput = out, si.hStdError = err;
     PROCESS_INFORMATION pi{};
     const std::wstring folder = FullPath(cwd);
-    if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-        ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi)) {
-        ::WaitForSingleObject(pi.hProcess, INFINITE);
-        DWORD code = 0;
-        if (::GetExitCodeProcess(pi.hProcess, &code)) r.code = static_cast<int>(code);
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
-    } else {
-        r.err = "cannot start " + program.string() + " (error " + std::to_string(::GetLastError()) + ")";
+    bool ran = false;
+    if (failure.empty()) {
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi)) {
+            fail("cannot start " + program.string());
+        } else {
+            ran = true;
+            DWORD code = 0;
+            if (::WaitForSingleObject(pi.hProcess, INFINITE) != WAIT_OBJECT_0) fail("cannot wait for the child");
+            else if (!::GetExitCodeProcess(pi.hProcess, &code)) fail("cannot read the child's exit code");
+            else if (code == STILL_ACTIVE) failure = "RunProgram: the child ended with exit code 259 (STILL_ACTIVE)\n";
+            else r.code = static_cast<int>(code);
+            // A Windows exit code is 32 bits; one that reads as -1 is said so,
+            // lest it pass for "did not run".
+            if (failure.empty() && r.code == -1) failure = "RunProgram: the child's exit code was 0xFFFFFFFF\n";
+            ::CloseHandle(pi.hThread);
+            ::CloseHandle(pi.hProcess);
+        }
     }
     for (const HANDLE h : {in, out, err})
         if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-    if (r.code != -1) r.out = ReadFile(fs::path(outFile)), r.err = ReadFile(fs::path(errFile));
+    if (ran) r.out = ReadFile(fs::path(outFile)), r.err = ReadFile(fs::path(errFile));
+    r.err = failure + r.err;
     ::DeleteFileW(outFile.c_str()), ::DeleteFileW(errFile.c_str());
     return r;
 }

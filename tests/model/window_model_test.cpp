@@ -71,6 +71,44 @@ TEST(ControlTable, ControlsFitTheirContainersLabelsEndAtTheirNeighboursFocusFoll
                                                "btnMerge", "txtNOFiles", "txtOCFile", "btnOCFile"}));
 }
 
+// The caption font: a caption fits up to the last pixel of its room (a
+// label's less a gap of 3 at its right and bottom, a frame's less its
+// corners, a button's less its edges), at 96 and 144 dpi; the font is the
+// first candidate with which every caption fits.
+TEST(ControlTable, CaptionFontIsTheLargestWithWhichEveryCaptionFits) {
+    const std::tuple<ControlId, double, TextExtent, bool> rows[] = {
+        {ControlId::lblDate, 1, {69, 22}, true},       {ControlId::lblDate, 1, {70, 22}, false},
+        {ControlId::lblDate, 1, {69, 23}, false},      {ControlId::lblBackup, 1, {53, 37}, true},
+        {ControlId::lblBackup, 1, {53, 38}, false},    {ControlId::lblBackup, 1.5, {80, 56}, true},
+        {ControlId::lblBackup, 1.5, {81, 56}, false},  {ControlId::Files, 1, {465, 99}, true},
+        {ControlId::Files, 1, {466, 9}, false},        {ControlId::btnOpenB, 1, {57, 21}, true},
+        {ControlId::btnOpenB, 1.5, {87, 32}, false},   {ControlId::txtBackup, 1, {9999, 9999}, true},
+        {ControlId::lblBackupFile, 1, {9999, 9999}, true}};
+    for (const auto& [id, scale, need, fits] : rows) {
+        int wrapped = -1;
+        const MeasureText measure = [&](CaptionFont, const char* text, int wrapWidth) {
+            EXPECT_STREQ(text, RowOf(id).Caption);
+            wrapped = wrapWidth;
+            return need;
+        };
+        EXPECT_EQ(CaptionFits(id, CaptionFonts()[0], scale, measure), fits) << RowOf(id).Name << " at " << scale;
+        // Labels wrap at their room, the others take one line.
+        if (wrapped >= 0) {
+            EXPECT_EQ(wrapped > 0, RowOf(id).Kind == ControlKind::Label) << RowOf(id).Name;
+        }
+    }
+    // One caption too wide in the larger fonts holds the whole window to a smaller one.
+    const std::pair<int, CaptionFont> limits[] = {
+        {9000, {90, 100}}, {8499, {80, 100}}, {7000, {70, 100}}, {6300, {70, 90}}, {0, {70, 70}}};
+    for (const auto& [limit, chosen] : limits) {
+        const MeasureText measure = [limit = limit](CaptionFont f, const char* text, int) {
+            const bool big = f.TenthsOfPoint * f.WidthPercent > limit && std::string(text) == "[mm-dd-yyyy]";
+            return big ? TextExtent{1000, 1000} : TextExtent{1, 1};
+        };
+        EXPECT_EQ(ChooseCaptionFont(1, measure), chosen) << limit;
+    }
+}
+
 // --- Check and the count -----------------------------------------------------------
 
 TEST(WindowModel, CheckNamesEveryMissingInputAndLeavesEverythingAsItWas) {
@@ -308,15 +346,16 @@ TEST(WindowModel, HelpLinksMenusAndF1OpenTheTablesContexts) {
     for (const auto& [label, context] : {std::pair{ControlId::lblBackupFile, 1003}, {ControlId::lblBrake, 1004},
                                          {ControlId::lblEmpty, 1005}, {ControlId::lblExisting, 1006},
                                          {ControlId::lblFolder, 1007}, {ControlId::lblNumber, 1008}}) {
-        w.HelpLink_Click(label);
+        w.Click(label);
         expected.push_back(file + " at " + std::to_string(context));
     }
-    w.HelpLink_Click(ControlId::lblBackup);  // not a link: nothing
+    for (const ControlId none : {ControlId::lblBackup, ControlId::txtBackup, ControlId::Files}) w.Click(none);
     for (const auto& [item, context] : {std::pair{MenuId::mnuAbout, 1002}, {MenuId::mnuHelp, 1010}}) {
-        w.Menu_Click(item);
+        EXPECT_FALSE(w.Click(item));
         expected.push_back(file + " at " + std::to_string(context));
     }
-    w.Menu_Click(MenuId::mnuFile);
+    EXPECT_FALSE(w.Click(MenuId::mnuFile));
+    EXPECT_TRUE(w.Click(MenuId::mnuExit));  // the face ends the program
     EXPECT_EQ(d.Help, expected);
     EXPECT_TRUE(d.Messages.empty());
 }

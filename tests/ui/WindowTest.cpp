@@ -63,16 +63,14 @@ void WindowTest::controlsAndMenus() {
                            : c.Kind == ControlKind::Button  ? "QPushButton"
                                                             : "QLabel";
         const auto row = [](const QString& name, const QString& kind, const QString& in, const QString& text, QRect g,
-                            double points, bool highlight, bool focus) {
-            return QStringLiteral("%1 %2 in %3 \"%4\" %5,%6 %7x%8 %9pt%10%11")
-                .arg(name, kind, in, text).arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height()).arg(points)
+                            const char* font, bool highlight, bool focus) {
+            return QStringLiteral("%1 %2 in %3 \"%4\" %5,%6 %7x%8 %9%10%11")
+                .arg(name, kind, in, text).arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height()).arg(font)
                 .arg(highlight ? " highlight" : "", focus ? " focus" : "");
         };
-        // A note in a frame starts below the frame's title line.
-        const int top = c.Container && c.Kind == ControlKind::Label ? std::max(c.Top, 20) : c.Top;
         expected << row(c.Name, kind, c.Container ? RowOf(*c.Container).Name : "window", c.Caption,
-                        QRect(c.Left, top, DrawnWidth(c.Id), DrawnHeight(c.Id) - (top - c.Top)), link ? 13.5 : 8.0, link,
-                        c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button);
+                        QRect(c.Left, c.Top, DrawnWidth(c.Id), DrawnHeight(c.Id)), link ? "13.5pt" : "caption font",
+                        link, c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button);
         QWidget* x = w.centralWidget()->findChild<QWidget*>(QLatin1String(c.Name));
         QVERIFY2(x != nullptr, c.Name);
         QString text;
@@ -81,16 +79,17 @@ void WindowTest::controlsAndMenus() {
         if (auto* l = qobject_cast<QLabel*>(x)) text = l->textFormat() == Qt::PlainText ? l->text() : "rich";
         if (auto* e = qobject_cast<QLineEdit*>(x)) text = e->isReadOnly() ? "read-only" : e->text();
         if (auto* b = qobject_cast<QPushButton*>(x)) text = b->isDefault() || b->autoDefault() ? "default" : b->text();
+        const bool captionFont = x->font() == w.centralWidget()->font();
         actual << row(x->objectName(), x->inherits(kind) ? kind : "other",
                       x->parentWidget() == w.centralWidget() ? "window" : x->parentWidget()->objectName(), text,
-                      x->geometry(), x->font().pointSizeF(), x->foregroundRole() == QPalette::Highlight,
-                      x->focusPolicy() != Qt::NoFocus);
-        // Nothing is cut: a caption fits its control (wrapped where the control wraps).
-        if (auto* l = qobject_cast<QLabel*>(x)) {
-            const QRect need = l->fontMetrics().boundingRect(QRect(0, 0, l->width(), 1000),
-                                                             Qt::TextWordWrap | Qt::AlignLeft, l->text());
-            QVERIFY2(need.width() <= l->width() && need.height() <= l->height(), c.Name);
-        }
+                      x->geometry(), captionFont ? "caption font" : x->font().pointSizeF() == 13.5 ? "13.5pt" : "other",
+                      x->foregroundRole() == QPalette::Highlight, x->focusPolicy() != Qt::NoFocus);
+        // Nothing is cut: a caption's text, in the widget's own font, needs no
+        // more room than its control (a label's wrapped where it wraps).
+        const bool wraps = c.Kind == ControlKind::Label;
+        const QRect need = x->fontMetrics().boundingRect(QRect(0, 0, wraps ? x->width() : 100000, 100000),
+                                                         (wraps ? Qt::TextWordWrap : 0) | Qt::AlignLeft, c.Caption);
+        QVERIFY2(need.width() <= x->width() && need.height() <= x->height(), c.Name);
         if (c.Kind == ControlKind::HelpLabel) QCOMPARE(x->cursor().shape(), Qt::PointingHandCursor);
     }
     QCOMPARE(actual, expected);

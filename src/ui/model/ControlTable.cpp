@@ -1,6 +1,7 @@
 #include "ui/model/ControlTable.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace jw::ui {
 
@@ -105,6 +106,47 @@ int HelpContextFor(ControlId control) {
     for (std::optional<ControlId> c = control; c; c = RowOf(*c).Container)
         if (RowOf(*c).HelpContext != 0) return RowOf(*c).HelpContext;
     return kWindowHelpContext;
+}
+
+namespace {
+
+constexpr std::array<CaptionFont, 11> kCaptionFonts{{
+    {90, 100}, {85, 100}, {80, 100}, {75, 100}, {70, 100},
+    {70, 95}, {70, 90}, {70, 85}, {70, 80}, {70, 75}, {70, 70},
+}};
+
+}  // namespace
+
+std::span<const CaptionFont> CaptionFonts() { return kCaptionFonts; }
+
+bool CaptionFits(ControlId control, CaptionFont font, double scale, const MeasureText& measure) {
+    const ControlRow& c = RowOf(control);
+    const auto px = [scale](int pixels) { return static_cast<int>(std::lround(pixels * scale)); };
+    constexpr int kGap = 3;
+    switch (c.Kind) {
+    case K::Label: {
+        const int width = px(DrawnWidth(control) - kGap);
+        const TextExtent need = measure(font, c.Caption, width);
+        return need.Width <= width && need.Height <= px(DrawnHeight(control) - kGap);
+    }
+    case K::Frame: return measure(font, c.Caption, 0).Width <= px(c.Width - 24);
+    case K::Button: {
+        const TextExtent need = measure(font, c.Caption, 0);
+        return need.Width <= px(c.Width - 8) && need.Height <= px(c.Height - 4);
+    }
+    case K::HelpLabel:
+    case K::TextBox: return true;
+    }
+    return true;
+}
+
+CaptionFont ChooseCaptionFont(double scale, const MeasureText& measure) {
+    const auto fonts = CaptionFonts();
+    for (const CaptionFont& font : fonts)
+        if (std::all_of(kControls.begin(), kControls.end(),
+                        [&](const ControlRow& c) { return CaptionFits(c.Id, font, scale, measure); }))
+            return font;
+    return fonts.back();
 }
 
 std::span<const MenuRow, 4> Menus() { return kMenus; }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -68,6 +69,49 @@ std::span<const ControlId> FocusOrder();
 // The help context F1 opens while control has the focus: its own, else its
 // container's, finally the window's.
 int HelpContextFor(ControlId control);
+
+// --- The caption font ---------------------------------------------------------
+//
+// The table's places and sizes were drawn for a classic 8-point font; the
+// fonts desktops have today run wider and taller.  Every caption of the
+// window (frame titles, labels, buttons; the "?" links have a font of their
+// own) shows in one font, the largest of the candidates below with which
+// each caption fits its control.  Both faces choose it by this one rule and
+// only measure text for it.
+
+// A candidate: the face's font at this size, at this percentage of its
+// normal width.
+struct CaptionFont {
+    int TenthsOfPoint;
+    int WidthPercent;
+    friend bool operator==(const CaptionFont&, const CaptionFont&) = default;
+};
+
+// Largest first: 9 pt (the dialog font of today's Windows) down to 7 pt in
+// half points, then 7 pt narrowed in steps of 5 % to 70 %.
+std::span<const CaptionFont> CaptionFonts();
+
+// The room a text needs, in pixels, as a face measures it.
+struct TextExtent {
+    int Width = 0;
+    int Height = 0;
+};
+
+// How a face measures: the text in font, broken at word boundaries to lines
+// no wider than wrapWidth pixels (0: one line).
+using MeasureText = std::function<TextExtent(CaptionFont font, const char* text, int wrapWidth)>;
+
+// Whether control's caption, in font, fits its control drawn at scale (the
+// face's dots per inch / 96): a label's text, wrapped at its drawn width,
+// stays a gap of 3 pixels (at 96 dpi) away from the control to its right
+// and the one below; a frame's title leaves room for the frame's corners; a
+// button's caption stays inside its edges.  Text boxes and the "?" links
+// always fit.
+bool CaptionFits(ControlId control, CaptionFont font, double scale, const MeasureText& measure);
+
+// The window's caption font at scale: the first of CaptionFonts() with
+// which every caption fits, else the last.
+CaptionFont ChooseCaptionFont(double scale, const MeasureText& measure);
 
 enum class MenuId { mnuFile, mnuExit, mnuAbout, mnuHelp };
 

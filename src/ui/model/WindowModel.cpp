@@ -183,12 +183,21 @@ std::string WindowModel::HelpFilePath() const {
 
 void WindowModel::OpenHelp(int context) { services_.Help->ShowHelp(HelpFilePath(), context); }
 
-void WindowModel::HelpLink_Click(ControlId label) {
-    if (const int context = RowOf(label).LinkContext; context != 0) OpenHelp(context);
+void WindowModel::Click(ControlId control) {
+    switch (control) {
+    case ControlId::btnMerge: btnMerge_Click(); return;
+    case ControlId::btnOpenB: btnOpenB_Click(); return;
+    case ControlId::btnOpenE: btnOpenE_Click(); return;
+    case ControlId::btnOCFile: btnOCFile_Click(); return;
+    default: break;
+    }
+    if (const int context = RowOf(control).LinkContext; context != 0) OpenHelp(context);
 }
 
-void WindowModel::Menu_Click(MenuId item) {
+bool WindowModel::Click(MenuId item) {
+    if (item == MenuId::mnuExit) return true;
     if (const int context = RowOf(item).HelpContext; context != 0) OpenHelp(context);
+    return false;
 }
 
 void WindowModel::F1_Help(std::optional<ControlId> focus) {

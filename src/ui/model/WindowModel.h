@@ -75,10 +75,12 @@ public:
     void btnOpenB_Click();
     void btnOpenE_Click();
     void btnOCFile_Click();
-    // A click on a "?" label.
-    void HelpLink_Click(ControlId label);
-    // About and Help (the face ends the program on Exit itself).
-    void Menu_Click(MenuId item);
+    // Every click of a face, on a control or a menu item, comes here: a
+    // button runs its handler, a "?" label opens its topic, About and Help
+    // theirs; a click on anything else does nothing.  Returns true for Exit:
+    // the face then ends the program at once, whatever the boxes hold.
+    void Click(ControlId control);
+    bool Click(MenuId item);
     // F1 while control has the focus (nullopt: no control of the window has it).
     void F1_Help(std::optional<ControlId> focus);
 

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFontInfo>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLayout>
@@ -17,7 +16,6 @@
 #include <QShortcut>
 
 #include <algorithm>
-#include <type_traits>
 
 namespace jw::ui {
 
@@ -32,14 +30,6 @@ QFont SansSerif(double points) {
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points);
     font.setWeight(QFont::Normal);
-    return font;
-}
-
-// The window's font: the stand-ins for MS Sans Serif run wider than it, so
-// the window narrows them to keep every caption inside its control.
-QFont WindowFont() {
-    QFont font = SansSerif(8);
-    if (!QFontInfo(font).family().contains(QStringLiteral("MS Sans Serif"))) font.setStretch(80);
     return font;
 }
 
@@ -69,17 +59,16 @@ QIcon WindowIcon() {
 
 QString Caption(ControlId id) { return QString::fromUtf8(RowOf(id).Caption); }
 
-// A caption that the font makes too wide for its place gets the font
-// narrowed, in steps of 5 %, until it fits (wrapped at word boundaries).
-void FitCaption(QLabel* label) {
-    QFont font = label->font();
-    const auto fits = [label](const QFont& f) {
-        const QRect need = QFontMetrics(f).boundingRect(QRect(0, 0, label->width(), 1000),
-                                                        Qt::TextWordWrap | Qt::AlignLeft, label->text());
-        return need.width() <= label->width() && need.height() <= label->height();
-    };
-    while (!fits(font) && font.stretch() > 50) font.setStretch(font.stretch() - 5);
-    label->setFont(font);
+// The model's rule, measured with this desktop's fonts (in Qt's device
+// independent pixels, so at every scale factor alike).
+jw::ui::CaptionFont ChooseFont() {
+    return ChooseCaptionFont(1.0, [](jw::ui::CaptionFont font, const char* text, int wrapWidth) {
+        const QRect need = QFontMetrics(Joinwright::CaptionFont(font))
+                               .boundingRect(QRect(0, 0, wrapWidth > 0 ? wrapWidth : 100000, 100000),
+                                             Qt::AlignLeft | Qt::AlignTop | (wrapWidth > 0 ? Qt::TextWordWrap : 0),
+                                             QString::fromUtf8(text));
+        return TextExtent{need.width(), need.height()};
+    });
 }
 
 }  // namespace
@@ -100,44 +89,50 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 // --- The window ------------------------------------------------------------
 
-// Gives a new control its name, place and size from the table.
-template <class Widget>
-Widget* Joinwright::Make(ControlId id, QWidget* container) {
-    const ControlRow& entry = RowOf(id);
-    auto* widget = new Widget(container);
-    widget->setObjectName(QString::fromLatin1(entry.Name));
-    widget->setProperty(kControlProperty, static_cast<int>(id));
-    int top = entry.Top;
-    // A group box draws its frame line through the middle of its title, which
-    // stands taller in this font than in the classic one: a note placed near
-    // the top of a frame starts below that line.
-    if (container->inherits("QGroupBox") && entry.Kind == ControlKind::Label) top = std::max(top, 20);
-    widget->setGeometry(entry.Left, top, DrawnWidth(id), DrawnHeight(id) - (top - entry.Top));
-    if constexpr (std::is_base_of_v<QLabel, Widget>) {
-        widget->setText(Caption(id));
-        widget->setTextFormat(Qt::PlainText);
-        widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        widget->setWordWrap(true);
-        if (entry.Kind == ControlKind::Label) FitCaption(widget);
-    } else if constexpr (std::is_base_of_v<QGroupBox, Widget>) {
-        widget->setTitle(Caption(id));
-    } else if constexpr (std::is_base_of_v<QPushButton, Widget>) {
-        widget->setText(Caption(id));
-        widget->setAutoDefault(false);  // Enter and Escape trigger nothing
-        widget->setDefault(false);
-        widget->setFocusPolicy(Qt::StrongFocus);
-    }
-    return widget;
+QFont Joinwright::CaptionFont(jw::ui::CaptionFont font) {
+    QFont f = SansSerif(font.TenthsOfPoint / 10.0);
+    f.setStretch(font.WidthPercent);
+    return f;
 }
 
-ClickLabel* Joinwright::MakeLink(ControlId id, QWidget* container) {
-    auto* link = Make<ClickLabel>(id, container);
-    link->setWordWrap(false);
-    link->setFont(SansSerif(13.5));
-    link->setForegroundRole(QPalette::Highlight);
-    link->setCursor(Qt::PointingHandCursor);
-    connect(link, &ClickLabel::clicked, this, [this, id] { model_.HelpLink_Click(id); });
-    return link;
+// Makes a control from its row: kind, name, place and size, caption.
+QWidget* Joinwright::Make(const ControlRow& row) {
+    QWidget* container = row.Container ? controls_[static_cast<std::size_t>(*row.Container)] : centralWidget();
+    QWidget* widget = nullptr;
+    switch (row.Kind) {
+    case ControlKind::Frame: widget = new QGroupBox(Caption(row.Id), container); break;
+    case ControlKind::TextBox: widget = new QLineEdit(container); break;
+    case ControlKind::Button: {
+        auto* button = new QPushButton(Caption(row.Id), container);
+        button->setAutoDefault(false);  // Enter and Escape trigger nothing
+        button->setDefault(false);
+        button->setFocusPolicy(Qt::StrongFocus);
+        connect(button, &QPushButton::clicked, this, [this, id = row.Id] { model_.Click(id); });
+        widget = button;
+        break;
+    }
+    case ControlKind::Label:
+    case ControlKind::HelpLabel: {
+        const bool link = row.Kind == ControlKind::HelpLabel;
+        QLabel* label = link ? new ClickLabel(container) : new QLabel(container);
+        label->setText(Caption(row.Id));
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(!link);
+        if (link) {
+            label->setFont(SansSerif(13.5));
+            label->setForegroundRole(QPalette::Highlight);
+            label->setCursor(Qt::PointingHandCursor);
+            connect(static_cast<ClickLabel*>(label), &ClickLabel::clicked, this, [this, id = row.Id] { model_.Click(id); });
+        }
+        widget = label;
+        break;
+    }
+    }
+    widget->setObjectName(QString::fromLatin1(row.Name));
+    widget->setProperty(kControlProperty, static_cast<int>(row.Id));
+    widget->setGeometry(row.Left, row.Top, DrawnWidth(row.Id), DrawnHeight(row.Id));
+    return widget;
 }
 
 Joinwright::Joinwright(const DesktopServices& services, QWidget* parent)
@@ -148,53 +143,16 @@ Joinwright::Joinwright(const DesktopServices& services, QWidget* parent)
 
     auto* client = new QWidget(this);
     client->setFixedSize(kClientWidth, kClientHeight);
-    client->setFont(WindowFont());
+    client->setFont(CaptionFont(ChooseFont()));
     setCentralWidget(client);
-
-    fraFiles = Make<QGroupBox>(ControlId::Files, client);
-    Make<QLabel>(ControlId::lblBackup, fraFiles);
-    txtBackup = Make<QLineEdit>(ControlId::txtBackup, fraFiles);
-    btnOpenB = Make<QPushButton>(ControlId::btnOpenB, fraFiles);
-    MakeLink(ControlId::lblBackupFile, fraFiles);
-    Make<QLabel>(ControlId::lblNew, fraFiles);
-    txtExisting = Make<QLineEdit>(ControlId::txtExisting, fraFiles);
-    btnOpenE = Make<QPushButton>(ControlId::btnOpenE, fraFiles);
-    MakeLink(ControlId::lblExisting, fraFiles);
-    Make<QLabel>(ControlId::lblOCFile, fraFiles);
-    txtOCFile = Make<QLineEdit>(ControlId::txtOCFile, fraFiles);
-    btnOCFile = Make<QPushButton>(ControlId::btnOCFile, fraFiles);
-    MakeLink(ControlId::lblEmpty, fraFiles);
-    Make<QLabel>(ControlId::lblNFiles, fraFiles);
-    txtNOFiles = Make<QLineEdit>(ControlId::txtNOFiles, fraFiles);
-    Make<QLabel>(ControlId::lblHNFiles, fraFiles);
-    MakeLink(ControlId::lblNumber, fraFiles);
-    Frame2 = Make<QGroupBox>(ControlId::Frame2, client);
-    Make<QLabel>(ControlId::lblNewFolder, Frame2);
-    MakeLink(ControlId::lblFolder, Frame2);
-    Frame3 = Make<QGroupBox>(ControlId::Frame3, client);
-    Make<QLabel>(ControlId::lblBrakeDate, Frame3);
-    txtBrakeDate = Make<QLineEdit>(ControlId::txtBrakeDate, Frame3);
-    Make<QLabel>(ControlId::lblDate, Frame3);
-    MakeLink(ControlId::lblBrake, Frame3);
-    btnMerge = Make<QPushButton>(ControlId::btnMerge, client);
+    // A container's row comes before the rows of what it holds.
+    for (const ControlRow& row : Controls()) controls_[static_cast<std::size_t>(row.Id)] = Make(row);
 
     // The focus moves through the text boxes and buttons by tab index.
-    const auto focusable = [this](ControlId id) -> QWidget* {
-        switch (id) {
-        case ControlId::btnOpenB: return btnOpenB;
-        case ControlId::btnOpenE: return btnOpenE;
-        case ControlId::btnOCFile: return btnOCFile;
-        case ControlId::btnMerge: return btnMerge;
-        default: return Box(id);
-        }
-    };
     const auto order = FocusOrder();
-    for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(focusable(order[i - 1]), focusable(order[i]));
-
-    connect(btnMerge, &QPushButton::clicked, this, &Joinwright::btnMerge_Click);
-    connect(btnOpenB, &QPushButton::clicked, this, &Joinwright::btnOpenB_Click);
-    connect(btnOpenE, &QPushButton::clicked, this, &Joinwright::btnOpenE_Click);
-    connect(btnOCFile, &QPushButton::clicked, this, &Joinwright::btnOCFile_Click);
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(controls_[static_cast<std::size_t>(order[i - 1])],
+                             controls_[static_cast<std::size_t>(order[i])]);
 
     MakeMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);  // the client area and the menu bar above it
@@ -207,50 +165,38 @@ Joinwright::Joinwright(const DesktopServices& services, QWidget* parent)
 Joinwright::~Joinwright() = default;
 
 void Joinwright::MakeMenus() {
-    QMenu* mnuFile = menuBar()->addMenu(QString::fromLatin1(RowOf(MenuId::mnuFile).Caption));
-    QAction* mnuExit = mnuFile->addAction(QString::fromLatin1(RowOf(MenuId::mnuExit).Caption));
-    QAction* mnuAbout = menuBar()->addAction(QString::fromLatin1(RowOf(MenuId::mnuAbout).Caption));
-    QAction* mnuHelp = menuBar()->addAction(QString::fromLatin1(RowOf(MenuId::mnuHelp).Caption));
-    mnuExit->setObjectName(QStringLiteral("mnuExit"));
-    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    // The items stay where they are on every desktop (no move into an application menu).
-    for (QAction* item : {mnuExit, mnuAbout, mnuHelp}) item->setMenuRole(QAction::NoRole);
-    connect(mnuExit, &QAction::triggered, this, &Joinwright::mnuExit_Click);
-    connect(mnuAbout, &QAction::triggered, this, [this] { model_.Menu_Click(MenuId::mnuAbout); });
-    connect(mnuHelp, &QAction::triggered, this, [this] { model_.Menu_Click(MenuId::mnuHelp); });
+    QMenu* dropDown = nullptr;
+    for (const MenuRow& row : Menus()) {
+        const QString caption = QString::fromLatin1(row.Caption);
+        if (row.DropDown) {
+            dropDown = menuBar()->addMenu(caption);
+            dropDown->setObjectName(QString::fromLatin1(row.Name));
+            continue;
+        }
+        QAction* item = row.Parent && dropDown ? dropDown->addAction(caption) : menuBar()->addAction(caption);
+        item->setObjectName(QString::fromLatin1(row.Name));
+        item->setMenuRole(QAction::NoRole);  // stays where it is on every desktop (no application menu)
+        connect(item, &QAction::triggered, this, [this, id = row.Id] {
+            if (!model_.Click(id)) return;
+            // Exit: at once, whatever the boxes hold.
+            QApplication::closeAllWindows();
+            QCoreApplication::exit(0);
+        });
+    }
 }
 
 QLineEdit* Joinwright::Box(ControlId box) const {
-    switch (box) {
-    case ControlId::txtBackup: return txtBackup;
-    case ControlId::txtExisting: return txtExisting;
-    case ControlId::txtOCFile: return txtOCFile;
-    case ControlId::txtNOFiles: return txtNOFiles;
-    case ControlId::txtBrakeDate: return txtBrakeDate;
-    default: return nullptr;
-    }
+    return qobject_cast<QLineEdit*>(controls_[static_cast<std::size_t>(box)]);
 }
 
 std::string Joinwright::Text(ControlId box) const { return Box(box)->text().toStdString(); }
 
 void Joinwright::SetText(ControlId box, const std::string& text) { Box(box)->setText(QString::fromStdString(text)); }
 
-void Joinwright::btnMerge_Click() { model_.btnMerge_Click(); }
-void Joinwright::btnOpenB_Click() { model_.btnOpenB_Click(); }
-void Joinwright::btnOpenE_Click() { model_.btnOpenE_Click(); }
-void Joinwright::btnOCFile_Click() { model_.btnOCFile_Click(); }
-
 void Joinwright::F1_Help() {
     const QWidget* focus = QApplication::focusWidget();
     const QVariant control = focus != nullptr && isAncestorOf(focus) ? focus->property(kControlProperty) : QVariant();
     model_.F1_Help(control.isValid() ? std::optional(static_cast<ControlId>(control.toInt())) : std::nullopt);
-}
-
-void Joinwright::mnuExit_Click() {
-    // Ends the program at once, whatever the boxes hold.
-    QApplication::closeAllWindows();
-    QCoreApplication::exit(0);
 }
 
 }  // namespace jw::ui

@@ -1,5 +1,5 @@
 // The Joinwright window made with Qt: the controls of the window model's
-// table, created here and kept private, every click forwarded to the model.
+// table, created here and kept private, every click handed to the model.
 // The window holds no logic of its own.
 #pragma once
 
@@ -8,9 +8,9 @@
 #include <QLabel>
 #include <QMainWindow>
 
-class QGroupBox;
+#include <array>
+
 class QLineEdit;
-class QPushButton;
 
 namespace jw::ui {
 
@@ -31,45 +31,30 @@ private:
     bool pressed_ = false;
 };
 
-// Every control carries its name from the table as its object name, so a
-// test can find it; the window itself never looks a control up.
+// Every control of the table is made from its row, carries its name as its
+// object name (so a test can find it) and its id as a property; every click
+// goes to the model's one Click.
 class Joinwright : public QMainWindow, private TextBoxes {
     Q_OBJECT
 public:
     explicit Joinwright(const DesktopServices& services, QWidget* parent = nullptr);
     ~Joinwright() override;
 
+    // The window's caption font, chosen by the model's rule for this desktop.
+    static QFont CaptionFont(jw::ui::CaptionFont font);
+
 private slots:
-    void btnMerge_Click();
-    void btnOpenB_Click();
-    void btnOpenE_Click();
-    void btnOCFile_Click();
     void F1_Help();
-    void mnuExit_Click();
 
 private:
     std::string Text(ControlId box) const override;
     void SetText(ControlId box, const std::string& text) override;
     QLineEdit* Box(ControlId box) const;
 
-    template <class Widget>
-    Widget* Make(ControlId id, QWidget* container);
-    ClickLabel* MakeLink(ControlId id, QWidget* container);
+    QWidget* Make(const ControlRow& row);
     void MakeMenus();
 
-    QGroupBox* fraFiles;
-    QGroupBox* Frame2;
-    QGroupBox* Frame3;
-    QLineEdit* txtBackup;
-    QLineEdit* txtExisting;
-    QLineEdit* txtOCFile;
-    QLineEdit* txtNOFiles;
-    QLineEdit* txtBrakeDate;
-    QPushButton* btnOpenB;
-    QPushButton* btnOpenE;
-    QPushButton* btnOCFile;
-    QPushButton* btnMerge;
-
+    std::array<QWidget*, kControlCount> controls_{};
     WindowModel model_;
 };
 

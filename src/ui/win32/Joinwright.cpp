@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 namespace jw::ui {
@@ -20,6 +21,25 @@ HFONT MakeFont(const wchar_t* face, int tenthsOfPoints, UINT dpi, int width = 0)
     return CreateFontW(-MulDiv(tenthsOfPoints, static_cast<int>(dpi), 720), width, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                        DEFAULT_PITCH | FF_SWISS, face);
+}
+
+// The dialog font of today's Windows (Segoe UI) where the system has it, else
+// the dialog font every Windows maps to one it has (under wine: Tahoma).
+std::wstring CaptionFace(HWND window) {
+    LOGFONTW want{};
+    want.lfCharSet = DEFAULT_CHARSET;
+    lstrcpyW(want.lfFaceName, L"Segoe UI");
+    bool found = false;
+    HDC dc = GetDC(window);
+    EnumFontFamiliesExW(
+        dc, &want,
+        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
+            *reinterpret_cast<bool*>(found) = true;
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(window, dc);
+    return found ? L"Segoe UI" : L"MS Shell Dlg 2";
 }
 
 }  // namespace
@@ -40,6 +60,7 @@ Joinwright::Joinwright(HINSTANCE instance, const DesktopServices& services, cons
 
     window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, Wide(kWindowCaption).c_str(), kStyle, CW_USEDEFAULT,
                               CW_USEDEFAULT, kClientWidth, kClientHeight, nullptr, nullptr, instance, this);
+    face_ = CaptionFace(window_);
     CreateMenus();
     CreateControls();
     Layout(GetDpiForWindow(window_));
@@ -48,7 +69,7 @@ Joinwright::Joinwright(HINSTANCE instance, const DesktopServices& services, cons
 
 Joinwright::~Joinwright() {
     if (IsWindow(window_)) DestroyWindow(window_);
-    for (const auto& [percent, font] : fonts_) DeleteObject(font);
+    DeleteObject(captionFont_);
     DeleteObject(linkFont_);
 }
 
@@ -94,10 +115,40 @@ void Joinwright::CreateControls() {
 
 int Joinwright::Scaled(int pixels) const { return MulDiv(pixels, static_cast<int>(dpi_), 96); }
 
+HFONT Joinwright::MakeCaptionFont(CaptionFont font) const {
+    HFONT full = MakeFont(face_.c_str(), font.TenthsOfPoint, dpi_);
+    if (font.WidthPercent == 100) return full;
+    HDC dc = GetDC(window_);
+    HGDIOBJ old = SelectObject(dc, full);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
+    DeleteObject(full);
+    return MakeFont(face_.c_str(), font.TenthsOfPoint, dpi_,
+                    std::max(1, static_cast<int>(metrics.tmAveCharWidth) * font.WidthPercent / 100));
+}
+
 void Joinwright::Layout(UINT dpi) {
     dpi_ = dpi == 0 ? 96 : dpi;
+    // The caption font by the model's rule, measured as the controls draw.
+    std::map<std::pair<int, int>, HFONT> tried;
+    HDC dc = GetDC(window_);
+    const CaptionFont chosen = ChooseCaptionFont(dpi_ / 96.0, [&](CaptionFont font, const char* text, int wrapWidth) {
+        HFONT& f = tried[{font.TenthsOfPoint, font.WidthPercent}];
+        if (!f) f = MakeCaptionFont(font);
+        HGDIOBJ old = SelectObject(dc, f);
+        const std::wstring caption = Wide(text);
+        RECT need{0, 0, wrapWidth > 0 ? wrapWidth : 100000, 0};
+        DrawTextW(dc, caption.c_str(), -1, &need,
+                  DT_CALCRECT | DT_NOPREFIX | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+        SelectObject(dc, old);
+        return TextExtent{static_cast<int>(need.right), static_cast<int>(need.bottom)};
+    });
+    ReleaseDC(window_, dc);
+    for (const auto& [key, font] : tried) DeleteObject(font);
     // The fonts of the former DPI go once every control has its new one.
-    std::map<int, HFONT> oldFonts = std::exchange(fonts_, {});
+    HFONT oldCaptionFont = std::exchange(captionFont_, MakeCaptionFont(chosen));
     HFONT oldLinkFont = std::exchange(linkFont_, MakeFont(L"MS Sans Serif", 135, dpi_));
 
     for (const ControlRow& c : Controls()) {
@@ -106,7 +157,8 @@ void Joinwright::Layout(UINT dpi) {
         HWND control = controls_[static_cast<std::size_t>(c.Id)];
         SetWindowPos(control, nullptr, Scaled(left), Scaled(top), Scaled(DrawnWidth(c.Id)), Scaled(DrawnHeight(c.Id)),
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.Id)), TRUE);
+        const HFONT font = c.Kind == ControlKind::HelpLabel ? linkFont_ : captionFont_;
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     // The client area below the menu bar, at this DPI.
     RECT frame{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
@@ -120,44 +172,9 @@ void Joinwright::Layout(UINT dpi) {
         SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left,
                      frame.bottom - frame.top + Scaled(kClientHeight) - client.bottom,
                      SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
-    for (const auto& [percent, font] : oldFonts) DeleteObject(font);
+    if (oldCaptionFont) DeleteObject(oldCaptionFont);
     if (oldLinkFont) DeleteObject(oldLinkFont);
     InvalidateRect(window_, nullptr, TRUE);
-}
-
-bool Joinwright::CaptionFits(ControlId label, HFONT font) const {
-    const ControlRow& c = RowOf(label);
-    HDC dc = GetDC(window_);
-    HGDIOBJ old = SelectObject(dc, font);
-    const std::wstring caption = Wide(c.Caption);
-    RECT need{0, 0, Scaled(DrawnWidth(c.Id)), 0};
-    DrawTextW(dc, caption.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(window_, dc);
-    return need.right <= Scaled(DrawnWidth(c.Id)) && need.bottom <= Scaled(DrawnHeight(c.Id));
-}
-
-HFONT Joinwright::FontFor(ControlId control) {
-    // The dialog font at 8 points.  A caption the desktop's stand-in for the
-    // classic font makes too wide for its place gets the same font narrowed,
-    // in steps of 5 %, until it fits.
-    constexpr const wchar_t* kFace = L"MS Shell Dlg 2";
-    if (RowOf(control).Kind == ControlKind::HelpLabel) return linkFont_;
-    if (fonts_.empty()) fonts_[100] = MakeFont(kFace, 80, dpi_);
-    if (RowOf(control).Kind != ControlKind::Label || CaptionFits(control, fonts_[100])) return fonts_[100];
-    HDC dc = GetDC(window_);
-    HGDIOBJ old = SelectObject(dc, fonts_[100]);
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(window_, dc);
-    const auto narrowed = [&](int percent) {
-        HFONT& font = fonts_[percent];
-        if (!font) font = MakeFont(kFace, 80, dpi_, std::max(1, static_cast<int>(metrics.tmAveCharWidth) * percent / 100));
-        return font;
-    };
-    for (int percent = 95;; percent -= 5)
-        if (percent <= 60 || CaptionFits(control, narrowed(percent))) return narrowed(percent);
 }
 
 std::optional<ControlId> Joinwright::ControlOf(HWND control) const {
@@ -215,25 +232,15 @@ LRESULT Joinwright::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
         if (id >= kFirstMenuId && id < kFirstMenuId + static_cast<int>(Menus().size())) {
-            const auto item = static_cast<MenuId>(id - kFirstMenuId);
-            if (item == MenuId::mnuExit) DestroyWindow(window_);  // at once, whatever the boxes hold
-            else model_.Menu_Click(item);
+            // Exit: at once, whatever the boxes hold.
+            if (model_.Click(static_cast<MenuId>(id - kFirstMenuId))) DestroyWindow(window_);
             return 0;
         }
         if (id < kFirstControlId || id >= kFirstControlId + static_cast<int>(kControlCount)) return 0;
         const auto control = static_cast<ControlId>(id - kFirstControlId);
         const WORD code = HIWORD(wParam);
-        if (code == BN_CLICKED && RowOf(control).Kind == ControlKind::Button) {
-            switch (control) {
-            case ControlId::btnMerge: model_.btnMerge_Click(); break;
-            case ControlId::btnOpenB: model_.btnOpenB_Click(); break;
-            case ControlId::btnOpenE: model_.btnOpenE_Click(); break;
-            case ControlId::btnOCFile: model_.btnOCFile_Click(); break;
-            default: break;
-            }
-        } else if (code == STN_CLICKED && RowOf(control).Kind == ControlKind::HelpLabel) {
-            model_.HelpLink_Click(control);
-        }
+        // BN_CLICKED and STN_CLICKED are one code; only buttons and "?" labels send it.
+        if (code == BN_CLICKED) model_.Click(control);
         return 0;
     }
     case WM_HELP: {

@@ -1,6 +1,6 @@
 // The Joinwright window made with the Windows API: the controls of the
 // window model's table at their places scaled to the monitor's DPI, every
-// click, F1 and menu command forwarded to the model.  The window holds no
+// click, F1 and menu command handed to the model.  The window holds no
 // logic of its own.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include <array>
-#include <map>
+#include <string>
 
 namespace jw::ui {
 
@@ -44,10 +44,8 @@ private:
     void CreateMenus();
     // Fonts, places and sizes for dpi dots per inch.
     void Layout(UINT dpi);
-    // The font of a control at the current DPI; whether a label's caption
-    // fits its place in font.
-    HFONT FontFor(ControlId control);
-    bool CaptionFits(ControlId label, HFONT font) const;
+    // A candidate caption font of the model's rule at the current DPI.
+    HFONT MakeCaptionFont(CaptionFont font) const;
     std::optional<ControlId> ControlOf(HWND control) const;
     int Scaled(int pixels) const;
 
@@ -55,8 +53,9 @@ private:
     const WinBusyCursor& busy_;
     HWND window_ = nullptr;
     std::array<HWND, kControlCount> controls_{};
-    std::map<int, HFONT> fonts_;  // the window's font by the percentage of its width
-    HFONT linkFont_ = nullptr;  // the "?" links' font
+    std::wstring face_;              // the caption font's face on this system
+    HFONT captionFont_ = nullptr;    // every caption's font at the current DPI
+    HFONT linkFont_ = nullptr;       // the "?" links' font
     UINT dpi_ = 96;
     WindowModel model_;
 };

@@ -107,35 +107,47 @@ TEST_F(WindowUnderWine, MergeButtonShowsTheCheckARefusalAndTheMergedSet) {
     EXPECT_EQ(run->WaitForExit(10000), std::optional<DWORD>(0));
 }
 
-TEST_F(WindowUnderWine, ControlsSitAtTheTablesPlacesWithTheirCaptions) {
-    const HWND window = Start();
-    ASSERT_NE(window, nullptr);
-    // At 96 dpi one table pixel is one screen pixel.
-    RECT client{};
-    GetClientRect(window, &client);
-    EXPECT_EQ(std::pair(client.right, client.bottom), (std::pair<LONG, LONG>(kClientWidth, kClientHeight)));
-    wchar_t type[64] = {};
-    for (const ControlRow& c : Controls()) {
-        const HWND control = Of(window, c.Id);
-        ASSERT_NE(control, nullptr) << c.Name;
-        RECT r{};
-        GetWindowRect(control, &r);
-        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
-        const int left = c.Left + (c.Container ? RowOf(*c.Container).Left : 0);
-        const int top = c.Top + (c.Container ? RowOf(*c.Container).Top : 0);
-        EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right - r.left, r.bottom - r.top}),
-                  std::vector<LONG>({left, top, DrawnWidth(c.Id), DrawnHeight(c.Id)})) << c.Name;
-        EXPECT_EQ(TextOf(control), Wide(c.Caption)) << c.Name;
-        GetClassNameW(control, type, 64);
-        // Boxes and buttons take the focus; no button is the default one: Enter and Escape trigger nothing.
-        const LONG style = GetWindowLongW(control, GWL_STYLE);
-        const bool focus = c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button;
-        EXPECT_EQ((style & WS_TABSTOP) != 0, focus) << c.Name;
-        EXPECT_TRUE(c.Kind != ControlKind::Button || (style & BS_TYPEMASK) == BS_PUSHBUTTON) << c.Name;
-        EXPECT_EQ(std::wstring(type), c.Kind == ControlKind::TextBox ? L"Edit"
-                                      : c.Kind == ControlKind::Button || c.Kind == ControlKind::Frame ? L"Button"
-                                                                                                     : L"Static")
-            << c.Name;
+// The window made in this process, so its own fonts can be measured, laid
+// out at 96 and at 144 dpi: every control of the table at its place with its
+// caption, and the caption's text, in its control's font (the face's choice
+// by the model's rule, with the fonts this system has), needs no more room
+// than its control.
+TEST(WindowInThisProcess, ControlsAtTheTablesPlacesAndEveryCaptionFitsAt96And144Dpi) {
+    RecordingDesktop d;
+    WinBusyCursor busy;
+    Joinwright w(GetModuleHandleW(nullptr), d.Services(), busy);
+    for (const int dpi : {96, 144}) {
+        RECT suggested{0, 0, 800, 600};
+        SendMessageW(w.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        HDC dc = GetDC(w.Handle());
+        for (const ControlRow& c : Controls()) {
+            const HWND control = Control(w.Handle(), WindowIdOf(c.Id));
+            ASSERT_NE(control, nullptr) << c.Name;
+            RECT box{}, at{};
+            GetClientRect(control, &box);
+            GetWindowRect(control, &at);
+            MapWindowPoints(nullptr, w.Handle(), reinterpret_cast<POINT*>(&at), 2);
+            const int left = c.Left + (c.Container ? RowOf(*c.Container).Left : 0);
+            const int top = c.Top + (c.Container ? RowOf(*c.Container).Top : 0);
+            const auto px = [dpi](int pixels) { return static_cast<LONG>(MulDiv(pixels, dpi, 96)); };
+            EXPECT_EQ(std::vector<LONG>({at.left, at.top, at.right - at.left, at.bottom - at.top}),
+                      std::vector<LONG>({px(left), px(top), px(DrawnWidth(c.Id)), px(DrawnHeight(c.Id))}))
+                << c.Name << " at " << dpi;
+            EXPECT_EQ(TextOf(control), Wide(c.Caption)) << c.Name;
+            // Boxes and buttons take the focus; no button is the default one: Enter and Escape trigger nothing.
+            const LONG style = GetWindowLongW(control, GWL_STYLE);
+            EXPECT_EQ((style & WS_TABSTOP) != 0, c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button);
+            EXPECT_TRUE(c.Kind != ControlKind::Button || (style & BS_TYPEMASK) == BS_PUSHBUTTON) << c.Name;
+            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+            const bool wraps = c.Kind == ControlKind::Label;
+            RECT need{0, 0, wraps ? box.right : 100000, 0};
+            DrawTextW(dc, Wide(c.Caption).c_str(), -1, &need,
+                      DT_CALCRECT | DT_NOPREFIX | (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+            SelectObject(dc, old);
+            EXPECT_TRUE(need.right <= box.right && need.bottom <= box.bottom)
+                << c.Name << " at " << dpi << ": needs " << need.right << "x" << need.bottom;
+        }
+        ReleaseDC(w.Handle(), dc);
     }
 }
 

@@ -110,6 +110,9 @@ int HelpContextFor(ControlId control) {
 
 namespace {
 
+// A line of the classic 8-point font, in pixels at 96 dpi.
+constexpr double kClassicLineHeight = 13;
+
 constexpr std::array<CaptionFont, 11> kCaptionFonts{{
     {90, 100}, {85, 100}, {80, 100}, {75, 100}, {70, 100},
     {70, 95}, {70, 90}, {70, 85}, {70, 80}, {70, 75}, {70, 70},
@@ -122,12 +125,16 @@ std::span<const CaptionFont> CaptionFonts() { return kCaptionFonts; }
 bool CaptionFits(ControlId control, CaptionFont font, double scale, const MeasureText& measure) {
     const ControlRow& c = RowOf(control);
     const auto px = [scale](int pixels) { return static_cast<int>(std::lround(pixels * scale)); };
-    constexpr int kGap = 3;
+    constexpr int kGap = 4;
     switch (c.Kind) {
     case K::Label: {
         const int width = px(DrawnWidth(control) - kGap);
         const TextExtent need = measure(font, c.Caption, width);
-        return need.Width <= width && need.Height <= px(DrawnHeight(control) - kGap);
+        // No more lines than the row's height held in the classic font.
+        const int lineHeight = std::max(1, measure(font, "X", 0).Height);
+        const int lines = (need.Height + lineHeight / 2) / lineHeight;
+        const int classicLines = std::max(1, static_cast<int>(std::lround(c.Height / kClassicLineHeight)));
+        return need.Width <= width && need.Height <= px(DrawnHeight(control) - kGap) && lines <= classicLines;
     }
     case K::Frame: return measure(font, c.Caption, 0).Width <= px(c.Width - 24);
     case K::Button: {

@@ -103,10 +103,11 @@ using MeasureText = std::function<TextExtent(CaptionFont font, const char* text,
 
 // Whether control's caption, in font, fits its control drawn at scale (the
 // face's dots per inch / 96): a label's text, wrapped at its drawn width,
-// stays a gap of 3 pixels (at 96 dpi) away from the control to its right
-// and the one below; a frame's title leaves room for the frame's corners; a
-// button's caption stays inside its edges.  Text boxes and the "?" links
-// always fit.
+// stays a gap of 4 pixels (at 96 dpi) away from the control to its right
+// and the one below, in no more lines than its row's height held in the
+// classic font (13 pixels a line: "[mm-dd-yyyy]" one, "Backup Trend File:"
+// two); a frame's title leaves room for the frame's corners; a button's
+// caption stays inside its edges.  Text boxes and the "?" links always fit.
 bool CaptionFits(ControlId control, CaptionFont font, double scale, const MeasureText& measure);
 
 // The window's caption font at scale: the first of CaptionFonts() with

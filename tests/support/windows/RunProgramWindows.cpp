@@ -50,17 +50,6 @@ HANDLE Inheritable(const std::wstring& path, DWORD access, DWORD disposition) {
                          FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// "error N: the system's text", for a report of why a child did not run.
-std::string SystemError(DWORD code) {
-    wchar_t* text = nullptr;
-    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string said;
-    for (const wchar_t* c = text; c && *c && *c != L'\r' && *c != L'\n'; ++c) said.push_back(*c < 128 ? static_cast<char>(*c) : '?');
-    if (text) ::LocalFree(text);
-    return "error " + std::to_string(code) + (said.empty() ? "" : ": " + said);
-}
-
 }  // namespace
 
 ProgramResult RunProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& cwd,
@@ -73,7 +62,7 @@ ProgramResult RunProgram(const fs::path& program, const std::vector<std::string>
     ProgramResult r;
     std::string failure;  // why the child did not run, or how its end was not seen
     const auto fail = [&failure](const std::string& what) {
-        if (failure.empty()) failure = "RunProgram: " + what + " (" + SystemError(::GetLastError()) + ")\n";
+        if (failure.empty()) failure = "RunProgram: " + what + " (error " + std::to_string(::GetLastError()) + ")\n";
     };
     const HANDLE in = Inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
     if (in == INVALID_HANDLE_VALUE) fail("cannot open NUL as the child's standard input");

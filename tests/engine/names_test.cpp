@@ -56,16 +56,14 @@ TEST(NamesTest, WindowsFileNames) {
     }
     // A folder to be made: its own name, whatever leads to it.
     std::vector<std::pair<fs::path, std::string>> folders = {
-        {"out2 ", "ends in a blank"}, {"sets/out2.", "ends in a dot"}, {"CON", "device name \"CON\""},
-        {"sets/nul/", "device name \"nul\""}, {"sets/out2", ""}, {".", ""}, {"sets/..", ""}};
+        {"out2 ", "ends in a blank"}, {"sets/out2.", "ends in a dot"}, {"sets/nul/", "device name \"nul\""},
+        {"sets/out2", ""}, {".", ""}, {"sets/..", ""}};
 #ifdef _WIN32
-    folders.emplace_back(L"\\\\?\\C:\\sets\\out2 ", "ends in a blank");
-    folders.emplace_back(L"\\\\?\\C:\\sets\\AUX\\", "device name \"AUX\"");
+    folders.insert(folders.end(), {{L"\\\\?\\C:\\sets\\out2 ", "ends in a blank"}, {L"\\\\?\\C:\\AUX\\", "device name \"AUX\""}});
 #endif
     for (const auto& [folder, why] : folders) {
-        const std::string got = ErrorOf([&] { os::CheckNewFolderName(folder); });
-        if (why.empty()) EXPECT_EQ(got, "") << folder;
-        else EXPECT_NE(got.find(why), std::string::npos) << folder << ": " << got;
+        const std::string e = ErrorOf([&] { os::CheckNewFolderName(folder); });
+        EXPECT_TRUE(why.empty() ? e.empty() : e.find(why) != std::string::npos) << folder << ": " << e;
     }
 }
 

@@ -18,7 +18,8 @@ struct ProgramResult {
 };
 
 // Runs program with args (UTF-8 text, passed as they are, no shell) in the
-// folder cwd, with empty standard input.  Output is caught in files of the
+// folder cwd, with empty standard input (on Windows, a start that wine gave
+// up before the child ran is tried again).  Output is caught in files of the
 // system's temporary folder (never below cwd).  A fileSizeLimit above 0 lowers the child's file
 // size limit (POSIX RLIMIT_FSIZE, SIGXFSZ ignored, so a write past it fails
 // with EFBIG); only POSIX has one.

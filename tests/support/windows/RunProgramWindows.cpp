@@ -65,27 +65,34 @@ ProgramResult RunProgram(const fs::path& program, const std::vector<std::string>
         if (failure.empty()) failure = "RunProgram: " + what + " (error " + std::to_string(::GetLastError()) + ")\n";
     };
     const HANDLE in = Inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
-    if (in == INVALID_HANDLE_VALUE) fail("cannot open NUL as the child's standard input");
     const HANDLE out = Inheritable(outFile, GENERIC_WRITE, CREATE_ALWAYS);
-    if (out == INVALID_HANDLE_VALUE) fail("cannot make the file for the child's standard output");
     const HANDLE err = Inheritable(errFile, GENERIC_WRITE, CREATE_ALWAYS);
-    if (err == INVALID_HANDLE_VALUE) fail("cannot make the file for the child's standard error");
+    if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE)
+        fail("cannot open NUL or make the files for the child's standard output and error");
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = in, si.hStdOutput = out, si.hStdError = err;
     PROCESS_INFORMATION pi{};
     const std::wstring folder = FullPath(cwd);
-    bool ran = false;
     if (failure.empty()) {
-        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi)) {
+        // Wine, under load, now and then gives up a child while it starts,
+        // before any of its code ran: CreateProcessW then fails with
+        // ERROR_INTERNAL_ERROR (the server saw the start aborted, with no exit
+        // code).  Nothing of the child ran, so it is started again.
+        bool started = false;
+        for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+            if (attempt > 0) ::Sleep(200);
+            started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si,
+                                       &pi) != 0;
+            if (!started && ::GetLastError() != ERROR_INTERNAL_ERROR) break;
+        }
+        if (!started) {
             fail("cannot start " + program.string());
         } else {
-            ran = true;
             DWORD code = 0;
             if (::WaitForSingleObject(pi.hProcess, INFINITE) != WAIT_OBJECT_0) fail("cannot wait for the child");
             else if (!::GetExitCodeProcess(pi.hProcess, &code)) fail("cannot read the child's exit code");
-            else if (code == STILL_ACTIVE) failure = "RunProgram: the child ended with exit code 259 (STILL_ACTIVE)\n";
             else r.code = static_cast<int>(code);
             // A Windows exit code is 32 bits; one that reads as -1 is said so,
             // lest it pass for "did not run".
@@ -96,8 +103,8 @@ ProgramResult RunProgram(const fs::path& program, const std::vector<std::string>
     }
     for (const HANDLE h : {in, out, err})
         if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-    if (ran) r.out = ReadFile(fs::path(outFile)), r.err = ReadFile(fs::path(errFile));
-    r.err = failure + r.err;
+    // What the child wrote, also when it died while it started.
+    r.out = ReadFile(fs::path(outFile)), r.err = failure + ReadFile(fs::path(errFile));
     ::DeleteFileW(outFile.c_str()), ::DeleteFileW(errFile.c_str());
     return r;
 }

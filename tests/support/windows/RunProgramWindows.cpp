@@ -60,47 +60,35 @@ ProgramResult RunProgram(const fs::path& program, const std::vector<std::string>
     for (const auto& a : args) command += L" " + Quote(Wide(a));
 
     ProgramResult r;
-    std::string failure;  // why the child did not run, or how its end was not seen
-    const auto fail = [&failure](const std::string& what) {
-        if (failure.empty()) failure = "RunProgram: " + what + " (error " + std::to_string(::GetLastError()) + ")\n";
-    };
     const HANDLE in = Inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
     const HANDLE out = Inheritable(outFile, GENERIC_WRITE, CREATE_ALWAYS);
     const HANDLE err = Inheritable(errFile, GENERIC_WRITE, CREATE_ALWAYS);
-    if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE)
-        fail("cannot open NUL or make the files for the child's standard output and error");
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = in, si.hStdOutput = out, si.hStdError = err;
     PROCESS_INFORMATION pi{};
     const std::wstring folder = FullPath(cwd);
-    if (failure.empty()) {
-        // Wine, under load, now and then gives up a child while it starts,
-        // before any of its code ran: CreateProcessW then fails with
-        // ERROR_INTERNAL_ERROR (the server saw the start aborted, with no exit
-        // code).  Nothing of the child ran, so it is started again.
-        bool started = false;
-        for (int attempt = 0; attempt < 5 && !started; ++attempt) {
-            if (attempt > 0) ::Sleep(200);
-            started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si,
-                                       &pi) != 0;
-            if (!started && ::GetLastError() != ERROR_INTERNAL_ERROR) break;
-        }
-        if (!started) {
-            fail("cannot start " + program.string());
-        } else {
-            DWORD code = 0;
-            if (::WaitForSingleObject(pi.hProcess, INFINITE) != WAIT_OBJECT_0) fail("cannot wait for the child");
-            else if (!::GetExitCodeProcess(pi.hProcess, &code)) fail("cannot read the child's exit code");
-            else r.code = static_cast<int>(code);
-            // A Windows exit code is 32 bits; one that reads as -1 is said so,
-            // lest it pass for "did not run".
-            if (failure.empty() && r.code == -1) failure = "RunProgram: the child's exit code was 0xFFFFFFFF\n";
-            ::CloseHandle(pi.hThread);
-            ::CloseHandle(pi.hProcess);
-        }
+    // Wine, under load, now and then gives up a child while it starts,
+    // before any of its code ran: CreateProcessW then fails with
+    // ERROR_INTERNAL_ERROR (the server saw the start aborted, with no exit
+    // code).  Nothing of the child ran, so it is started again.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        if (attempt > 0 && ::GetLastError() != ERROR_INTERNAL_ERROR) break;
+        if (attempt > 0) ::Sleep(200);
+        started = in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+                  ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi);
     }
+    // Why the child did not run, or how its end was not seen: the first line of err.
+    std::string failure = started ? "" : "RunProgram: cannot start " + program.string();
+    DWORD code = 0;
+    if (started && (::WaitForSingleObject(pi.hProcess, INFINITE) != WAIT_OBJECT_0 ||
+                    !::GetExitCodeProcess(pi.hProcess, &code)))
+        failure = "RunProgram: cannot wait for the child";
+    if (!failure.empty()) failure += " (error " + std::to_string(::GetLastError()) + ")\n";
+    else r.code = static_cast<int>(code);
+    if (started) ::CloseHandle(pi.hThread), ::CloseHandle(pi.hProcess);
     for (const HANDLE h : {in, out, err})
         if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
     // What the child wrote, also when it died while it started.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <map>
 #include <system_error>
 
 #include "base/Errors.h"
@@ -68,16 +69,18 @@ bool MasterShape(BinaryFile& f, const std::vector<std::uint8_t>& head, std::uint
     const auto nFiles = LoadLE<std::int16_t>(head.data() + 150);
     const auto addOn = LoadLE<std::int16_t>(head.data() + 154);  // entries after nFiles: may be held or not
     const auto* layout = TrendDefs::HSTHeaderLayout(version);
-    if (!layout || nFiles < 0 || addOn < 0) return false;
+    if (!layout) return false;
     const std::uint64_t rest = length - TrendDefs::kMasterLength;
-    if (rest % layout->Length != 0) return false;
     const std::uint64_t held = rest / layout->Length;
-    if (held < static_cast<std::uint64_t>(nFiles)) return false;
     std::array<std::uint8_t, 12> block{};  // ID, FileType, Version of the block
-    if (held > 0 && f.ReadAt(TrendDefs::kMasterLength + layout->BlockOffset, block) == block.size())
+    if (held > 0 && f.ReadAt(TrendDefs::kMasterLength + layout->BlockOffset, block) == block.size()) {
+        const bool idSet = std::any_of(head.begin() + 128, head.begin() + 136, [](std::uint8_t b) { return b != 0; });
         *agrees = std::equal(block.begin(), block.begin() + 8, head.begin() + 128) &&
-                  LoadLE<std::int16_t>(block.data() + 10) == version;
-    return true;
+                  LoadLE<std::int16_t>(block.data() + 10) == version && idSet;
+    }
+    const bool shape = nFiles >= 0 && addOn >= 0 && rest % layout->Length == 0 && held >= static_cast<std::uint64_t>(nFiles);
+    if (!shape && *agrees) *agrees = std::any_of(head.begin() + 128, head.begin() + 136, [](std::uint8_t b) { return b != 0; });
+    return shape;
 }
 
 // The data file header layout a file's first bytes select, or nullptr.
@@ -177,7 +180,7 @@ TrendFileKind KindOfTrendFile(const fs::path& path) {
     bool agrees = false;
     const bool master = MasterShape(f, head, length, &agrees);
     f.Close();
-    if (master && agrees) return TrendFileKind::Master;
+    if (agrees) return TrendFileKind::Master;  // a damaged master's records still tell it
     if (DataShape(head, length)) return TrendFileKind::DataFile;
     if (IsMasterFileName(os::PathText(path.filename())) && head.size() >= TrendDefs::kMasterLength)
         return TrendFileKind::Master;
@@ -282,17 +285,19 @@ std::vector<Problem> CheckTrendSet(const TrendSet& set) {
             out.push_back(Make(Severity::Refuse, path, i, "Name", at + row.DataFileProblem));
             continue;
         }
-        const std::string name = StringTools::Quoted(std::string(RecordedFileName(row.Name)));
-        const std::string of = at + "data file " + name + " ";
-        CheckDataFileInto(out, *row.DataFile, path, i, of);
+        const std::string of = at + "data file " + os::PathText(*row.DataFile) + " ";
         clsDataHeader h;
         try {
             BinaryFile f(*row.DataFile, BinaryFile::Mode::ReadOnly);
             const bool loaded = f.Length() <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) &&
                                 h.LoadQuiet(f);
             f.Close();
-            if (!loaded) continue;  // told above; no header to compare with
-        } catch (const Error&) {
+            if (!loaded) {  // CheckDataFileInto says why
+                CheckDataFileInto(out, *row.DataFile, path, i, of);
+                continue;
+            }
+        } catch (const Error& e) {
+            out.push_back(Make(Severity::Refuse, path, i, "Name", of + "cannot be read: " + e.what()));
             continue;
         }
         if (h.Version != rec.Version)
@@ -301,6 +306,7 @@ std::vector<Problem> CheckTrendSet(const TrendSet& set) {
         if (h.HistoryType != rec.HistoryType)
             out.push_back(Make(Severity::Refuse, path, i, "HistoryType",
                                of + "has HistoryType " + N(h.HistoryType) + ", the record says " + N(rec.HistoryType)));
+        if (h.Version != rec.Version || h.HistoryType != rec.HistoryType) continue;  // its other fields mean other things
         const auto recStart = TicksOf(rec.StartTime()->Raw);
         const auto fileStart = TicksOf(h.StartTime()->Raw);
         if (recStart && fileStart.value_or(0) != *recStart) {
@@ -309,6 +315,7 @@ std::vector<Problem> CheckTrendSet(const TrendSet& set) {
                                of + "starts " + (fileStart ? TimeText(fs, *recStart) : std::string("at 0 (not set)")) +
                                    ", the record says " + TimeText(*recStart, fs)));
         }
+        CheckDataFileInto(out, *row.DataFile, path, i, of);
     }
     return out;
 }
@@ -325,12 +332,20 @@ std::optional<Problem> DataFileAsMaster(const fs::path& path) {
 }
 
 std::string RecordedTrendName(const TrendSet& set) {
+    std::map<std::string, std::pair<int, std::string>> count;  // folded base name -> records, as first spelled
     for (const SetRecord& r : set.Records) {
         const std::string_view file = RecordedFileName(r.Name);
         const auto dot = file.rfind('.');
-        if (dot != std::string_view::npos && dot > 0) return std::string(file.substr(0, dot + 1));
+        if (dot == std::string_view::npos || dot == 0) continue;
+        const std::string base(file.substr(0, dot + 1));
+        auto& [n, spelled] = count[FoldCase(base)];
+        if (n++ == 0) spelled = base;
     }
-    return {};
+    std::string best;
+    int most = 0;
+    for (const auto& [folded, entry] : count)
+        if (entry.first > most) most = entry.first, best = entry.second;
+    return best;
 }
 
 std::string TrendDifference(const TrendSet& a, const TrendSet& b) {

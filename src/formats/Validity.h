@@ -113,9 +113,9 @@ std::optional<Problem> DataFileAsMaster(const std::filesystem::path& path);
 
 // --- Which trend ---------------------------------------------------------------
 
-// The name of the trend a set's records record: the base name of the first
-// recorded data file Name ("TREND." of "C:\Data\TREND.003"), empty when no
-// record names one.
+// The name of the trend a set's records record: the base name most of its
+// recorded data file Names share ("TREND." of "C:\\Data\\TREND.003"), empty
+// when no record names one.
 std::string RecordedTrendName(const TrendSet& set);
 
 // Empty when a and b can be sets of one trend; else what differs, naming

@@ -185,7 +185,7 @@ const Plant kStartZero = Patch(kMaster, kRecord + kName + 138, Pack<std::int64_t
 const Outcome kOutcomes[] = {
     {"help_tells_to_stop_trending", 0, {"merge", "--help"}, "Stop trending in Citect"},
     {"version", 0, {"--version"}, "joinwright-cli "},
-    {"files_lowest_is_refused", 1, Merge("-32768"), "at least 1"},
+    {"files_below_1", 2, Merge("0"), "1..32767"},
     {"files_past_16_bits", 2, Merge("32768"), "--files"},
     {"export_from_not_a_date", 2, {"export", "empty.000", "--from", "2004-02-30"}, "\"2004-02-30\" is not a time"},
     {"export_from_after_to", 2, {"export", "empty.000", "--from", "2004-09-18", "--to", "2004-09-17"}, "later than"},
@@ -204,15 +204,15 @@ const Outcome kOutcomes[] = {
          Patch(kMaster, kRecord, "C:\\Citect\\Data\\TREND.1000")(d), kStartZero(d);
          fs::rename(d / "existing/TREND.001", d / "existing/trend.1000");
      }},
-    {"check_start_zero_compares_history_type", 1, kCheck, "record 1: data file \"TREND.001\" has HistoryType 4",
+    {"check_start_zero_compares_history_type", 1, kCheck, "record 1: data file existing/TREND.001 has HistoryType 4",
      [](auto& d) { kStartZero(d), Patch("existing/TREND.001", 248, "\4")(d); }},
     {"check_missing_data_file", 1, kCheck, "record 1: its data file existing/TREND.001 does not exist",
      [](auto& d) { fs::remove(d / "existing/TREND.001"); }},
     {"check_record_not_fully_held", 1, kCheck, "hold only 3 whole records of 448 bytes (1968 bytes needed); it ends 438 bytes into record 3",
      [](auto& d) { fs::resize_file(d / kMaster, fs::file_size(d / kMaster) - 10); }},
-    {"check_invalid_data_file", 1, kCheck, "record 2: data file \"TREND.002\" cannot be used: ",
+    {"check_invalid_data_file", 1, kCheck, "record 2: data file existing/TREND.002 cannot be used: ",
      Patch("existing/TREND.002", 138, "\x9")},
-    {"check_version_disagrees", 1, kCheck, "record 0: data file \"TREND.000\" has Version 5, the record says 6",
+    {"check_version_disagrees", 1, kCheck, "record 0: data file existing/TREND.000 has Version 5, the record says 6",
      Patch("existing/TREND.000", 138, "\5")},
     {"check_start_disagrees", 1, kCheck, "starts 2004-09-20 00:00:01.000, the record says 2004-09-20 00:00:00.000",
      Patch("existing/TREND.003", 266, Pack<std::int64_t>(ts::RawTime(6, 2004, 9, 20, 0, 0, 1)))},
@@ -288,7 +288,7 @@ const ExportCase kExports[] = {
     {"preallocated", {.End = 2, .Samples = Pack<double>(0, 1, 2, 3, 4)}, {},
      {"06:45:30.000,0", "06:45:31.000,1", "06:45:32.000,2"}},
     {"cut_short", {.Samples = Pack<double>(0, 1, 2)}, {}, {"06:45:30.000,0", "06:45:31.000,1"}, 4,
-     "joinwright-cli: notice: \"TREND.000\" ends 4 bytes into sample 3"},
+     "joinwright-cli: notice: TREND.000: the file ends 4 bytes into sample 3"},
     // Runtime-shaped files: preallocated for DataLength samples, FilePointer of them written.
     {"written_only", {.Samples = Pack<double>(7, 8, 0, 0), .DataLength = 4, .FilePointer = 2}, {},
      {"06:45:30.000,7", "06:45:31.000,8"}},
@@ -301,9 +301,9 @@ const ExportCase kExports[] = {
      {"--from", "2004-09-17 06:45:31"}, {"06:45:31.000,8", "06:45:32.000,9"}},
     // A FilePointer past DataLength (a byte count) says nothing: the times decide.
     {"file_pointer_not_a_count", {.End = 2, .Samples = Pack<double>(1, 2, 3, 4), .DataLength = 4, .FilePointer = 336},
-     {}, {"06:45:30.000,1", "06:45:31.000,2", "06:45:32.000,3"}},
+     {}, {"06:45:30.000,1", "06:45:31.000,2", "06:45:32.000,3"}, 0, "FilePointer 336 lies outside 0..DataLength (4)"},
     {"negative_file_pointer", {.Samples = Pack<double>(1, 2), .DataLength = 4, .FilePointer = -1}, {},
-     {"06:45:30.000,1", "06:45:31.000,2"}},
+     {"06:45:30.000,1", "06:45:31.000,2"}, 0, "FilePointer -1 lies outside"},
     {"events_written", {.Version = 6, .HistoryType = 4,
                         .Samples = Event64(1, kTicks) + Event64(2, kTicks + 10'000'000) + Event64(3, kTicks + 20'000'000),
                         .DataLength = 3, .FilePointer = 2},

@@ -22,7 +22,7 @@ namespace ts = jw::trendset;
 
 namespace {
 
-const std::string kRange = "Antalet filer måste vara ett tal från -32768 till 32767.";
+const std::string kRange = "Antalet filer måste vara ett tal från 1 till 32767.";
 
 // The recording desktop with the five text boxes held in a map.
 struct FakeDesktop : TextBoxes, RecordingDesktop {
@@ -85,6 +85,7 @@ TEST(WindowModel, CheckNamesEveryMissingInputAndLeavesEverythingAsItWas) {
         {{"", "x", "e", "d", "abc"}, "Du måste välja en backup fil.", ""},  // the missing input comes first
         {{"b", "x", "e", "d", "abc"}, "", kRange},
         {{"b", "x", "e", "d", "32768"}, "", kRange},
+        {{"b", "x", "e", "d", "0"}, "", kRange},
     };
     for (const auto& [boxes, check, shown] : rows) {
         FakeDesktop d;
@@ -103,20 +104,20 @@ TEST(WindowModel, CheckNamesEveryMissingInputAndLeavesEverythingAsItWas) {
 TEST(WindowModel, CountIsSetByCheckWhateverTheOtherBoxesHold) {
     FakeDesktop d;
     WindowModel w(d, d.Services());
-    d.SetFive({"", "", "", "", "-3"});
+    d.SetFive({"", "", "", "", "7"});
     EXPECT_NE(w.Check(), "");
-    EXPECT_EQ(w.Values().NumberOfFiles, -3);
-    d.SetFive({"", "", "", "", "x"});  // a refused count leaves the last one
+    EXPECT_EQ(w.Values().NumberOfFiles, 7);
+    d.SetFive({"", "", "", "", "0"});  // a refused count leaves the last one
     w.Check();
-    EXPECT_TRUE(!w.CountAccepted() && w.Values().NumberOfFiles == -3);
+    EXPECT_TRUE(!w.CountAccepted() && w.Values().NumberOfFiles == 7);
 }
 
-TEST(FileCount, RoundsHalfToEvenWithinSixteenBits) {
+TEST(FileCount, RoundsHalfToEvenWithinOneTo32767) {
     constexpr int refused = -100000;
     const struct { const char *text, *decimal; int count; } rows[] = {
-        {"8", ".", 8}, {" 8", ".", 8}, {"8 ", ".", 8}, {"\t8", ".", 8}, {"0", ".", 0}, {"-3", ".", -3}, {"+3", ".", 3},
-        {"2.5", ".", 2}, {"3.5", ".", 4}, {"2.51", ".", 3}, {"-2.5", ".", -2}, {".5", ".", 0}, {"7.", ".", 7},
-        {"32767", ".", 32767}, {"32767.5", ".", refused}, {"-32768.5", ".", -32768}, {"-32769", ".", refused},
+        {"8", ".", 8}, {" 8", ".", 8}, {"8 ", ".", 8}, {"\t8", ".", 8}, {"0", ".", refused}, {"-3", ".", refused}, {"+3", ".", 3},
+        {"2.5", ".", 2}, {"3.5", ".", 4}, {"2.51", ".", 3}, {"-2.5", ".", refused}, {".5", ".", refused}, {"1.5", ".", 2}, {"7.", ".", 7},
+        {"32767", ".", 32767}, {"32767.5", ".", refused}, {"0.5", ".", refused}, {"-32769", ".", refused},
         {"000000000000000000000000008", ".", 8}, {"99999999999999999999999", ".", refused},
         {"abc", ".", refused}, {"40000", ".", refused}, {" ", ".", refused}, {"8abc", ".", refused}, {"-", ".", refused},
         {".", ".", refused}, {"1 2", ".", refused}, {"--1", ".", refused}, {"0x10", ".", refused},
@@ -193,7 +194,6 @@ TEST_F(Merge, RefusalsLeaveNoFolderAndNameTheBreakDateOnlyWhereItMatters) {
     // Count, date, what the refusal says, what it must not say.
     const struct { const char *count, *date, *says, *never; } rows[] = {
         {"4", "09-10-2004", "With the break date 2004-09-10 (typed \"09-10-2004\") the merged set needs 5", nullptr},
-        {"0", "09-10-2004", "at least 1", "break date"},
         {"6", "02-30-2004", "The break date \"02-30-2004\" is not a date", "typed"},
     };
     for (const auto& [count, date, says, never] : rows) {

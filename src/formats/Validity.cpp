@@ -263,7 +263,9 @@ std::vector<Problem> CheckTrendSet(const TrendSet& set) {
     }
     for (const SetFault& f : set.Faults)
         out.push_back(Make(f.What == SetFault::Kind::AddOnPastEnd ? Severity::Warn : Severity::Refuse, path, f.Record,
-                           f.What == SetFault::Kind::NoLayout ? "Version" : f.What == SetFault::Kind::NegativeAddOn ? "AddOn" : "nFiles",
+                           f.What == SetFault::Kind::NoLayout                                            ? "Version"
+                           : f.What == SetFault::Kind::NegativeNFiles || f.What == SetFault::Kind::Truncated ? "nFiles"
+                                                                                                            : "AddOn",
                            f.Text));
     const auto& m = set.Master;
     for (const SetRecord& row : set.Records) {

@@ -28,6 +28,11 @@ Plant Patch(Which w, std::size_t at, std::string bytes) {  // little-endian byte
     };
 }
 std::string Le16(std::int16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
+std::string Le64(std::int64_t v) {
+    std::string out(8, '\0');
+    for (int i = 0; i < 8; ++i) out[static_cast<std::size_t>(i)] = static_cast<char>(static_cast<std::uint64_t>(v) >> (8 * i));
+    return out;
+}
 Plant Name(std::string name) {  // the Name field (272 bytes) of existing record 1, taken
     name.resize(272, '\0');
     return Patch(kExisting, 176 + 448, name);
@@ -111,6 +116,21 @@ const Row kRows[] = {
     {"files_1001", Arg("--files", "1001"), 1, {"1001 data files", "TREND.1000", "at most 1000"}, 3, 4, nullptr, true},
     {"data_file_version_differs_from_record", Patch(kData1, 138, Le16(5)), 1,
      {"existing/TREND.HST", "record 1", "existing/TREND.001", "Version 5, the record says 6"}, 3, 4, nullptr, true},
+    // The validity rule at the merge (its faults: tests/formats/validity_test.cpp): a data
+    // file given as a master, times outside the calendar, sets of different trends.
+    {"existing_is_a_data_file", Arg("--existing", "@/existing/TREND.003"), 1,
+     {"existing master", "existing/TREND.003: this is a data file", "choose the master", "existing/TREND.HST"}, 3, 4, nullptr, true},
+    {"backup_is_a_data_file", Arg("--backup", "@/backup/TREND.002"), 1, {"backup master", "choose the master", "backup/TREND.HST"}},
+    {"record_start_outside_calendar", Patch(kExisting, 176 + 448 + 272 + 138, Le64(INT64_MIN)), 1,
+     {"existing/TREND.HST", "record 1", "StartTime -9223372036854775808 ticks lies outside the years 100 to 9999"}},
+    {"data_file_end_outside_calendar", Patch(kData1, 274, Le64(INT64_MAX)), 1,
+     {"existing/TREND.HST", "record 1", "EndTime 9223372036854775807 ticks lies outside"}},
+    {"trends_differ", Patch(kBackup, 0, "Another trend"s + std::string(115, '\0')), 1,
+     {"hold different trends", "Title differs", "Another trend"}},
+    {"trends_differ_allowed", [](Scenario& s, Args& a) {
+         a.push_back("--allow-different-trends");
+         return Patch(kBackup, 0, "Another trend"s + std::string(115, '\0'))(s, a);
+     }, 0, {}, 3, 4, nullptr, true, "merged as asked"},
     {"same_master_as_backup_and_existing", Arg("--backup", "@/existing/TREND.HST"), 0, {}, 3, 1, nullptr, true,
      "the same file"},
     {"template_that_was_written_to", Arg("--template", "@/backup/TREND.000"), 0, {}, 3, 4, nullptr, true,

@@ -191,15 +191,20 @@ TEST_F(Merge, MergedSetIsShownThenTheBoxesAreEmptied) {
 }
 
 TEST_F(Merge, RefusalsLeaveNoFolderAndNameTheBreakDateOnlyWhereItMatters) {
-    // Count, date, what the refusal says, what it must not say.
-    const struct { const char *count, *date, *says, *never; } rows[] = {
+    // Count, date, what the refusal says, what it must not say; a data file in the
+    // backup (0) or existing (1) box.
+    const struct { const char *count, *date, *says, *never; int dataFileIn = -1; } rows[] = {
         {"4", "09-10-2004", "With the break date 2004-09-10 (typed \"09-10-2004\") the merged set needs 5", nullptr},
         {"6", "02-30-2004", "The break date \"02-30-2004\" is not a date", "typed"},
+        {"6", "09-10-2004", "this is a data file, not a master file", "typed", 0},
+        {"6", "09-10-2004", "choose the master", "typed", 1},
     };
-    for (const auto& [count, date, says, never] : rows) {
+    for (const auto& [count, date, says, never, dataFileIn] : rows) {
         d.Messages.clear();
         WindowModel w(d, d.Services());
-        d.SetFive(Boxes(count, date));
+        std::vector<std::string> five = Boxes(count, date);
+        if (dataFileIn >= 0) five[std::size_t(dataFileIn)] = (dataFileIn == 0 ? backup : existing).DataFiles.at(1).string();
+        d.SetFive(five);
         w.btnMerge_Click();
         ASSERT_EQ(d.Messages.size(), 1U) << says;
         const std::string& shown = d.Messages[0];
@@ -210,7 +215,7 @@ TEST_F(Merge, RefusalsLeaveNoFolderAndNameTheBreakDateOnlyWhereItMatters) {
         }
         EXPECT_TRUE(shown.ends_with("Nothing was written; the output folder was removed again:\n" + w.Values().OutputFolder))
             << shown;
-        EXPECT_EQ(d.Five(), Boxes(count, date));
+        EXPECT_EQ(d.Five(), five);
         EXPECT_TRUE(Entries(d.Program).empty());
         EXPECT_EQ(d.Busy, (std::vector<bool>{true, false}));
         d.Busy.clear();

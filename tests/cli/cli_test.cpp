@@ -147,7 +147,6 @@ void Prepare(const fs::path& d) {
     fs::copy_file(d / "backup/TREND.HST", d / "lone.HST");
     WriteFile(d / "notes.000", std::string(400, 'x'));
     WriteFile(d / "flat.000", RawDataFile{.Version = 2, .RawZero = 5, .RawFull = 5, .Samples = "\1\1"}.Bytes());
-    WriteFile(d / "untimed.000", RawDataFile{.PeriodRaw = 0, .Samples = Pack<double>(1)}.Bytes());
 }
 
 // args run where Prepare (and then plant) wrote the files; text is looked for
@@ -192,7 +191,6 @@ const Outcome kOutcomes[] = {
     {"inspect_not_a_trend_file", 1, {"inspect", "notes.000"}, "not a valid trend file"},
     {"export_not_a_trend_file", 1, {"export", "notes.000"}, "not a valid trend file"},
     {"export_scaling_without_range", 1, {"export", "flat.000", "--scaled"}, "cannot be scaled"},
-    {"export_period_zero", 1, {"export", "untimed.000"}, "cannot be timed"},
     {"inspect_picture_never_replaces", 1, {"inspect", "existing/TREND.HST", "--picture", "existing/TREND.000"},
      "never replaces"},
     {"export_onto_its_input", 1, {"export", "empty.000", "-o", "empty.000"}, "inputs are never written"},
@@ -290,16 +288,6 @@ const ExportCase kExports[] = {
      {"06:45:30.000,7", "06:45:31.000,8"}},
     {"written_and_unwritten", {.Samples = Pack<double>(7, 8, 0, 0), .DataLength = 4, .FilePointer = 2},
      {"--include-unwritten"}, {"06:45:30.000,7", "06:45:31.000,8", "06:45:32.000,0", "06:45:33.000,0"}},
-    {"nothing_written_yet", {.Version = 5, .Samples = Pack<std::int16_t>(0, 0, 0), .DataLength = 3}, {}, {}},
-    {"full", {.Version = 5, .Samples = Pack<std::int16_t>(1, 2, 3), .DataLength = 3, .FilePointer = 3}, {},
-     {"06:45:30.000,1", "06:45:31.000,2", "06:45:32.000,3"}},
-    {"written_in_a_window", {.Samples = Pack<double>(7, 8, 9, 0), .DataLength = 4, .FilePointer = 3},
-     {"--from", "2004-09-17 06:45:31"}, {"06:45:31.000,8", "06:45:32.000,9"}},
-    // A FilePointer past DataLength (a byte count) says nothing: the times decide.
-    {"file_pointer_not_a_count", {.End = 2, .Samples = Pack<double>(1, 2, 3, 4), .DataLength = 4, .FilePointer = 336},
-     {}, {"06:45:30.000,1", "06:45:31.000,2", "06:45:32.000,3"}, 0, "FilePointer 336 lies outside 0..DataLength (4)"},
-    {"negative_file_pointer", {.Samples = Pack<double>(1, 2), .DataLength = 4, .FilePointer = -1}, {},
-     {"06:45:30.000,1", "06:45:31.000,2"}, 0, "FilePointer -1 lies outside"},
     {"events_written", {.Version = 6, .HistoryType = 4,
                         .Samples = Event64(1, kTicks) + Event64(2, kTicks + 10'000'000) + Event64(3, kTicks + 20'000'000),
                         .DataLength = 3, .FilePointer = 2},

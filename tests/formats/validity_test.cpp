@@ -86,8 +86,6 @@ TEST_F(Validity, EachFaultOnceWithItsFieldSeverityAndWords) {
          "ends 3 bytes into sample 5: its last sample is cut off"},
         {"sample period 0", data1(kSamplePeriod, 0, 4), 1, "SamplePeriod", R, "the sample period is 0"},
         {"not a trend data file", data1(kVersion, 9, 2), 1, "Version", R, "its version is 9"},
-        {"master cut short", [](const Set& s) { fs::resize_file(s.built.Master, 176 + 448 + 10); }, 1, "nFiles", R,
-         "the file is truncated: nFiles is 3"},
         {"AddOn past the end", master(154, 2, 2), 3, "AddOn", W, "AddOn counts 2 entries"},
         {"a data file as the master", [](const Set& s) { fs::copy_file(s.Data(0), s.built.Master, fs::copy_options::overwrite_existing); },
          std::nullopt, "", R, "this is a data file, not a master file"},

@@ -18,7 +18,8 @@
 // distinct names; every source is a regular file of its set's folder, or
 // the template; writing creates only the planned files, copies every source
 // byte for byte, changes nothing outside the output folder, and gives a
-// master whose records carry the planned names.
+// master whose records carry the planned names; a merge without a warning of
+// the validity rule writes a set in which the rule finds nothing.
 #include <cstdint>
 #include <set>
 #include <string>
@@ -27,6 +28,7 @@
 #include "engine/TrendTools.h"
 #include "formats/BinaryFile.h"
 #include "formats/Notices.h"
+#include "formats/Validity.h"
 #include "formats/clsHSTHeader.h"
 #include "formats/clsHSTMaster.h"
 #include "time/DateTimeTools.h"
@@ -165,5 +167,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         r.Load(f, m);
         FUZZ_CHECK(jw::RecordedName(r.Name) == e.NewName, "merged record names its copy: " + r.Name);
     }
+    f.Close();
+    if (plan.Problems.empty())
+        for (const jw::Problem& p : jw::CheckTrendSet(jw::ReadTrendSet(plan.MasterTarget)))
+            FUZZ_CHECK(false, "merged without a warning, yet the rule finds: " + jw::ProblemText(p));
     return 0;
 }

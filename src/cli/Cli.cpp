@@ -74,7 +74,7 @@ CLI::Validator PathValidator() {
 }
 
 CLI::Validator TimeValidator() { return TextValidator(ParseTimeText, "a time YYYY-MM-DD[ HH:MM[:SS[.mmm]]]"); }
-CLI::Validator FileCountValidator() { return TextValidator(ParseFilesOption, "a whole number in -32768..32767"); }
+CLI::Validator FileCountValidator() { return TextValidator(ParseFilesOption, "a whole number in 1..32767"); }
 
 struct ExportArgs {
     std::string Path;
@@ -168,6 +168,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         ->type_name("DIR")
         ->check(PathValidator());
     auto* mergeDry = mergeCmd->add_flag("--dry-run", merge.DryRun, "Show the plan only: write nothing, create no folder");
+    mergeCmd->add_flag("--allow-different-trends", merge.AllowDifferentTrends,
+                       "Merge a backup and an existing master of different trends (a plan warning instead of a refusal)");
     mergeCmd->add_flag("--json", merge.Json, "Print the plan or the summary as JSON");
     mergeCmd->add_option("--picture", merge.Picture, "With --dry-run: also draw the plan as an SVG timeline in FILE")
         ->type_name("FILE")
@@ -197,6 +199,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         ->type_name("PATTERN");
     folderCmd->add_flag("--keep-going", folder.KeepGoing, "Merge the trends that can be merged even when others are refused");
     auto* folderDry = folderCmd->add_flag("--dry-run", folder.DryRun, "Plan every trend only: write nothing");
+    folderCmd->add_flag("--allow-different-trends", folder.AllowDifferentTrends,
+                        "Merge masters of one name that hold different trends (a plan warning instead of a refusal)");
     folderCmd->add_flag("--json", folder.Json, "Print the summary as JSON");
     folderCmd->add_option("--picture", folder.Picture, "With --dry-run: draw each trend's plan as DIR/NAME.svg")
         ->type_name("DIR")

@@ -20,11 +20,6 @@ const char* SampleLayoutName(SampleLayout layout) {
     return "?";
 }
 
-std::optional<std::int32_t> WrittenSamples(std::int32_t filePointer, std::int32_t dataLength) {
-    if (dataLength <= 0 || filePointer < 0 || filePointer > dataLength) return std::nullopt;
-    return filePointer;
-}
-
 DataFileReader::DataFileReader(const fs::path& path)
     : path_(path), handle_(path, BinaryFile::Mode::ReadOnly) {
     {
@@ -74,10 +69,7 @@ std::optional<std::int32_t> DataFileReader::Written() const {
 }
 
 std::int32_t DataFileReader::WrittenLimit(const SampleRule& rule) const {
-    const auto written = Written();
-    if (rule.IncludeUnwritten || !written || (*written == 0 && !rule.Newest))
-        return std::numeric_limits<std::int32_t>::max();
-    return *written;
+    return ::jw::WrittenLimit(Header().FilePointer, Header().DataLength, rule.Newest, rule.IncludeUnwritten);
 }
 
 std::int32_t DataFileReader::PeriodicCount(const SampleRule& rule) const {

@@ -8,15 +8,8 @@
 //     is not after EndTime; a header whose StartTime is 0, or whose EndTime
 //     lies before its StartTime, holds none;
 //   - event samples: up to, not including, the first record whose time is 0;
-//   - written samples only (see docs/file-formats.md, "Written samples"):
-//     the runtime preallocates a data file for DataLength samples and counts
-//     the samples written so far in FilePointer.  Where DataLength is above 0
-//     and FilePointer lies in 0..DataLength the header says how many are
-//     written, and only those
-//     count -- except that a FilePointer of 0 in a file that is not the
-//     newest of its set is taken as a file the runtime filled and moved past.
-//     A FilePointer outside 0..DataLength says nothing (older writers stored
-//     a byte count there).  IncludeUnwritten drops this last limit.
+//   - written samples only: the written-samples rule of formats/Validity.h
+//     (WrittenLimit); IncludeUnwritten drops this last limit.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +21,7 @@
 
 #include "cli/TimeText.h"
 #include "formats/BinaryFile.h"
+#include "formats/Validity.h"
 #include "formats/clsDataFile.h"
 
 namespace jw::cli {
@@ -46,10 +40,7 @@ struct SampleRule {
     bool IncludeUnwritten = false;
 };
 
-// The samples a header marks written: its FilePointer when DataLength is
-// above 0 and FilePointer lies in 0..DataLength, else nullopt (the header
-// does not say).
-std::optional<std::int32_t> WrittenSamples(std::int32_t filePointer, std::int32_t dataLength);
+using ::jw::WrittenSamples;  // the written-samples rule (formats/Validity.h)
 
 // One open data file whose header was checked.
 class DataFileReader {

@@ -10,6 +10,7 @@
 #include "formats/BinaryFile.h"
 #include "formats/TrendDefs.h"
 #include "formats/TrendSet.h"
+#include "formats/Validity.h"
 #include "base/Errors.h"
 #include "os/Process.h"
 #include "time/StringTools.h"
@@ -108,19 +109,28 @@ void CsvExporter::ExportFiles(const std::vector<ExportInput>& files) {
     Finish();
 }
 
+namespace {
+
+// The validity rule, applied before any row is written: a problem a merge
+// would refuse refuses the export, the others are told.
+void ApplyRule(const std::vector<Problem>& problems, const ExportNotice& notice) {
+    for (const Problem& p : problems)
+        if (p.Level == Severity::Refuse) Fail(ErrorKind::InvalidData, ProblemText(p));
+    if (notice)
+        for (const Problem& p : problems) notice(ProblemText(p));
+}
+
+}  // namespace
+
 std::vector<ExportInput> ExportInputs(const fs::path& path, const ExportNotice& notice) {
-    if (IsMasterPath(path)) return SetFilesInTimeOrder(path, notice);
+    if (KindOfTrendFile(path) == TrendFileKind::Master) return SetFilesInTimeOrder(path, notice);
+    ApplyRule(CheckDataFile(path), notice);
     return {{path, true}};
 }
 
 std::vector<ExportInput> SetFilesInTimeOrder(const fs::path& masterPath, const ExportNotice& notice) {
     const TrendSet set = ReadTrendSet(masterPath);
-    for (const SetFault& f : set.Faults) {
-        if (f.What != SetFault::Kind::Truncated && f.What != SetFault::Kind::AddOnPastEnd)
-            Fail(ErrorKind::InvalidData, "the master file " + Quoted(masterPath) + ": " + f.Text);
-        if (notice) notice(Quoted(masterPath) + ": " + f.Text + "; exporting the " +
-                           std::to_string(set.Records.size()) + " records it holds");
-    }
+    ApplyRule(CheckTrendSet(set), notice);
     struct Item {
         std::int64_t Start;
         fs::path Path;
@@ -144,9 +154,6 @@ std::vector<ExportInput> SetFilesInTimeOrder(const fs::path& masterPath, const E
 void CsvExporter::ExportDataFile(DataFileReader& reader, bool newest) {
     const SampleRule rule{newest, options_.IncludeUnwritten};
     ++stats_.Files;
-    if (notice_ && reader.StrayBytes() > 0)
-        notice_(Quoted(reader.Path()) + " ends " + std::to_string(reader.StrayBytes()) + " bytes into sample " +
-                std::to_string(static_cast<std::int64_t>(reader.InFile()) + 1) + "; that partial sample is left out");
     const std::uint64_t before = bytesDone_;
     if (reader.Periodic())
         ExportPeriodic(reader, rule);

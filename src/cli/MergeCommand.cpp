@@ -126,7 +126,7 @@ std::optional<std::int16_t> ParseFilesOption(std::string_view text) {
     std::int32_t v = 0;
     const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
     if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return std::nullopt;
-    if (v < -32768 || v > 32767) return std::nullopt;
+    if (v < 1 || v > 32767) return std::nullopt;
     return static_cast<std::int16_t>(v);
 }
 
@@ -137,6 +137,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
     req.ExistingFile = os::PathText(AbsolutePath(a.Existing));
     req.EmptyDataFile = os::PathText(AbsolutePath(a.Template));
     req.NumberOfFiles = a.Files;
+    req.AllowDifferentTrends = a.AllowDifferentTrends;
 
     const fs::path output = OutputPath(a.Output);
     CheckOutputFolderCanBeMade(output);

@@ -24,10 +24,11 @@ struct MergeArgs {
     bool DryRun = false;
     bool Json = false;
     std::string Picture;  // with DryRun: the SVG file to write
+    bool AllowDifferentTrends = false;
 };
 
-// A --files text: a whole number in -32768..32767 (optional "-", digits
-// only), else nullopt.
+// A --files text: a whole number in 1..32767 (digits only; a "-" is taken
+// and refused as out of range), else nullopt.
 std::optional<std::int16_t> ParseFilesOption(std::string_view text);
 
 // The output folder a command line names, made absolute; empty: the

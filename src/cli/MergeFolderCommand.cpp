@@ -130,6 +130,7 @@ int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& er
     req.BrakeDate = a.BreakDate;
     req.NumberOfFiles = a.Files;
     req.Only = a.Only;
+    req.AllowDifferentTrends = a.AllowDifferentTrends;
     const fs::path output = OutputPath(a.Output);
     req.OutputFolder = output;
     CheckOutputFolderCanBeMade(output);

@@ -16,6 +16,7 @@ struct MergeFolderArgs {
     std::string Output;                       // folder to create
     std::string Only;                         // trend name pattern
     bool KeepGoing = false;
+    bool AllowDifferentTrends = false;
     bool DryRun = false;
     bool Json = false;
     std::string Picture;                      // with DryRun: a folder for one SVG per trend

@@ -69,7 +69,7 @@ Civil CivilOf(std::int64_t ticks) {
     const std::int64_t day = FloorDiv(ticks, kDay);
     const std::chrono::year_month_day ymd{std::chrono::sys_days{std::chrono::days{day - kDays1601To1970}}};
     return {static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
-            (ticks - day * kDay) / kSecond};
+            (ticks % kDay + (ticks % kDay < 0 ? kDay : 0)) / kSecond};  // no day * kDay: it leaves the range near INT64_MIN
 }
 
 std::int64_t TicksOf(std::chrono::year_month_day ymd) {

@@ -17,6 +17,7 @@
 #include "formats/BinaryFile.h"
 #include "formats/TrendDefs.h"
 #include "formats/TrendSet.h"
+#include "formats/Validity.h"
 #include "base/Errors.h"
 #include "os/Text.h"
 
@@ -33,17 +34,6 @@ struct Problem {
     std::string Text;
 };
 
-// Two instants as texts that differ when the instants do: to the
-// millisecond, or to the 100-ns tick when that is where they part.
-std::pair<std::string, std::string> DistinctTimes(std::int64_t a, std::int64_t b) {
-    std::string ta = FormatTicks(a, true), tb = FormatTicks(b, true);
-    if (ta == tb && a != b) {
-        const auto subMs = [](std::int64_t t) { return fmt::format("{:04}", ((t % 10000) + 10000) % 10000); };
-        ta += subMs(a), tb += subMs(b);
-    }
-    return {ta, tb};
-}
-
 // --- Reading ----------------------------------------------------------------
 
 // The samples a record's data file holds, when it can be read.
@@ -56,48 +46,11 @@ std::optional<std::int32_t> SamplesHeld(const SetRecord& r) {
     }
 }
 
-std::string FilePointerProblem(std::int32_t filePointer, std::int32_t dataLength) {
-    if (filePointer >= 0 && filePointer <= dataLength) return {};
-    return fmt::format("FilePointer {} lies outside 0..DataLength ({}): it does not count written samples",
-                       filePointer, dataLength);
-}
-
-std::vector<Problem> MasterProblems(const TrendSet& set) {
+// What --check reports: the one validity rule of formats/Validity.h.
+std::vector<Problem> Problems(std::vector<jw::Problem> found) {
     std::vector<Problem> out;
-    const auto& m = set.Master;
-    for (const SetFault& f : set.Faults) out.push_back({f.Record, f.Text});
-    for (const SetRecord& row : set.Records) {
-        auto rec = row.Record;  // StartTime() makes the instant on first use
-        const int i = row.Index;
-        if (rec.Version != m.Version)
-            out.push_back({i, fmt::format("record {}: Version {} differs from the master's Version {}", i, rec.Version,
-                                          m.Version)});
-        if (const std::string why = FilePointerProblem(rec.FilePointer, rec.DataLength); !why.empty())
-            out.push_back({i, fmt::format("record {}: {}", i, why)});
-        if (!row.DataFile) {
-            out.push_back({i, fmt::format("record {}: {}", i, row.DataFileProblem)});
-            continue;
-        }
-        const std::string name(RecordedFileName(row.Name));
-        try {
-            DataFileReader data(*row.DataFile);
-            const clsDataHeader& h = data.Header();
-            if (h.Version != rec.Version)
-                out.push_back({i, fmt::format("record {}: data file \"{}\" has Version {}, the record says {}", i, name,
-                                              h.Version, rec.Version)});
-            if (h.HistoryType != rec.HistoryType)
-                out.push_back({i, fmt::format("record {}: data file \"{}\" has HistoryType {}, the record says {}", i,
-                                              name, h.HistoryType, rec.HistoryType)});
-            const StoredTime recStart = FromRaw(rec.StartTime()->Raw);
-            if (recStart.Raw != 0 && recStart.Ticks != data.Start().Ticks) {
-                const auto [inFile, inRecord] = DistinctTimes(data.Start().Ticks, recStart.Ticks);
-                out.push_back({i, fmt::format("record {}: data file \"{}\" starts {}, the record says {}", i, name,
-                                              inFile, inRecord)});
-            }
-        } catch (const Error& e) {
-            out.push_back({i, fmt::format("record {}: data file \"{}\" cannot be used: {}", i, name, OneLine(e.what()))});
-        }
-    }
+    out.reserve(found.size());
+    for (auto& p : found) out.push_back({p.Record, std::move(p.Text)});
     return out;
 }
 
@@ -193,7 +146,7 @@ int InspectMaster(const fs::path& path, const InspectOptions& opt, std::ostream&
         WritePicture(AbsolutePath(opt.Picture), TimelineSvg(tl));
     }
     std::vector<Problem> problems;
-    if (opt.Check) problems = MasterProblems(r);
+    if (opt.Check) problems = Problems(CheckTrendSet(r));
     const auto& m = r.Master;
     std::vector<std::optional<std::int32_t>> held;
     held.reserve(r.Records.size());
@@ -301,25 +254,6 @@ SampleSummary Summarize(DataFileReader& d) {
     return s;
 }
 
-std::vector<Problem> DataFileProblems(DataFileReader& d) {
-    std::vector<Problem> out;
-    const clsDataHeader& h = d.Header();
-    if (const std::string why = FilePointerProblem(h.FilePointer, h.DataLength); !why.empty())
-        out.push_back({std::nullopt, why});
-    else if (h.FilePointer > d.InFile())
-        out.push_back({std::nullopt, fmt::format("FilePointer says {} samples are written but the file holds only {}",
-                                                 h.FilePointer, d.InFile())});
-    if (d.StrayBytes() > 0)
-        out.push_back({std::nullopt, fmt::format("the file ends {} bytes into sample {}: its last sample is cut off",
-                                                 d.StrayBytes(), static_cast<std::int64_t>(d.InFile()) + 1)});
-    if (d.Periodic()) {
-        if (d.PeriodTicks() <= 0 && d.InFile() > 0 && d.Start().Raw != 0)
-            out.push_back({std::nullopt, fmt::format("the sample period is {}; the samples cannot be timed",
-                                                     d.Header().SamplePeriodRaw)});
-    }
-    return out;
-}
-
 // What the header's times allow, for periodic files.
 std::string AllowedText(const DataFileReader& d) {
     if (!d.Periodic() || d.PeriodTicks() <= 0) return {};
@@ -331,7 +265,12 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
     auto& h = *d.File().header();
     const SampleSummary s = Summarize(d);
     std::vector<Problem> problems;
-    if (opt.Check) problems = DataFileProblems(d);
+    if (opt.Check) {
+        problems = Problems(CheckDataFile(path));
+        // A file named as a master whose header is a data file header.
+        if (IsMasterFileName(os::PathText(path.filename())))
+            if (auto p = DataFileAsMaster(path)) problems.insert(problems.begin(), {std::nullopt, p->Text});
+    }
     const StoredTime start = FromRaw(h.StartTime()->Raw);
     const StoredTime end = FromRaw(h.EndTime()->Raw);
     if (!opt.Picture.empty()) {
@@ -411,7 +350,7 @@ int InspectDataFile(const fs::path& path, const InspectOptions& opt, std::ostrea
 }  // namespace
 
 int RunInspect(const fs::path& path, const InspectOptions& options, std::ostream& out) {
-    if (IsMasterPath(path)) return InspectMaster(path, options, out);
+    if (KindOfTrendFile(path) == TrendFileKind::Master) return InspectMaster(path, options, out);
     return InspectDataFile(path, options, out);
 }
 

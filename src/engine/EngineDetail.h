@@ -30,10 +30,6 @@ std::chrono::year_month_day StartDayOf(const clsTimes& t);
 void RefuseUnwritableOutputParent(const std::filesystem::path& outputFolder);
 // More than 1000 data files: numbers past 999 have four digits.
 void RefuseNumbersPastThreeDigits(const MergePlan& plan);
-// A taken data file whose header has another Version or HistoryType than
-// its record (who names the record).
-void RefuseDataFileDisagreeingWithRecord(const std::filesystem::path& dataFile, const clsHSTHeader& record,
-                                         const std::string& who);
 // The same master given as backup and as existing set.
 void WarnSameMasterTwice(MergePlan& plan, const std::filesystem::path& existing, const std::filesystem::path& backup);
 // An empty data file that has been written to (its header's times are set).

@@ -10,6 +10,7 @@
 #include "engine/MergeWriter.h"
 #include "formats/BinaryFile.h"
 #include "formats/TrendSet.h"
+#include "formats/Validity.h"
 #include "formats/clsHSTMaster.h"
 #include "os/Text.h"
 
@@ -41,8 +42,6 @@ std::map<std::string, std::vector<fs::path>> ListFolder(const fs::path& folder, 
     for (auto& [name, paths] : files) std::sort(paths.begin(), paths.end());
     return files;
 }
-
-bool IsMasterName(std::string_view folded) { return folded.size() > 4 && folded.substr(folded.size() - 4) == ".hst"; }
 
 // "A and B": names that differ only in letter case.
 std::string Both(const std::vector<fs::path>& paths) {
@@ -77,10 +76,7 @@ std::string FindTemplate(const std::map<std::string, std::vector<fs::path>>& tem
 // the existing master's nFiles.
 std::int16_t FilesOf(const FolderMergeRequest& request, const fs::path& existing) {
     if (request.NumberOfFiles) return *request.NumberOfFiles;
-    BinaryFile file(existing, BinaryFile::Mode::ReadOnly);
-    clsHSTMaster master;
-    master.Load(file);
-    file.Close();
+    const clsHSTMaster master = ReadMasterHeader(existing);
     if (master.nFiles < 1)
         Fail(ErrorKind::Refused, "its existing master " + os::PathText(existing) + " has nFiles " +
                                      std::to_string(master.nFiles) + "; give the number of data files (--files)");
@@ -156,7 +152,7 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
     std::map<std::string, std::string> trends;  // folded name -> trend as spelled
     for (const auto* side : {&existing, &backup})
         for (const auto& [name, paths] : *side)
-            if (IsMasterName(name)) {
+            if (TrendOfMasterName(name)) {
                 const std::string file = os::PathText(paths.front().filename());
                 trends.emplace(name.substr(0, name.size() - 4), file.substr(0, file.size() - 4));
             }
@@ -170,6 +166,7 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
         TrendMerge t;
         t.Trend = spelled;
         t.Request.BrakeDate = request.BrakeDate;
+        t.Request.AllowDifferentTrends = request.AllowDifferentTrends;
         t.Request.OutputFolder = os::PathText(request.OutputFolder);
         const auto find = [&](const std::map<std::string, std::vector<fs::path>>& side, const char* role,
                               const fs::path& where, std::string& into) {

@@ -34,6 +34,9 @@ struct FolderMergeRequest {
     // Only trends whose name matches ("*" any run, "?" one character, any
     // letter case); empty: every trend.
     std::string Only;
+    // Masters of one name that hold different trends are merged with a plan
+    // warning instead of refused (MergeRequest::AllowDifferentTrends).
+    bool AllowDifferentTrends = false;
 };
 
 // One trend of the run: planned, or refused with the reason.

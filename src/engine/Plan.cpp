@@ -12,6 +12,7 @@
 #include "formats/BinaryFile.h"
 #include "formats/TrendDefs.h"
 #include "formats/TrendSet.h"
+#include "formats/Validity.h"
 #include "formats/clsDataHeader.h"
 #include "time/DateTimeTools.h"
 #include "time/StringTools.h"
@@ -42,11 +43,13 @@ auto Naming(const std::string& who, Step step) -> decltype(step()) {
     }
 }
 
-// One input master as read, with the start day of every record that counts.
+// One input master as read, with the start day of every record that counts
+// and what the validity rule finds in it.
 struct InputSet {
     std::string role;  // "existing master" or "backup master"
     TrendSet set;
     std::vector<Day> days;
+    std::vector<Problem> problems;
 
     const fs::path& Path() const { return set.Path; }
     std::string Who() const { return role + " " + os::PathText(set.Path); }
@@ -87,13 +90,24 @@ void CheckOutputFolder(Planning& p) {
 // --- Inputs --------------------------------------------------------------------
 
 // Reads a master with the reader every command shares and refuses what the
-// merge cannot take: any fault of the master but AddOn entries past its end,
-// and a start time that is no date.
+// merge cannot take: a data file given as a master, any fault of the master
+// but AddOn entries past its end, a start time outside the calendar.  The
+// other problems of the validity rule wait until the records are chosen.
 InputSet ReadInput(const std::string& pathText, std::string role, RecordCount count, FolderIndexes* listings) {
-    InputSet s{std::move(role), {}, {}};
+    InputSet s{std::move(role), {}, {}, {}};
     const fs::path path = os::PathFromUtf8(pathText);
+    if (const auto p = DataFileAsMaster(path)) Refuse(s.role + " " + ProblemText(*p));
     s.set = Naming(s.role + " " + os::PathText(path), [&] { return ReadTrendSet(path, count, listings); });
     if (const SetFault* f = s.set.Refusal()) Fail(f->Severity(), s.Who() + ": " + f->Text);
+    s.problems = CheckTrendSet(s.set);
+    for (const Problem& p : s.problems)
+        if (p.Level == Severity::Refuse && !p.Record) Refuse(s.role + " " + ProblemText(p));
+    // A record whose start day cannot be told cannot be chosen or passed over.
+    for (const SetRecord& r : s.set.Records) {
+        clsHSTHeader record = r.Record;  // StartTime() makes the instant on first use
+        if (const std::string why = TimeRangeProblem("StartTime", record.StartTime()->Raw); !why.empty())
+            Refuse(s.RecordWho(static_cast<std::size_t>(r.Index)) + ": " + why);
+    }
     s.days.reserve(s.set.Records.size());
     for (std::size_t i = 0; i < s.set.Records.size(); ++i) {
         const auto& t = *s.set.Records[i].Record.StartTime();
@@ -119,29 +133,11 @@ void CheckVersions(const InputSet& existing, const InputSet& backup) {
                std::to_string(backup.set.Master.Version) + "); their records cannot be merged into one file.");
 }
 
-// A taken data file is copied whole, but a file that is no trend data file
-// (cut inside its header, an unknown version) would make the merged set
-// unreadable at that file: it is refused like a bad record.  Only the
-// version field and the length are looked at; a data file may be of any size.
-// Returns which file it is, so the copy can insist on the same one.
-os::FileIdentity CheckTakenDataFile(const fs::path& path, const std::string& who) {
-    const std::string file = "its data file " + os::PathText(path);
-    return Naming(who + ": " + file, [&] {
+// The taken data file as it is now: the copy insists on this very file.
+// Whether it is a sound data file is the validity rule's (ApplyValidity).
+os::FileIdentity IdentityOf(const fs::path& path, const std::string& who) {
+    return Naming(who + ": its data file " + os::PathText(path), [&] {
         BinaryFile f(path, BinaryFile::Mode::ReadOnly);
-        const std::uint64_t length = f.Length();
-        std::array<std::uint8_t, 2> v{};
-        if (f.ReadAt(TrendDefs::kDataVersionOffset, v) != v.size())
-            Refuse(who + ": " + file + " is cut inside its header: it holds " + std::to_string(length) +
-                   " bytes, too few for the trend version at offset " +
-                   std::to_string(TrendDefs::kDataVersionOffset));
-        const auto version = static_cast<std::int16_t>(v[0] | (v[1] << 8));
-        const auto* layout = TrendDefs::DataHeaderLayout(version);
-        if (!layout)
-            Refuse(who + ": " + file + " is not a trend data file: its version is " + std::to_string(version) +
-                   " (0 to 6 are known)");
-        if (length < layout->Length)
-            Refuse(who + ": " + file + " is cut inside its header: it holds " + std::to_string(length) +
-                   " bytes, a version " + std::to_string(version) + " header needs " + std::to_string(layout->Length));
         const os::FileIdentity identity = f.Identity();
         f.Close();
         return identity;
@@ -179,6 +175,7 @@ struct Template {
     clsHSTHeader record;  // the record every template copy gets
     std::uint64_t size = 0;
     os::FileIdentity identity;  // the copies insist on this very file
+    std::vector<Problem> problems;  // what the validity rule finds in it
 };
 
 Template CheckTemplate(const MergeRequest& req, const InputSet& existing, const InputSet& backup) {
@@ -188,13 +185,13 @@ Template CheckTemplate(const MergeRequest& req, const InputSet& existing, const 
     const auto st = fs::status(path, ec);
     if (!fs::exists(st)) Refuse(who + ": the file does not exist");
     if (!fs::is_regular_file(st)) Refuse(who + ": not a regular file");
+    Template t;
     for (const InputSet* s : {&existing, &backup})
         if (fs::equivalent(path, s->Path(), ec))
             Refuse(who + ": this is the " + s->role + " itself, not an empty data file");
-    if (EndsWithNoCase(os::PathText(path.filename()), "HST"))
-        Refuse(who + ": its name ends in \"HST\", the name of a master file; choose an empty data file (*.000)");
+    if (KindOfTrendFile(path) == TrendFileKind::Master)
+        Refuse(who + ": this is a master file, not a data file; choose an empty data file (*.000)");
 
-    Template t;
     clsDataHeader header;
     Naming(who, [&] {
         BinaryFile file(path, BinaryFile::Mode::ReadOnly);
@@ -204,6 +201,11 @@ Template CheckTemplate(const MergeRequest& req, const InputSet& existing, const 
         t.size = t.identity.Size;
         file.Close();
     });
+    // Every template copy carries what is wrong with the template: refused
+    // where the copies would be read wrongly, else a warning (Warn below).
+    t.problems = CheckDataFile(path);
+    for (const Problem& problem : t.problems)
+        if (problem.Level == Severity::Refuse) Refuse("empty data file " + ProblemText(problem));
     if (header.Version != backup.set.Master.Version)
         Refuse(who + ": its Version is " + std::to_string(header.Version) + " but the backup master's is " +
                std::to_string(backup.set.Master.Version) + "; its copies would not match the merged set");
@@ -243,6 +245,40 @@ Chosen ChooseRecords(Planning& p, const InputSet& existing, const InputSet& back
     return c;
 }
 
+// --- The validity rule ---------------------------------------------------------
+
+void Warn(MergePlan& plan, Problem p, const std::string& role, const std::string& why) {
+    plan.Warnings.push_back("The " + role + " " + ProblemText(p) + why);
+    plan.Problems.push_back(std::move(p));
+}
+
+// Every problem the validity rule finds in an input set: refused when the
+// merged set would carry it and be read wrongly, else a plan warning (a
+// record that is not taken leaves the merged set exactly readable).
+void ApplyValidity(MergePlan& plan, const InputSet& set, const std::vector<std::size_t>& taken) {
+    for (const Problem& p : set.problems) {
+        const bool isTaken =
+            p.Record && std::find(taken.begin(), taken.end(), static_cast<std::size_t>(*p.Record)) != taken.end();
+        if (p.Record && !isTaken)
+            Warn(plan, p, set.role, " (the record is not taken into the merged set)");
+        else if (p.Level == Severity::Refuse)
+            Refuse(set.role + " " + ProblemText(p));
+        else
+            Warn(plan, p, set.role, isTaken ? " (the merged set carries it unchanged)" : "");
+    }
+}
+
+// Backup and existing master of different trends are refused unless asked for.
+void CheckSameTrend(MergePlan& plan, const MergeRequest& req, const InputSet& existing, const InputSet& backup) {
+    const std::string difference = TrendDifference(existing.set, backup.set);
+    if (difference.empty()) return;
+    const std::string text = "The existing master " + os::PathText(existing.Path()) + " and the backup master " +
+                             os::PathText(backup.Path()) + " hold different trends: " + difference;
+    if (!req.AllowDifferentTrends)
+        Refuse(text + ".  Choose the two sets of one trend (or allow different trends on the command line).");
+    plan.Warnings.push_back(text + "; merged as asked.");
+}
+
 // --- Name taken files ----------------------------------------------------------
 
 std::string HostBaseName(const fs::path& file) {
@@ -280,8 +316,7 @@ void AddTaken(MergePlan& plan, const InputSet& set, std::size_t i, SourceKind ki
     for (const InputSet* master : masters)
         if (std::error_code same; fs::equivalent(e.Source, master->Path(), same))
             Refuse(who + ": its data file " + os::PathText(e.Source) + " is the " + master->role + " itself");
-    e.SourceIdentity = CheckTakenDataFile(e.Source, who);
-    engine_detail::RefuseDataFileDisagreeingWithRecord(e.Source, r.Record, who);
+    e.SourceIdentity = IdentityOf(e.Source, who);
     e.SourceSize = e.SourceIdentity.Size;
     e.StartDay = Iso(set.days[i]);
     e.Record = r.Record;
@@ -350,9 +385,6 @@ void AddWarnings(MergePlan& plan, const InputSet& existing, const InputSet& back
     auto& w = plan.Warnings;
     const auto& e = existing.set.Master;
     const auto& b = backup.set.Master;
-    if (RecordedName(e.Title) != RecordedName(b.Title))
-        w.push_back("The masters' titles differ (existing " + Quoted(RecordedName(e.Title)) + ", backup " +
-                    Quoted(RecordedName(b.Title)) + "): they may not hold the same trend.");
     if (RecordedName(e.ID) != RecordedName(b.ID))
         w.push_back("The masters' IDs differ (existing " + Quoted(RecordedName(e.ID)) + ", backup " +
                     Quoted(RecordedName(b.ID)) + "): they may not hold the same trend.");
@@ -374,6 +406,9 @@ void AddWarnings(MergePlan& plan, const InputSet& existing, const InputSet& back
                     "); each new Name keeps the folder its record named.");
     }
 
+    if (e.AddOn > 0)  // the merged master holds no entries after its nFiles records
+        plan.Problems.push_back({Severity::Warn, plan.MasterTarget, std::nullopt, "AddOn",
+                                 "AddOn " + std::to_string(e.AddOn) + " counts entries the merged master does not hold"});
     if (e.AddOn != 0)
         w.push_back("The existing master has AddOn " + std::to_string(e.AddOn) +
                     ": its entries after nFiles were examined as well, and the merged master carries AddOn " +
@@ -426,6 +461,12 @@ void Plan(Planning& p) {
         Refuse("The merged master file " + Quoted(masterName) + " cannot be made: " + why);
     plan.MasterTarget = plan.OutputFolder / os::PathFromUtf8(masterName);
     const std::string lastTaken = NameTakenFiles(plan, chosen, existing, backup);
+    ApplyValidity(plan, existing, chosen.existing);
+    ApplyValidity(plan, backup, chosen.backup);
+    if (plan.TemplateCopies > 0)
+        for (const Problem& problem : tmpl.problems)
+            Warn(plan, problem, "empty data file", " (each template copy carries it)");
+    CheckSameTrend(plan, p.req, existing, backup);
     NameTemplateCopies(p, lastTaken, tmpl, backup);
 
     plan.Header = existing.set.Master;

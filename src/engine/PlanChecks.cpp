@@ -63,19 +63,6 @@ void RefuseNumbersPastThreeDigits(const MergePlan& plan) {
            "file.  Ask for at most 1000 files.");
 }
 
-void RefuseDataFileDisagreeingWithRecord(const fs::path& dataFile, const clsHSTHeader& record, const std::string& who) {
-    const auto header = HeaderOf(dataFile);
-    if (!header) return;  // what is wrong with the file itself is reported where the file is checked
-    const auto differs = [&](const char* field, int inFile, int inRecord) {
-        if (inFile != inRecord)
-            Refuse(who + ": its data file " + os::PathText(dataFile) + " has " + field + " " + std::to_string(inFile) +
-                   " but the record says " + std::to_string(inRecord) +
-                   "; the merged set would read its samples in the wrong layout");
-    };
-    differs("Version", header->Version, record.Version);
-    differs("HistoryType", header->HistoryType, record.HistoryType);
-}
-
 void WarnSameMasterTwice(MergePlan& plan, const fs::path& existing, const fs::path& backup) {
     std::error_code ec;
     if (!fs::equivalent(existing, backup, ec)) return;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "formats/TrendSet.h"
+#include "formats/Validity.h"
 #include "formats/clsHSTHeader.h"
 #include "formats/clsHSTMaster.h"
 #include "os/File.h"
@@ -34,6 +35,9 @@ struct MergeRequest {
     std::string ExistingFile;   // existing set's master file
     std::int16_t NumberOfFiles = 0;
     std::string EmptyDataFile;  // template data file
+    // Backup and existing master of different trends (formats'
+    // TrendDifference) are merged with a plan warning instead of refused.
+    bool AllowDifferentTrends = false;
 };
 
 enum SourceKind : std::int16_t { FromBackup = 1, FromExisting = 2, FromTemplate = 3 };
@@ -96,6 +100,10 @@ struct MergePlan {
     int TemplateCopies = 0;
     std::uint64_t BytesToWrite = 0;      // all copies plus the master
     std::vector<std::string> Warnings;   // the merge still runs
+    // What the validity rule (formats/Validity.h) lets through with a
+    // warning: each is also one of Warnings.  A plan without any writes a
+    // set in which inspect --check finds nothing.
+    std::vector<Problem> Problems;
     std::filesystem::path OutputFolder;  // where every file of the plan goes
     clsHSTMaster Header;                 // header of the merged master (existing, nFiles = History = N)
     clsHSTMaster ExistingMaster;         // as read; existing records are saved with it

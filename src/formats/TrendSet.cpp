@@ -38,8 +38,6 @@ bool EndsWithNoCase(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && EqualsNoCase(text.substr(text.size() - tail.size()), tail);
 }
 
-bool IsMasterPath(const fs::path& path) { return EndsWithNoCase(os::PathText(path.filename()), "HST"); }
-
 std::string RecordedName(std::string_view fieldText) {
     std::string_view text = fieldText.substr(0, fieldText.find('\0'));
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);

@@ -29,9 +29,6 @@ std::string FoldCase(std::string_view text);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool EndsWithNoCase(std::string_view text, std::string_view tail);
 
-// True when a path names a master file: its file name ends in "HST", any case.
-bool IsMasterPath(const std::filesystem::path& path);
-
 // A recorded Name as the program that wrote it meant it: up to its first NUL
 // byte, trailing blanks dropped.
 std::string RecordedName(std::string_view fieldText);

@@ -63,6 +63,13 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     return q;
 }
 
+// a - FloorDiv(a, b) * b for b > 0, in 0 .. b - 1, without the product
+// (which leaves the 64-bit range for a near INT64_MIN).
+std::int64_t FloorMod(std::int64_t a, std::int64_t b) {
+    const std::int64_t r = a % b;
+    return r < 0 ? r + b : r;
+}
+
 }  // namespace
 
 CivilTime VBToCivil(double d) {
@@ -90,7 +97,7 @@ CivilTime VBToCivil(double d) {
 
 CivilTime TicksToCivil(std::int64_t ticks) {
     const std::int64_t day = FloorDiv(ticks, kTicksPerDay);
-    const std::int64_t ms = (ticks - day * kTicksPerDay) / kTicksPerMillisecond;
+    const std::int64_t ms = FloorMod(ticks, kTicksPerDay) / kTicksPerMillisecond;
     CivilTime t;
     t.date = year_month_day(kTicksZero + days(day));
     t.hour = static_cast<int>(ms / 3600000);
@@ -159,7 +166,7 @@ char* TickFormatter::Write(std::int64_t ticks, char* out) {
     }
     std::memcpy(out, date_, dateLength_);
     // The time of day in unsigned 32-bit steps: this runs once per exported row.
-    const auto ms = static_cast<std::uint32_t>((ticks - day * kTicksPerDay) / kTicksPerMillisecond);
+    const auto ms = static_cast<std::uint32_t>(FloorMod(ticks, kTicksPerDay) / kTicksPerMillisecond);
     const std::uint32_t secs = ms / 1000, frac = ms % 1000;
     auto two = [](char* p, std::uint32_t v) {
         p[0] = static_cast<char>('0' + v / 10);

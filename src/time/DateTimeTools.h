@@ -50,6 +50,16 @@ inline constexpr std::int64_t kTicksPerSecond = 10'000'000;
 inline constexpr std::int64_t kTicksPerDay = 864'000'000'000;
 inline constexpr std::int64_t kSeconds1601To1970 = 11'644'473'600;
 
+// The tick counts the calendar holds: 0100-01-01 00:00:00 up to (not
+// including) 10000-01-01, the years of a date value.
+inline constexpr std::int64_t kFirstCalendarTicks =
+    (std::chrono::sys_days(std::chrono::year(100) / 1 / 1) - std::chrono::sys_days(std::chrono::year(1601) / 1 / 1))
+        .count() * kTicksPerDay;
+inline constexpr std::int64_t kCalendarTicksEnd =
+    (std::chrono::sys_days(std::chrono::year(10000) / 1 / 1) - std::chrono::sys_days(std::chrono::year(1601) / 1 / 1))
+        .count() * kTicksPerDay;
+constexpr bool IsCalendarTicks(std::int64_t ticks) { return ticks >= kFirstCalendarTicks && ticks < kCalendarTicksEnd; }
+
 // Citect seconds (and milliseconds) as an Int64 tick count; exact for the
 // whole int32 range.
 constexpr std::int64_t CitectToTicks(std::int64_t seconds, std::int64_t ms = 0) {
@@ -71,7 +81,9 @@ struct CivilTime {
 CivilTime VBToCivil(double d);
 
 // The calendar date and time of an Int64 tick count, exact integer arithmetic
-// (floor toward the past), milliseconds truncated from the ticks.
+// (floor toward the past), milliseconds truncated from the ticks.  Every
+// tick count has one (the proleptic calendar reaches past the years 100 to
+// 9999 the trend files use; IsCalendarTicks tells those apart).
 CivilTime TicksToCivil(std::int64_t ticks);
 // And back: the tick count of a calendar date and time.
 std::int64_t CivilToTicks(const CivilTime& t);

@@ -7,6 +7,7 @@
 
 #include "FormatsTest.h"
 #include "formats/TrendSet.h"
+#include "formats/Validity.h"
 
 namespace jw::test {
 namespace {
@@ -173,7 +174,8 @@ TEST(Names, RecordedNameAndItsFileName) {
         EXPECT_EQ(RecordedName(c.field), c.recorded);
         EXPECT_EQ(RecordedFileName(RecordedName(c.field)), c.file);
     }
-    EXPECT_TRUE(IsMasterPath("a/b/T.hSt") && !IsMasterPath("T.HS") && !IsMasterPath("HST/T.000"));
+    EXPECT_TRUE(IsMasterFileName("T.hSt") && !IsMasterFileName("T.HS") && !IsMasterFileName("T.000"));
+    EXPECT_TRUE(TrendOfMasterName("T.hst") == "T" && !TrendOfMasterName(".HST") && !TrendOfMasterName("THST"));
     EXPECT_TRUE(EqualsNoCase("Trend.0a", "tREND.0A") && !EqualsNoCase("T\xC4", "T\xE4") && !EqualsNoCase("ab", "abc"));
     EXPECT_EQ(FoldCase("AbZ@[\xC4"), "abz@[\xC4");
 }

@@ -22,7 +22,7 @@ namespace ts = jw::trendset;
 
 namespace {
 
-const std::string kRange = "Antalet filer måste vara ett tal från -32768 till 32767.";
+const std::string kRange = "Antalet filer måste vara ett tal från 1 till 32767.";
 
 // The recording desktop with the five text boxes held in a map.
 struct FakeDesktop : TextBoxes, RecordingDesktop {
@@ -122,6 +122,7 @@ TEST(WindowModel, CheckNamesEveryMissingInputAndLeavesEverythingAsItWas) {
         {{"", "x", "e", "d", "abc"}, "Du måste välja en backup fil.", ""},  // the missing input comes first
         {{"b", "x", "e", "d", "abc"}, "", kRange},
         {{"b", "x", "e", "d", "32768"}, "", kRange},
+        {{"b", "x", "e", "d", "0"}, "", kRange},
     };
     for (const auto& [boxes, check, shown] : rows) {
         FakeDesktop d;
@@ -140,20 +141,20 @@ TEST(WindowModel, CheckNamesEveryMissingInputAndLeavesEverythingAsItWas) {
 TEST(WindowModel, CountIsSetByCheckWhateverTheOtherBoxesHold) {
     FakeDesktop d;
     WindowModel w(d, d.Services());
-    d.SetFive({"", "", "", "", "-3"});
+    d.SetFive({"", "", "", "", "7"});
     EXPECT_NE(w.Check(), "");
-    EXPECT_EQ(w.Values().NumberOfFiles, -3);
-    d.SetFive({"", "", "", "", "x"});  // a refused count leaves the last one
+    EXPECT_EQ(w.Values().NumberOfFiles, 7);
+    d.SetFive({"", "", "", "", "0"});  // a refused count leaves the last one
     w.Check();
-    EXPECT_TRUE(!w.CountAccepted() && w.Values().NumberOfFiles == -3);
+    EXPECT_TRUE(!w.CountAccepted() && w.Values().NumberOfFiles == 7);
 }
 
-TEST(FileCount, RoundsHalfToEvenWithinSixteenBits) {
+TEST(FileCount, RoundsHalfToEvenWithinOneTo32767) {
     constexpr int refused = -100000;
     const struct { const char *text, *decimal; int count; } rows[] = {
-        {"8", ".", 8}, {" 8", ".", 8}, {"8 ", ".", 8}, {"\t8", ".", 8}, {"0", ".", 0}, {"-3", ".", -3}, {"+3", ".", 3},
-        {"2.5", ".", 2}, {"3.5", ".", 4}, {"2.51", ".", 3}, {"-2.5", ".", -2}, {".5", ".", 0}, {"7.", ".", 7},
-        {"32767", ".", 32767}, {"32767.5", ".", refused}, {"-32768.5", ".", -32768}, {"-32769", ".", refused},
+        {"8", ".", 8}, {" 8", ".", 8}, {"8 ", ".", 8}, {"\t8", ".", 8}, {"0", ".", refused}, {"-3", ".", refused}, {"+3", ".", 3},
+        {"2.5", ".", 2}, {"3.5", ".", 4}, {"2.51", ".", 3}, {"-2.5", ".", refused}, {".5", ".", refused}, {"1.5", ".", 2}, {"7.", ".", 7},
+        {"32767", ".", 32767}, {"32767.5", ".", refused}, {"0.5", ".", refused}, {"-32769", ".", refused},
         {"000000000000000000000000008", ".", 8}, {"99999999999999999999999", ".", refused},
         {"abc", ".", refused}, {"40000", ".", refused}, {" ", ".", refused}, {"8abc", ".", refused}, {"-", ".", refused},
         {".", ".", refused}, {"1 2", ".", refused}, {"--1", ".", refused}, {"0x10", ".", refused},
@@ -227,16 +228,20 @@ TEST_F(Merge, MergedSetIsShownThenTheBoxesAreEmptied) {
 }
 
 TEST_F(Merge, RefusalsLeaveNoFolderAndNameTheBreakDateOnlyWhereItMatters) {
-    // Count, date, what the refusal says, what it must not say.
-    const struct { const char *count, *date, *says, *never; } rows[] = {
+    // Count, date, what the refusal says, what it must not say; a data file in the
+    // backup (0) or existing (1) box.
+    const struct { const char *count, *date, *says, *never; int dataFileIn = -1; } rows[] = {
         {"4", "09-10-2004", "With the break date 2004-09-10 (typed \"09-10-2004\") the merged set needs 5", nullptr},
-        {"0", "09-10-2004", "at least 1", "break date"},
         {"6", "02-30-2004", "The break date \"02-30-2004\" is not a date", "typed"},
+        {"6", "09-10-2004", "this is a data file, not a master file", "typed", 0},
+        {"6", "09-10-2004", "choose the master", "typed", 1},
     };
-    for (const auto& [count, date, says, never] : rows) {
+    for (const auto& [count, date, says, never, dataFileIn] : rows) {
         d.Messages.clear();
         WindowModel w(d, d.Services());
-        d.SetFive(Boxes(count, date));
+        std::vector<std::string> five = Boxes(count, date);
+        if (dataFileIn >= 0) five[std::size_t(dataFileIn)] = (dataFileIn == 0 ? backup : existing).DataFiles.at(1).string();
+        d.SetFive(five);
         w.btnMerge_Click();
         ASSERT_EQ(d.Messages.size(), 1U) << says;
         const std::string& shown = d.Messages[0];
@@ -247,7 +252,7 @@ TEST_F(Merge, RefusalsLeaveNoFolderAndNameTheBreakDateOnlyWhereItMatters) {
         }
         EXPECT_TRUE(shown.ends_with("Nothing was written; the output folder was removed again:\n" + w.Values().OutputFolder))
             << shown;
-        EXPECT_EQ(d.Five(), Boxes(count, date));
+        EXPECT_EQ(d.Five(), five);
         EXPECT_TRUE(Entries(d.Program).empty());
         EXPECT_EQ(d.Busy, (std::vector<bool>{true, false}));
         d.Busy.clear();

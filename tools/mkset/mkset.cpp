@@ -102,9 +102,16 @@ int main(int argc, char** argv) {
         const std::int64_t second = jw::trendset::RawTime(desc.Version, 2000, 1, 1, 0, 0, 1) -
                                     jw::trendset::RawTime(desc.Version, 2000, 1, 1);
         const std::int64_t base = jw::trendset::RawTime(desc.Version, first.year, first.month, first.day);
-        // Sample periods are stored in seconds under versions 0 and 1, else in milliseconds.
-        const std::int64_t periodRaw = desc.Version <= 1 ? desc.SamplePeriodRaw * second
-                                                         : desc.SamplePeriodRaw * second / 1000;
+        // Sample periods are stored in seconds under versions 0 and 1, else in
+        // milliseconds.  The span of k periods in the set's time unit, divided
+        // last and rounded up: under whole Citect seconds an end time of
+        // 1.5 s steps is the second at or after the last sample, so that
+        // sample still counts (and no later one does).
+        const auto span = [&](std::int64_t k) {
+            if (desc.Version <= 1) return k * desc.SamplePeriodRaw * second;
+            const std::int64_t units = k * desc.SamplePeriodRaw * second;
+            return units / 1000 + (units % 1000 > 0 ? 1 : 0);
+        };
         const int records = minimal ? files : files + std::max<int>(desc.AddOn, 0);
         if (newest && *newest >= records) {
             std::cerr << "mkset: --newest must name one of the " << records << " records\n";
@@ -117,7 +124,7 @@ int main(int argc, char** argv) {
             jw::trendset::FileDescription& f = desc.Files[static_cast<std::size_t>(slot)];
             f.StartTime = base + static_cast<std::int64_t>(age) * daysPerFile * day;
             f.EndTime = minimal || samples == 0 ? f.StartTime + daysPerFile * day - second
-                                                : f.StartTime + (samples - 1) * periodRaw;
+                                                : f.StartTime + span(samples - 1);
             f.Samples = samples;
             if (!minimal) {
                 f.Capacity = samples;

@@ -51,7 +51,7 @@ std::optional<std::int16_t> ParseFileCount(std::string_view text, std::string_vi
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (error != std::errc() || end != number.data() + number.size()) return std::nullopt;
     const double whole = std::nearbyint(value);  // the default rounding: a half to the even neighbour
-    if (!(whole >= -32768.0 && whole <= 32767.0)) return std::nullopt;
+    if (!(whole >= 1.0 && whole <= 32767.0)) return std::nullopt;
     return static_cast<std::int16_t>(whole);
 }
 

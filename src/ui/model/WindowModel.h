@@ -31,13 +31,14 @@ inline constexpr std::string_view kNoExisting = " Du måste välja en existerand
 inline constexpr std::string_view kNoEmptyFile = " Du måste välja en tom data fil.";
 inline constexpr std::string_view kNoDate = " Du har inte angivit något datum.";
 inline constexpr std::string_view kNoCount = " Du har inte angivit hur många filer som ska skapas.";
-// A count that is no number or does not fit 16 bits.
-inline constexpr std::string_view kCountOutOfRange = "Antalet filer måste vara ett tal från -32768 till 32767.";
+// A count that is no number or lies outside 1..32767 (a merged set has at
+// least one data file; the file count is a 16-bit number).
+inline constexpr std::string_view kCountOutOfRange = "Antalet filer måste vara ett tal från 1 till 32767.";
 
 // The count as typed: blanks around it allowed, an optional sign, digits
 // with "." or decimalSeparator before a fraction, rounded to the nearest
 // whole number (a half to the even one).  nullopt when the text is not such
-// a number or the rounded number lies outside -32768..32767.
+// a number or the rounded number lies outside 1..32767.
 std::optional<std::int16_t> ParseFileCount(std::string_view text, std::string_view decimalSeparator);
 
 // Kept for the window's whole life: overwritten, never cleared.

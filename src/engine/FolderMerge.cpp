@@ -143,7 +143,7 @@ bool MatchesPattern(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState folder) {
+FolderPlan PlanFolderMerge(const FolderMergeRequest& request, std::uint64_t freeSpace) {
     // A break date that is no date refuses the run once, not every trend.
     if (!ParseBreakDate(request.BrakeDate))
         Fail(ErrorKind::Refused, "The break date " + Quoted(request.BrakeDate) +
@@ -166,13 +166,13 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
     FolderIndexes listings;  // the backup and existing folders, listed once for every trend
     for (const auto& [folded, spelled] : trends) {
         const std::string& key = folded;  // a lambda cannot capture a structured binding (clang)
-        if (!request.Only.empty() && !MatchesPattern(request.Only, spelled)) continue;
+        if (request.Only && !MatchesPattern(*request.Only, spelled)) continue;
         TrendMerge t;
         t.Trend = spelled;
         t.Request.BrakeDate = request.BrakeDate;
-        t.Request.OutputFolder = os::PathText(request.OutputFolder);
+        t.Request.OutputFolder = request.OutputFolder;
         const auto find = [&](const std::map<std::string, std::vector<fs::path>>& side, const char* role,
-                              const fs::path& where, std::string& into) {
+                              const fs::path& where, fs::path& into) {
             const auto it = side.find(key + ".hst");
             if (it == side.end()) return "no " + std::string(role) + " master of this name in " + os::PathText(where);
             if (it->second.size() > 1)
@@ -182,7 +182,7 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
             if (!fs::is_regular_file(fs::symlink_status(it->second.front(), st)))
                 return "the " + std::string(role) + " master " + os::PathText(it->second.front()) +
                        " is a link or not a regular file; masters are read from regular files only";
-            into = os::PathText(it->second.front());
+            into = it->second.front();
             return std::string();
         };
         fs::path templ;
@@ -190,11 +190,10 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
         if (t.Refusal.empty()) t.Refusal = find(backup, "backup", request.BackupFolder, t.Request.BackupFile);
         if (t.Refusal.empty()) t.Refusal = FindTemplate(templates, spelled, request.TemplateFolder, templ);
         if (t.Refusal.empty()) {
-            t.Request.EmptyDataFile = os::PathText(templ);
+            t.Request.EmptyDataFile = templ;
             try {
-                t.Request.NumberOfFiles = FilesOf(request, os::PathFromUtf8(t.Request.ExistingFile));
-                t.Plan = PlanMerge(t.Request,
-                                   PlanOptions{.Folder = folder, .CheckFreeSpace = false, .Listings = &listings});
+                t.Request.NumberOfFiles = FilesOf(request, t.Request.ExistingFile);
+                t.Plan = PlanMerge(t.Request, PlanOptions{.FreeSpace = std::nullopt, .Listings = &listings});
             } catch (const Error& e) {
                 t.Refusal = e.what();
             }
@@ -204,52 +203,17 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
     if (plan.Trends.empty())
         Fail(ErrorKind::Refused, "No trend to merge: no master file (*.HST) in " + os::PathText(request.ExistingFolder) +
                                      " or " + os::PathText(request.BackupFolder) +
-                                     (request.Only.empty() ? std::string() : " matches " + Quoted(request.Only)) + ".");
+                                     (request.Only ? " matches " + Quoted(*request.Only) : std::string()) + ".");
     RefuseClashes(plan);
 
     for (const auto& t : plan.Trends)
         if (t.Plan) plan.BytesToWrite += t.Plan->BytesToWrite;
-    std::error_code ec;
-    const fs::path room = folder == OutputFolderState::Created ? plan.OutputFolder : plan.OutputFolder.parent_path();
-    const auto space = fs::space(room, ec);
-    if (ec)
-        Fail(ErrorKind::InputOutput,
-             "cannot read the free space of the output folder " + os::PathText(plan.OutputFolder) + ": " + ec.message());
-    if (space.available < plan.BytesToWrite)
+    if (freeSpace < plan.BytesToWrite)
         Fail(ErrorKind::Refused, "The output folder " + os::PathText(plan.OutputFolder) + " has " +
-                                     std::to_string(space.available) + " bytes free; the " +
+                                     std::to_string(freeSpace) + " bytes free; the " +
                                      std::to_string(plan.Accepted()) + " trends that can be merged need " +
                                      std::to_string(plan.BytesToWrite) + ".");
     return plan;
-}
-
-void WriteFolderMerge(const FolderPlan& plan, const std::function<void(const FolderProgress&)>& progress,
-                      const StepObserver& beforeStep) {
-    FolderProgress p;
-    p.TrendsTotal = plan.Accepted();
-    p.BytesTotal = plan.BytesToWrite;
-    MergeOptions options;
-    options.BeforeStep = beforeStep;
-    if (progress)
-        options.Progress = [&](const WriteProgress& w) {
-            p.Bytes = w.Bytes;
-            p.BytesTotal = w.BytesTotal;
-            progress(p);
-        };
-
-    // One writer for the whole run: every master is renamed by its one
-    // Commit, after one flush of everything staged; a failure anywhere
-    // leaves no master of any trend (the writer says which).
-    MergeWriter writer(plan.OutputFolder, options);
-    for (const auto& t : plan.Trends)
-        if (t.Plan) writer.Expect(*t.Plan);
-    for (const auto& t : plan.Trends) {
-        if (!t.Plan) continue;
-        writer.Stage(*t.Plan);
-        ++p.Trends;
-        if (progress) progress(p);
-    }
-    writer.Commit();
 }
 
 }  // namespace jw

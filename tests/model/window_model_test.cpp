@@ -208,7 +208,7 @@ TEST_F(Merge, RefusalsLeaveNoFolderAndNameTheBreakDateOnlyWhereItMatters) {
         if (never) {
             EXPECT_EQ(shown.find(never), std::string::npos) << shown;
         }
-        EXPECT_TRUE(shown.ends_with("Nothing was written; the output folder was removed again:\n" + w.Values().OutputFolder))
+        EXPECT_TRUE(shown.ends_with("Nothing was written; no output folder was made:\n" + w.Values().OutputFolder))
             << shown;
         EXPECT_EQ(d.Five(), Boxes(count, date));
         EXPECT_TRUE(Entries(d.Program).empty());

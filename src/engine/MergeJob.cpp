@@ -92,6 +92,9 @@ public:
         {
             const os::InterruptsHeld held;
             try {
+                if (!parent_.Holds(working_, stage_))
+                    Fail(ErrorKind::Refused, "the output folder " + os::PathText(parent_.PathOf(working_)) +
+                                                 " was moved or replaced while the merge ran");
                 parent_.RenameNoReplace(working_, folder_.filename());
             } catch (const Error& e) {
                 Fail(e.kind(), "The merge into " + os::PathText(folder_) +

@@ -183,6 +183,10 @@ public:
     // anything inside it).  Returns whether it was removed; never throws.
     bool RemoveFolder(const std::filesystem::path& name) const noexcept;
 
+    // Whether the entry `name` of this folder is `folder` itself (not a link
+    // to it, not another folder put in its place).  Never throws.
+    bool Holds(const std::filesystem::path& name, const Folder& folder) const noexcept;
+
     // Copies the whole of source (an open file, read through its handle, so
     // its name no longer matters) into a new file `name` created in this
     // folder.  Holes of the source stay holes in the copy, whatever method

@@ -63,7 +63,7 @@ TEST_F(OutputFolderLife, MadeFreshNeverReusedRemovedOnlyWhileEmpty) {
     intruded.Write.BeforeStep = [&](WriteStep step, const PlanEntry*) {
         if (step == WriteStep::Plan) WriteAll(tmp / WorkingFolderName("out") / "theirs", "x");
     };
-    ExpectHas(ErrorOf([&] { RunMergeJob(Request("09-03-2004", 1), intruded); }), {"at least 2"});
+    ExpectHas(ErrorOf([&] { RunMergeJob(Request("09-03-2004", 1), intruded); }), {"at least 4"});
     EXPECT_EQ(ReadAll(tmp / WorkingFolderName("out") / "theirs"), "x");
     EXPECT_FALSE(fs::exists(out));
 

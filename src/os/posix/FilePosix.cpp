@@ -280,6 +280,13 @@ bool Folder::RemoveFolder(const std::filesystem::path& name) const noexcept {
     return ::unlinkat(Fd(handle_), n.c_str(), AT_REMOVEDIR) == 0;
 }
 
+bool Folder::Holds(const std::filesystem::path& name, const Folder& folder) const noexcept {
+    struct stat entry {}, held {};
+    return ::fstatat(Fd(handle_), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
+           ::fstat(Fd(folder.handle_), &held) == 0 && S_ISDIR(entry.st_mode) && entry.st_dev == held.st_dev &&
+           entry.st_ino == held.st_ino;
+}
+
 void Folder::RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) const {
     CheckEntryName(path_, from);
     CheckEntryName(path_, to);

@@ -461,6 +461,24 @@ File Folder::CreateFile(const std::filesystem::path& name) const {
     return File(FromHandle(h), PathOf(name));
 }
 
+bool Folder::Holds(const std::filesystem::path& name, const Folder& folder) const noexcept {
+    try {
+        const HANDLE h = ::CreateFileW(EntryPath(handle_, path_, name).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        BY_HANDLE_FILE_INFORMATION entry{}, held{};
+        const bool ok = ::GetFileInformationByHandle(h, &entry) != 0;
+        ::CloseHandle(h);
+        return ok && ::GetFileInformationByHandle(AsHandle(folder.handle_), &held) &&
+               !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+               (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+               entry.dwVolumeSerialNumber == held.dwVolumeSerialNumber && entry.nFileIndexHigh == held.nFileIndexHigh &&
+               entry.nFileIndexLow == held.nFileIndexLow;
+    } catch (...) {
+        return false;
+    }
+}
+
 void Folder::RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) const {
     CheckEntryName(path_, from);
     CheckEntryName(path_, to);

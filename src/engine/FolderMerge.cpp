@@ -23,23 +23,20 @@ using StringTools::Quoted;
 char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The entries of a folder other than folders, keyed by their name in lower
-// case: links and other non-regular files are listed too, so that a master
-// that is one is refused by name rather than passed over.  A folder that
-// cannot be listed refuses the whole run.
-std::map<std::string, std::vector<fs::path>> ListFolder(const fs::path& folder, const std::string& role) {
+// case (the one listing the planner also finds data files in): links and
+// other non-regular files are listed too, so that a master that is one is
+// refused by name rather than passed over.  A folder that cannot be listed
+// refuses the whole run.
+std::map<std::string, std::vector<fs::path>> ListFolder(FolderIndexes& listings, const fs::path& folder,
+                                                        const std::string& role) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         Fail(ErrorKind::Refused, "The " + role + " folder " + os::PathText(folder) + " does not exist or is not a folder.");
-    std::map<std::string, std::vector<fs::path>> files;
-    fs::directory_iterator it(folder, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::error_code st;  // the listing's own file type: no stat per entry
-        if (!it->is_symlink(st) && it->is_directory(st)) continue;
-        files[FoldCase(os::PathText(it->path().filename()))].push_back(it->path());
+    try {
+        return listings.For(folder).Files();
+    } catch (const Error& e) {
+        Fail(e.kind(), "cannot list the " + role + " folder: " + e.what());
     }
-    if (ec) Fail(ErrorKind::InputOutput, "cannot list the " + role + " folder " + os::PathText(folder) + ": " + ec.message());
-    for (auto& [name, paths] : files) std::sort(paths.begin(), paths.end());
-    return files;
 }
 
 bool IsMasterName(std::string_view folded) { return folded.size() > 4 && folded.substr(folded.size() - 4) == ".hst"; }
@@ -148,9 +145,10 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, std::uint64_t free
     if (!ParseBreakDate(request.BrakeDate))
         Fail(ErrorKind::Refused, "The break date " + Quoted(request.BrakeDate) +
                                      " is not a date; type it as month-day-year, for example 09-17-2004 (or 2004-09-17).");
-    const auto existing = ListFolder(request.ExistingFolder, "existing");
-    const auto backup = ListFolder(request.BackupFolder, "backup");
-    const auto templates = ListFolder(request.TemplateFolder, "templates");
+    FolderIndexes listings;  // each folder listed once, for pairing and for every trend's plan
+    const auto existing = ListFolder(listings, request.ExistingFolder, "existing");
+    const auto backup = ListFolder(listings, request.BackupFolder, "backup");
+    const auto templates = ListFolder(listings, request.TemplateFolder, "templates");
 
     // Every master name of either folder, once, in name order.
     std::map<std::string, std::string> trends;  // folded name -> trend as spelled
@@ -163,7 +161,6 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, std::uint64_t free
 
     FolderPlan plan;
     plan.OutputFolder = request.OutputFolder;
-    FolderIndexes listings;  // the backup and existing folders, listed once for every trend
     for (const auto& [folded, spelled] : trends) {
         const std::string& key = folded;  // a lambda cannot capture a structured binding (clang)
         if (request.Only && !MatchesPattern(*request.Only, spelled)) continue;

@@ -19,6 +19,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 
 #include "e2e/E2eSupport.h"
 
@@ -209,7 +210,7 @@ struct ExportCase {
     const char* name;
     std::function<std::string(Scenario&)> target;  // the -o argument (made here)
     bool inputOk;
-    const char* interrupt;                         // "INT"/"TERM" at the hook, or null
+    const char* interrupt;                         // "INT", "TERM", "HUP", ... at the hook, or null
     int code;
     std::vector<std::string> reason;
     std::function<void(Scenario&)> check;
@@ -243,6 +244,8 @@ const ExportCase kExports[] = {
     {"link_target_written_link_kept", Linked, true, nullptr, 0, {}, [](Scenario& s) { IsCsv(s), LinkKept(s); }},
     {"device_written", Device, true, nullptr, 0, {}, DeviceKept},
     {"new_file", [](Scenario& s) { return (s.work / "keep.csv").string(); }, true, nullptr, 0, {}, IsCsv},
+    {"new_file_of_255_bytes", [](Scenario& s) { return (s.work / (std::string(251, 'k') + ".csv")).string(); }, true, nullptr, 0, {},
+     [](Scenario& s) { EXPECT_EQ(ReadFile(s.work / (std::string(251, 'k') + ".csv")).rfind("time,value\n", 0), 0U); }},
     {"dangling_link", [](Scenario& s) { return fs::create_symlink("gone.csv", s.work / "link.csv"), (s.work / "link.csv").string(); },
      true, nullptr, 1, {"link.csv", "leads to no file"}, [](Scenario& s) { EXPECT_FALSE(fs::exists(s.work / "gone.csv")); }},
     {"folder", [](Scenario& s) { return fs::create_directory(s.work / "dir"), (s.work / "dir").string(); }, true, nullptr, 1,
@@ -250,6 +253,7 @@ const ExportCase kExports[] = {
     {"the_input_itself", [](Scenario& s) { return s.existingFiles[1].string(); }, true, nullptr, 1, {"inputs are never written"}, {}},
     {"sigint_after_rows", Existing, true, "INT", -1, {"Interrupted: removed the unfinished CSV file", "keep.csv"}, Untouched},
     {"sigterm_after_rows", Existing, true, "TERM", -1, {"Interrupted: removed the unfinished CSV file"}, Untouched},
+    {"sighup_after_rows", Existing, true, "HUP", -1, {"Interrupted: removed the unfinished CSV file"}, Untouched},
 };
 
 void PrintTo(const ExportCase& c, std::ostream* os) { *os << c.name; }
@@ -264,7 +268,8 @@ TEST_P(ExportTargets, NeverDestroyWhatWasThere) {
     const Result r = RunCli({"export", c.inputOk ? s.existingFiles[1].string() : "missing.000", "-o", target}, s.work,
                             {.limit = 0, .stdoutTo = {}, .hook = hook.command});
     EXPECT_EQ(hook.Steps(), c.inputOk && c.code != 1 ? "export\n" : "");
-    EXPECT_EQ(r.signal, c.code < 0 ? (std::string(c.interrupt) == "INT" ? SIGINT : SIGTERM) : 0) << r.err;
+    const std::map<std::string, int> signals = {{"INT", SIGINT}, {"TERM", SIGTERM}, {"HUP", SIGHUP}};
+    EXPECT_EQ(r.signal, c.code < 0 ? signals.at(c.interrupt) : 0) << r.err;
     if (c.code >= 0) {
         EXPECT_EQ(r.code, c.code) << r.err;
     }

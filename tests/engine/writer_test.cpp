@@ -1,7 +1,7 @@
-// The writing step in stages: several trends staged into one folder and
-// committed together; the order of the steps; what a failure at each step
-// leaves; progress in files and bytes; sources changed after planning.
-#include <tuple>
+// The writing step in stages (the merge job's step 4): what a failure at
+// each step of two staged trends leaves; a plan that would write outside its
+// folder; sources changed after planning.  Two trends committed together,
+// with their progress, are the merge job's (folder_merge_test.cpp).
 
 #include "EngineTest.h"
 #include "engine/MergeWriter.h"
@@ -39,52 +39,6 @@ std::string StepName(WriteStep step, const PlanEntry* e) {
     return "?";
 }
 
-// Both trends staged, then committed: at the flush every copy is there and
-// no master has its name; then both masters get theirs.  Progress counts
-// every file and byte once and ends at the totals.
-TEST_F(TwoTrends, StagedTogetherCommittedTogether) {
-    const InputsGuard guard{*this};
-    for (const bool expect : {false, true}) {
-        SCOPED_TRACE(expect ? "totals expected first" : "totals as staged");
-        Fresh();
-        std::vector<std::string> steps;
-        std::vector<WriteProgress> progress;
-        MergeOptions options;
-        options.BeforeStep = [&](WriteStep step, const PlanEntry* e) {
-            steps.push_back(StepName(step, e));
-            if (step == WriteStep::Flush) {
-                EXPECT_EQ(FolderNames(out), (std::set<std::string>{"OTHER.000", "OTHER.001", "OTHER.002", "OTHER.HST.partial",
-                                                                   "TREND.000", "TREND.001", "TREND.002", "TREND.003",
-                                                                   "TREND.HST.partial"}));
-            }
-        };
-        options.Progress = [&](const WriteProgress& p) { progress.push_back(p); };
-        MergeWriter writer(held, options);
-        if (expect) writer.Expect(trend), writer.Expect(other);
-        writer.Stage(trend);
-        writer.Stage(other);
-        writer.Commit();
-        writer.Release();
-        EXPECT_EQ(steps, (std::vector<std::string>{"stage", "copy TREND.000", "copy TREND.001", "copy TREND.002",
-                                                   "copy TREND.003", "stage", "copy OTHER.000", "copy OTHER.001",
-                                                   "copy OTHER.002", "flush"}));
-        EXPECT_EQ(FolderNames(out), (std::set<std::string>{"OTHER.000", "OTHER.001", "OTHER.002", "OTHER.HST", "TREND.000",
-                                                           "TREND.001", "TREND.002", "TREND.003", "TREND.HST"}));
-        EXPECT_EQ(ReadAll(out / "OTHER.001"), ReadAll(tmp / "oe" / "OTHER.001"));
-        for (const char* o : {"OTHER.000", "OTHER.001", "OTHER.002", "OTHER.HST"}) fs::remove(out / o);
-        ExpectOutput("E0 B0 B1 T", 4);
-        ASSERT_EQ(progress.size(), 9U);
-        const WriteProgress& last = progress.back();
-        EXPECT_EQ(std::tuple(last.Files, last.FilesTotal, last.Bytes, last.BytesTotal),
-                  std::tuple(9, 9, trend.BytesToWrite + other.BytesToWrite, trend.BytesToWrite + other.BytesToWrite));
-        for (std::size_t i = 1; i < progress.size(); ++i) {
-            EXPECT_EQ(progress[i].Files, progress[i - 1].Files + 1);
-            EXPECT_GT(progress[i].Bytes, progress[i - 1].Bytes);
-            EXPECT_EQ(progress[i].FilesTotal, expect || i >= 4 ? 9 : 5) << "the second plan counts once staged";
-        }
-    }
-}
-
 // A failure at any step: the error names the step and says no master was
 // written; every file the writer made goes again.
 TEST_F(TwoTrends, AFailureAtAnyStepLeavesNothing) {
@@ -113,30 +67,15 @@ TEST_F(TwoTrends, AFailureAtAnyStepLeavesNothing) {
     }
 }
 
-// A writer is used in its order only, and writes a plan's files only where
-// the plan puts them.
-TEST_F(TwoTrends, MisuseIsRefused) {
+// A plan's files are written only where the plan puts them: directly in its
+// output folder.
+TEST_F(TwoTrends, PlanOutsideItsFolderIsRefused) {
     Fresh();
-    {
-        MergeWriter writer(held);
-        writer.Stage(trend);
-        writer.Commit();
-        ExpectHas(ErrorOf([&] { writer.Commit(); }), {"already committed"});
-        ExpectHas(ErrorOf([&] { writer.Stage(other); }), {"already committed"});
-        writer.Release();
-    }
-    EXPECT_TRUE(fs::exists(out / "TREND.HST"));
-    Fresh();
-    {
-        MergeWriter writer(held);
-        EXPECT_NE(ErrorOf([&] { writer.Stage(trend), writer.Stage(trend); }), "") << "the same names twice";
-        ExpectHas(ErrorOf([&] { writer.Commit(); }), {"cannot be committed"});
-    }
-    EXPECT_EQ(FolderNames(out), std::set<std::string>{});
     MergePlan escaping = trend;
     escaping.Entries[1].Target = tmp / "escaped.001";
     ExpectHas(ErrorOf([&] { MergeWriter(held).Stage(escaping); }), {"outside the output folder"});
     EXPECT_FALSE(fs::exists(tmp / "escaped.001"));
+    EXPECT_EQ(FolderNames(out), std::set<std::string>{});
 }
 
 // A source changed after planning in a way its name and size do not show:

@@ -41,7 +41,7 @@ const char* const kMergeFolderFooter =
     "the backup folder; each trend needs its own empty data file NAME.000 (any number, any letter case)\n"
     "in the templates folder.  Every trend is planned as merge plans it.  By default nothing is written\n"
     "when any trend is refused; --keep-going merges the others.  The merged sets lie side by side in the\n"
-    "output folder; each master gets its name only after every copy of the whole run is on disk.\n"
+    "output folder, which gets its name only once every file of the whole run is on disk.\n"
     "Exit status: 0 every trend merged, 1 any refused (or the run failed), 2 usage error.";
 
 const char* const kInspectFooter =

@@ -41,7 +41,7 @@ public:
     // the free space.  Otherwise also makes the folder under its working name.
     OutputStage(const fs::path& folder, bool dryRun) : folder_(folder), working_(WorkingFolderName(folder.filename())) {
         CheckOutputFolderCanBeMade(folder);
-        const fs::path parent = folder.parent_path();
+        const fs::path parent = folder.has_parent_path() ? folder.parent_path() : fs::path(".");
         try {
             parent_ = os::Folder::Open(parent, os::Links::Follow);
         } catch (const Error& e) {

@@ -17,7 +17,7 @@ using namespace enginetest;
 struct TwoTrends : MergeFixture {
     MergePlan trend, other;
     os::Folder held;  // the output folder, as the merge job holds it
-    void Fresh() { fs::remove_all(out), fs::create_directory(out), held = os::Folder::Open(out); }
+    void Fresh() { held = os::Folder(), fs::remove_all(out), fs::create_directory(out), held = os::Folder::Open(out); }
     TwoTrends() {
         Make(SetOf(6, "C:\\B", {At(6, 1), At(6, 2)}), SetOf(6, "C:\\E", {At(6, 20)}));
         trend = PlanMerge(Request("09-10-2004", 4));

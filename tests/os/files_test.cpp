@@ -171,7 +171,7 @@ TEST_F(FilesTest, Folders) {
     ExpectHas(ErrorOf([&] { MakeFolder(tmp / "a" / "b"); }, &kind), {"does not exist"});
     EXPECT_EQ(kind, ErrorKind::PathNotFound);
     const Folder parent = Folder::Open(tmp);
-    const Folder held = parent.MakeFolder("work");
+    Folder held = parent.MakeFolder("work");
     ExpectHas(ErrorOf([&] { parent.MakeFolder("work"); }, &kind), {"already exists"});
     EXPECT_EQ(kind, ErrorKind::InputOutput);
     const fs::path made = tmp / "work";
@@ -183,7 +183,8 @@ TEST_F(FilesTest, Folders) {
     EXPECT_TRUE(fs::exists(made / "TREND.000"));
     parent.RenameNoReplace("work", "Merged trenddata 10-15-30");
     EXPECT_TRUE(fs::exists(tmp / "Merged trenddata 10-15-30" / "TREND.000"));
-    EXPECT_TRUE(held.Remove("TREND.000"));
+    EXPECT_TRUE(fs::remove(tmp / "Merged trenddata 10-15-30" / "TREND.000"));
+    held = Folder();
     EXPECT_TRUE(parent.RemoveFolder("Merged trenddata 10-15-30"));
     EXPECT_FALSE(parent.RemoveFolder("Merged trenddata 10-15-30"));
     EXPECT_GT(parent.FreeSpace(), 0u);

@@ -151,7 +151,9 @@ namespace {
 
 using Entry = RemoveOnInterrupt::Entry;
 
-std::mutex gLock;
+// Recursive: the thread that holds interrupts (InterruptsHeld) changes the
+// guards meanwhile.
+std::recursive_mutex gLock;
 Entry* gHead = nullptr;
 bool gInstalled = false;
 
@@ -210,7 +212,7 @@ void RemoveOnInterrupt::Dismiss() noexcept {
 // The handler runs on a thread of its own and takes the lock first: while
 // the lock is held here, it waits.
 struct InterruptsHeld::State {
-    std::lock_guard<std::mutex> lock{gLock};
+    std::lock_guard<std::recursive_mutex> lock{gLock};
 };
 
 InterruptsHeld::InterruptsHeld() : state_(std::make_unique<State>()) {}

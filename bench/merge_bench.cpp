@@ -214,7 +214,6 @@ int main(int argc, char** argv) {
         // template copies, so both contenders copy the same bytes.
         request.NumberOfFiles = static_cast<std::int16_t>(o.files / 2 + o.files);
         Clean(mergeOut);
-        fs::create_directory(mergeOut);
         const jw::MergePlan plan = jw::PlanMerge(request);
         std::vector<std::string> cpBackup = {"cp", "-t", (cpOut / "b").string()};
         std::vector<std::string> cpExisting = {"cp", "-t", (cpOut / "e").string()};
@@ -242,7 +241,6 @@ int main(int argc, char** argv) {
 
         auto runMerge = [&] {
             Clean(mergeOut);
-            fs::create_directory(mergeOut);
             const auto t0 = Clock::now();
             jw::MergeTrendSets(request);
             return Ms(Clock::now() - t0);

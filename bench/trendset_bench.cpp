@@ -122,7 +122,7 @@ void BM_InspectCheck(benchmark::State& state) {
 void BM_PlanMerge(benchmark::State& state) {
     const jw::MergeRequest request = TheSets().Request(state.range(0) != 0);
     for (auto _ : state) {
-        const jw::MergePlan plan = jw::PlanMerge(request, {jw::OutputFolderState::NotYetMade});
+        const jw::MergePlan plan = jw::PlanMerge(request);
         if (plan.TakenExisting != kRecords) state.SkipWithError("not every record taken");
     }
     state.SetItemsProcessed(state.iterations() * kRecords);

@@ -25,6 +25,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "engine/MergeJob.h"
 #include "engine/TrendTools.h"
 #include "formats/BinaryFile.h"
 #include "formats/Notices.h"
@@ -109,15 +110,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!(dataFlags & kDataNoExisting)) MakeDataFiles(existingFolder, existing, dataFlags, templ);
     if (!(dataFlags & kDataNoBackup)) MakeDataFiles(backupFolder, backup, dataFlags, templ);
     const fs::path out = (flags & kFlagOutputInBackup) ? backupFolder / "Merged trenddata 12-00-00" : root / "out";
-    if (!dryRun) fs::create_directory(out);
-    const jw::MergeRequest req{.BrakeDate = date, .OutputFolder = out.string(), .BackupFile = backup.string(),
-                               .ExistingFile = existing.string(), .NumberOfFiles = files, .EmptyDataFile = templ.string()};
+    const jw::MergeRequest req{.BrakeDate = date, .OutputFolder = out, .BackupFile = backup,
+                               .ExistingFile = existing, .NumberOfFiles = files, .EmptyDataFile = templ};
 
     jw::ScopedNoticeSink quiet([](std::string_view, jw::NoticeMark) {});
     const auto before = Snapshot(root);
     jw::MergePlan plan;
     try {
-        plan = jw::PlanMerge(req, {dryRun ? jw::OutputFolderState::NotYetMade : jw::OutputFolderState::Created});
+        plan = jw::RunMergeJob(req, {.DryRun = true, .Write = {}});
     } catch (const jw::Error& e) {
         FUZZ_CHECK(Snapshot(root) == before, std::string("a refused plan changes nothing: ") + e.what());
         FUZZ_CHECK(std::string(e.what()).find('\n') == std::string::npos, "a refusal is one line");
@@ -150,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Writing thousands of template copies per input would only slow the search.
     if (dryRun || !(flags & kFlagWrite) || plan.Entries.size() > 64) return 0;
 
-    jw::WriteMerge(req, plan);  // an accepted plan is written: an error escapes and is a finding
+    jw::RunMergeJob(req);  // an accepted plan is written: an error escapes and is a finding
     FUZZ_CHECK(Snapshot(root, out.lexically_relative(root).string()) == before, "writing changes nothing outside the output folder");
     names.erase(jw::PartialMasterPath(plan).filename());
     for (const auto& d : fs::directory_iterator(out)) FUZZ_CHECK(names.erase(d.path().filename()), "only planned files");

@@ -41,7 +41,7 @@ const char* const kMergeFolderFooter =
     "the backup folder; each trend needs its own empty data file NAME.000 (any number, any letter case)\n"
     "in the templates folder.  Every trend is planned as merge plans it.  By default nothing is written\n"
     "when any trend is refused; --keep-going merges the others.  The merged sets lie side by side in the\n"
-    "output folder; each master gets its name only after every copy of the whole run is on disk.\n"
+    "output folder, which gets its name only once every file of the whole run is on disk.\n"
     "Exit status: 0 every trend merged, 1 any refused (or the run failed), 2 usage error.";
 
 const char* const kInspectFooter =
@@ -182,11 +182,18 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         "merge-folder", "Merge every trend of a data folder: each existing master (NAME.HST) with the backup master "
                         "of the same name, into one new output folder; every trend is planned before anything is "
                         "written.");
-    folderCmd->add_option("--backup", folder.Backup, "Folder of the backup sets")->required()->type_name("DIR");
-    folderCmd->add_option("--existing", folder.Existing, "Folder of the existing sets")->required()->type_name("DIR");
+    folderCmd->add_option("--backup", folder.Backup, "Folder of the backup sets")
+        ->required()
+        ->type_name("DIR")
+        ->check(PathValidator());
+    folderCmd->add_option("--existing", folder.Existing, "Folder of the existing sets")
+        ->required()
+        ->type_name("DIR")
+        ->check(PathValidator());
     folderCmd->add_option("--templates", folder.Templates, "Folder of the empty data files, one per trend (NAME.000)")
         ->required()
-        ->type_name("DIR");
+        ->type_name("DIR")
+        ->check(PathValidator());
     folderCmd->add_option("--break-date", folder.BreakDate, "Break date, month-day-year (09-17-2004) or YYYY-MM-DD")
         ->required()
         ->type_name("DATE");
@@ -194,9 +201,15 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
                           "Number of data files of every merged set (default: each trend's existing nFiles)")
         ->type_name("N")
         ->check(FileCountValidator());
-    folderCmd->add_option("--output", folder.Output, "Output folder to create")->required()->type_name("DIR");
+    folderCmd->add_option("--output", folder.Output, "Output folder to create")
+        ->required()
+        ->type_name("DIR")
+        ->check(PathValidator());
     folderCmd->add_option("--only", folder.Only, "Only trends whose name matches (* and ?, any letter case)")
-        ->type_name("PATTERN");
+        ->type_name("PATTERN")
+        ->check(CLI::Validator(
+            [](std::string& s) { return s.empty() ? std::string("an empty pattern matches no trend") : std::string(); },
+            ""));
     folderCmd->add_flag("--keep-going", folder.KeepGoing, "Merge the trends that can be merged even when others are refused");
     auto* folderDry = folderCmd->add_flag("--dry-run", folder.DryRun, "Plan every trend only: write nothing");
     folderCmd->add_flag("--allow-different-trends", folder.AllowDifferentTrends,

@@ -16,15 +16,15 @@ namespace {
 
 [[noreturn]] void Refuse(const std::string& text) { Fail(ErrorKind::Refused, text); }
 
-// ".FILE.<16 hex digits>.tmp": hidden, and new in practice; the exclusive
-// create refuses it should the name be taken after all.
-fs::path TemporaryName(const fs::path& finalName) {
+// ".joinwright-export-<16 hex digits>.tmp": hidden, 39 bytes whatever FILE
+// is called (so any name the folder takes can be exported to), and new in
+// practice; the exclusive create refuses it should the name be taken after
+// all.
+fs::path TemporaryName() {
     std::random_device random;
     const std::uint64_t r = (std::uint64_t{random()} << 32) ^ random();
     static constexpr char kHex[] = "0123456789abcdef";
-    std::string name = ".";
-    name += os::PathText(finalName);
-    name += '.';
+    std::string name = ".joinwright-export-";
     for (int shift = 60; shift >= 0; shift -= 4) name += kHex[(r >> shift) & 0xF];
     name += ".tmp";
     return os::PathFromUtf8(name);
@@ -77,7 +77,7 @@ ExportTarget::ExportTarget(const fs::path& file, const std::vector<fs::path>& in
     if (ec) Fail(ErrorKind::PathNotFound, "the folder of the CSV file " + shown_ + " does not exist");
     folder_ = os::Folder::Open(realParent);
     finalName_ = target.filename();
-    tempName_ = TemporaryName(finalName_);
+    tempName_ = TemporaryName();
     file_ = folder_.CreateFile(tempName_);
     removal_ = std::make_unique<os::RemoveOnInterrupt>(
         folder_, tempName_,

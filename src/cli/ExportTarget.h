@@ -1,11 +1,11 @@
 // Where `export -o FILE` writes, chosen so that a failed or interrupted
 // export never destroys what FILE was:
 //   - FILE does not exist, or is a regular file: the CSV goes to a new
-//     temporary file beside it (".FILE.<random>.tmp", created exclusively in
-//     the open folder) and takes the name FILE only when the export has
-//     succeeded, replacing an old FILE in one step.  A failure or an
-//     interrupt (SIGINT, SIGTERM) removes the temporary file; an old FILE is
-//     untouched.
+//     temporary file beside it (".joinwright-export-<random>.tmp", created
+//     exclusively in the open folder) and takes the name FILE only when the
+//     export has succeeded, replacing an old FILE in one step.  A failure or
+//     a signal that ends the program (os::RemoveOnInterrupt) removes the
+//     temporary file; an old FILE is untouched.
 //   - FILE is a symbolic link: the file it leads to (through every link) is
 //     written as above, beside that file; the link stays as it is.  A link
 //     that leads nowhere is refused.

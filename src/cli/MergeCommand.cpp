@@ -10,7 +10,7 @@
 #include "cli/Progress.h"
 #include "cli/TestHook.h"
 #include "cli/Text.h"
-#include "engine/MergeWriter.h"
+#include "engine/MergeJob.h"
 #include "engine/OutputFolder.h"
 #include "engine/TrendTools.h"
 #include "time/DateTimeTools.h"
@@ -133,18 +133,25 @@ std::optional<std::int16_t> ParseFilesOption(std::string_view text) {
 void RunMerge(const MergeArgs& a, std::ostream& out) {
     MergeRequest req;
     req.BrakeDate = a.BreakDate;
-    req.BackupFile = os::PathText(AbsolutePath(a.Backup));
-    req.ExistingFile = os::PathText(AbsolutePath(a.Existing));
-    req.EmptyDataFile = os::PathText(AbsolutePath(a.Template));
+    req.BackupFile = AbsolutePath(a.Backup);
+    req.ExistingFile = AbsolutePath(a.Existing);
+    req.EmptyDataFile = AbsolutePath(a.Template);
     req.NumberOfFiles = a.Files;
     req.AllowDifferentTrends = a.AllowDifferentTrends;
+    req.OutputFolder = OutputPath(a.Output);
 
-    const fs::path output = OutputPath(a.Output);
-    CheckOutputFolderCanBeMade(output);
+    JobOptions job;
+    job.DryRun = a.DryRun;
+    job.Write.BeforeStep = TestHookFromEnvironment();
+    std::optional<Progress> progress;
+    if (!a.DryRun) {
+        progress.emplace("merge", os::IsTerminal(os::Stream::Error));
+        job.Write.Progress = [&](const WriteProgress& p) { progress->Update(p.Bytes, p.BytesTotal); };
+    }
+    const MergePlan plan = RunMergeJob(req, job);
+    progress.reset();
 
     if (a.DryRun) {
-        req.OutputFolder = os::PathText(output);
-        const MergePlan plan = PlanMerge(req, {OutputFolderState::NotYetMade});
         if (!a.Picture.empty())
             WritePicture(AbsolutePath(a.Picture),
                          TimelineSvg(PlanTimeline(plan, OutputText(os::PathText(plan.MasterTarget.stem())))));
@@ -154,27 +161,7 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
             PrintPlan(out, plan, a.Files);
         return;
     }
-
-    MakeOutputFolder(output);
-    req.OutputFolder = os::PathText(output);
-    MergePlan plan;
-    try {
-        Progress progress("merge", os::IsTerminal(os::Stream::Error));
-        MergeOptions options;
-        options.Progress = [&](const WriteProgress& p) { progress.Update(p.Bytes, p.BytesTotal); };
-        options.BeforeStep = TestHookFromEnvironment();
-        // The folder is held open from now on: whatever happens to its name,
-        // the merge writes into the folder it made.
-        MergeWriter writer(output, options);
-        plan = PlanMerge(req);
-        writer.Stage(plan);
-        writer.Commit();
-    } catch (...) {
-        // A refused plan wrote nothing: the folder goes again.  After a
-        // failed write the copies made so far stay, and so does the folder.
-        RemoveOutputFolderIfEmpty(output);
-        throw;
-    }
+    const fs::path& output = req.OutputFolder;
 
     if (a.Json) {
         Json j;

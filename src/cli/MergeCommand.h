@@ -41,9 +41,8 @@ const char* KindName(SourceKind kind);
 // The plan's warnings as a JSON array of texts.
 nlohmann::ordered_json WarningsJson(const MergePlan& plan);
 
-// Runs the merge (or the dry run) and prints the result.  A refusal or
-// failure is a jw::Error; when the merge refused before writing, the output
-// folder this call created is gone again.
+// Runs the merge job (or its dry run) and prints the result.  A refusal or
+// failure is a jw::Error, and leaves nothing behind (engine/MergeJob.h).
 void RunMerge(const MergeArgs& args, std::ostream& out);
 
 }  // namespace jw::cli

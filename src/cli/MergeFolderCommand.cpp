@@ -15,6 +15,7 @@
 #include "cli/Text.h"
 #include "engine/OutputFolder.h"
 #include "engine/FolderMerge.h"
+#include "engine/MergeJob.h"
 #include "os/File.h"
 #include "os/Process.h"
 #include "time/DateTimeTools.h"
@@ -71,11 +72,11 @@ void PrintSummary(std::ostream& out, const FolderPlan& plan, bool dryRun, bool w
         {"Trend", "Result", "From existing", "From backup", "Template copies", "Warnings"}};
     for (const auto& t : plan.Trends) {
         if (!t.Plan) {
-            rows.push_back({OutputText(t.Trend), "refused", "-", "-", "-", "-"});
+            rows.push_back({EscapedName(t.Trend), "refused", "-", "-", "-", "-"});
             continue;
         }
         const MergePlan& p = *t.Plan;
-        rows.push_back({OutputText(t.Trend), written ? "merged" : dryRun ? "planned" : "not written",
+        rows.push_back({EscapedName(t.Trend), written ? "merged" : dryRun ? "planned" : "not written",
                         std::to_string(p.TakenExisting), std::to_string(p.TakenBackup),
                         std::to_string(p.TemplateCopies), std::to_string(p.Warnings.size())});
     }
@@ -84,7 +85,7 @@ void PrintSummary(std::ostream& out, const FolderPlan& plan, bool dryRun, bool w
     if (plan.Refused() > 0) {
         fmt::print(out, "\nRefused:\n");
         for (const auto& t : plan.Trends)
-            if (!t.Plan) fmt::print(out, "  {}: {}\n", OutputText(t.Trend), OutputText(OneLine(t.Refusal)));
+            if (!t.Plan) fmt::print(out, "  {}: {}\n", EscapedName(t.Trend), OutputText(OneLine(t.Refusal)));
     }
     bool headed = false;
     for (const auto& t : plan.Trends) {
@@ -92,7 +93,7 @@ void PrintSummary(std::ostream& out, const FolderPlan& plan, bool dryRun, bool w
         for (const auto& w : t.Plan->Warnings) {
             if (!headed) fmt::print(out, "\nWarnings:\n");
             headed = true;
-            fmt::print(out, "  {}: {}\n", OutputText(t.Trend), OutputText(OneLine(w)));
+            fmt::print(out, "  {}: {}\n", EscapedName(t.Trend), OutputText(OneLine(w)));
         }
     }
     fmt::print(out, "\n{} of {} trends {}, {} refused; {} {}.\n", plan.Accepted(), plan.Trends.size(),
@@ -129,46 +130,32 @@ int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& er
     req.TemplateFolder = AbsolutePath(a.Templates);
     req.BrakeDate = a.BreakDate;
     req.NumberOfFiles = a.Files;
-    req.Only = a.Only;
+    if (!a.Only.empty()) req.Only = a.Only;
     req.AllowDifferentTrends = a.AllowDifferentTrends;
     const fs::path output = OutputPath(a.Output);
     req.OutputFolder = output;
-    CheckOutputFolderCanBeMade(output);
 
     const bool dryRun = a.DryRun;
-    FolderPlan plan;
-    bool written = false;
-    if (dryRun) {
-        plan = PlanFolderMerge(req, OutputFolderState::NotYetMade);
-        if (!a.Picture.empty()) WritePictures(plan, AbsolutePath(a.Picture));
-    } else {
-        try {
-            os::MakeFolder(output);
-        } catch (const Error& e) {
-            Fail(e.kind(), "cannot create the output folder " + Show(output) + ": " + e.what());
-        }
-        try {
-            plan = PlanFolderMerge(req, OutputFolderState::Created);
-            if (plan.Accepted() > 0 && (plan.Refused() == 0 || a.KeepGoing)) {
-                Progress progress("merge-folder", os::IsTerminal(os::Stream::Error));
-                const auto start = std::chrono::steady_clock::now();
-                WriteFolderMerge(plan, [&](const FolderProgress& p) {
-                    progress.Update(p.Bytes, p.BytesTotal,
-                                    fmt::format("{} of {} trends, {} of {}{}", p.Trends, p.TrendsTotal,
-                                                HumanBytes(p.Bytes), HumanBytes(p.BytesTotal),
-                                                TimeLeft(std::chrono::steady_clock::now() - start, p.Bytes,
-                                                         p.BytesTotal)));
-                }, TestHookFromEnvironment());
-                written = true;
-            }
-        } catch (...) {
-            // A refused run wrote nothing: the folder goes again.  After a
-            // failed write the copies made so far stay, and so does the folder.
-            RemoveOutputFolderIfEmpty(output);
-            throw;
-        }
-        if (!written) RemoveOutputFolderIfEmpty(output);
+    FolderJobOptions job;
+    job.Job.DryRun = dryRun;
+    job.Job.Write.BeforeStep = TestHookFromEnvironment();
+    job.KeepGoing = a.KeepGoing;
+    std::optional<Progress> progress;
+    const auto start = std::chrono::steady_clock::now();
+    if (!dryRun) {
+        progress.emplace("merge-folder", os::IsTerminal(os::Stream::Error));
+        job.Progress = [&](const FolderProgress& p) {
+            progress->Update(p.Bytes, p.BytesTotal,
+                             fmt::format("{} of {} trends, {} of {}{}", p.Trends, p.TrendsTotal, HumanBytes(p.Bytes),
+                                         HumanBytes(p.BytesTotal),
+                                         TimeLeft(std::chrono::steady_clock::now() - start, p.Bytes, p.BytesTotal)));
+        };
     }
+    const FolderJobResult result = RunFolderMergeJob(req, job);
+    progress.reset();
+    const FolderPlan& plan = result.Plan;
+    const bool written = result.Written;
+    if (dryRun && !a.Picture.empty()) WritePictures(plan, AbsolutePath(a.Picture));
 
     if (a.Json) {
         Json j;

@@ -14,7 +14,7 @@ struct MergeFolderArgs {
     std::string BreakDate;
     std::optional<std::int16_t> Files;        // none: each trend's existing nFiles
     std::string Output;                       // folder to create
-    std::string Only;                         // trend name pattern
+    std::string Only;                         // trend name pattern; empty: every trend (an empty --only is a usage error)
     bool KeepGoing = false;
     bool AllowDifferentTrends = false;
     bool DryRun = false;

@@ -26,6 +26,7 @@ StepObserver TestHookFromEnvironment() {
     if (!Hook()) return {};
     return [](WriteStep step, const PlanEntry* entry) {
         switch (step) {
+            case WriteStep::Plan: return RunTestHook("plan");
             case WriteStep::Stage: return RunTestHook("stage");
             case WriteStep::Copy: return RunTestHook("copy " + NumberText(entry ? entry->Number : std::int16_t{0}));
             case WriteStep::Flush: return RunTestHook("flush");

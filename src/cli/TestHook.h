@@ -1,8 +1,10 @@
 // A seam for tests of the whole program: when the environment variable
 // JOINWRIGHT_TEST_HOOK names a command, it is run at known points (through
 // the system's shell, with the point as its argument) and waited for:
-//   merge:  "stage", "copy 000", "copy 001", ..., "flush", "rename" (before
-//           each step of the writing);
+//   merge, merge-folder: "plan" (the output folder made under its working
+//           name, before planning), then per trend "stage", "copy 000",
+//           "copy 001", ..., then "flush", "rename" (before the output folder
+//           gets its name);
 //   export: "export" (all rows written to the temporary file, before it
 //           takes the target's name).
 // A test uses it to change the world at that point (swap the output

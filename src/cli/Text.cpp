@@ -33,6 +33,25 @@ std::string DisplayField(std::string_view field) {
 
 std::string OutputText(std::string_view text) { return StringTools::MixedToUtf8(text); }
 
+std::string EscapedName(std::string_view name) {
+    std::string out;
+    for (const char c : OutputText(name)) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            out.push_back(c);
+            continue;
+        }
+        static constexpr char kHex[] = "0123456789abcdef";
+        switch (c) {
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default: out += {'\\', 'x', kHex[u >> 4], kHex[u & 0xF]};
+        }
+    }
+    return out;
+}
+
 std::string OneLine(std::string_view text) {
     std::string out;
     out.reserve(text.size());

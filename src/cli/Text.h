@@ -38,6 +38,11 @@ std::filesystem::path AbsolutePath(const std::string& text);
 // A byte count for people: "512 bytes", "1.5 KiB", "3.2 MiB", "1.25 GiB".
 std::string HumanBytes(std::uint64_t n);
 
+// A file name for one line of a table or list: OutputText, with every control
+// character written as an escape ("\n", "\r", "\t", else "\xNN"), so that a
+// line break in a name cannot break the line.
+std::string EscapedName(std::string_view name);
+
 // One line: CR, LF and tab runs become a single blank; surrounding blanks go.
 std::string OneLine(std::string_view text);
 

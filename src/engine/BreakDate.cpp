@@ -80,15 +80,9 @@ std::optional<std::chrono::year_month_day> ParseBreakDate(std::string_view text)
     return ReadMonthFirst(text);
 }
 
-std::int16_t CompareToBreakDate(std::string_view brakeDate, std::string_view dayText) {
-    const auto b = ParseBreakDate(brakeDate);
-    if (!b)
-        Fail(ErrorKind::InvalidArgument,
-             "the break date " + StringTools::Quoted(brakeDate) + " is not a date (month-day-year)");
-    const auto d = ParseBreakDate(dayText);
-    if (!d) Fail(ErrorKind::InvalidArgument, "the day " + StringTools::Quoted(dayText) + " is not a date");
-    if (*b > *d) return 1;
-    if (*b < *d) return 2;
+std::int16_t CompareToBreakDate(std::chrono::year_month_day breakDate, std::chrono::year_month_day day) {
+    if (breakDate > day) return 1;
+    if (breakDate < day) return 2;
     return 3;
 }
 

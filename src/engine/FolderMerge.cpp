@@ -24,23 +24,20 @@ using StringTools::Quoted;
 char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The entries of a folder other than folders, keyed by their name in lower
-// case: links and other non-regular files are listed too, so that a master
-// that is one is refused by name rather than passed over.  A folder that
-// cannot be listed refuses the whole run.
-std::map<std::string, std::vector<fs::path>> ListFolder(const fs::path& folder, const std::string& role) {
+// case (the one listing the planner also finds data files in): links and
+// other non-regular files are listed too, so that a master that is one is
+// refused by name rather than passed over.  A folder that cannot be listed
+// refuses the whole run.
+std::map<std::string, std::vector<fs::path>> ListFolder(FolderIndexes& listings, const fs::path& folder,
+                                                        const std::string& role) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec))
         Fail(ErrorKind::Refused, "The " + role + " folder " + os::PathText(folder) + " does not exist or is not a folder.");
-    std::map<std::string, std::vector<fs::path>> files;
-    fs::directory_iterator it(folder, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::error_code st;  // the listing's own file type: no stat per entry
-        if (!it->is_symlink(st) && it->is_directory(st)) continue;
-        files[FoldCase(os::PathText(it->path().filename()))].push_back(it->path());
+    try {
+        return listings.For(folder).Files();
+    } catch (const Error& e) {
+        Fail(e.kind(), "cannot list the " + role + " folder: " + e.what());
     }
-    if (ec) Fail(ErrorKind::InputOutput, "cannot list the " + role + " folder " + os::PathText(folder) + ": " + ec.message());
-    for (auto& [name, paths] : files) std::sort(paths.begin(), paths.end());
-    return files;
 }
 
 // "A and B": names that differ only in letter case.
@@ -139,14 +136,15 @@ bool MatchesPattern(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState folder) {
+FolderPlan PlanFolderMerge(const FolderMergeRequest& request, std::uint64_t freeSpace) {
     // A break date that is no date refuses the run once, not every trend.
     if (!ParseBreakDate(request.BrakeDate))
         Fail(ErrorKind::Refused, "The break date " + Quoted(request.BrakeDate) +
                                      " is not a date; type it as month-day-year, for example 09-17-2004 (or 2004-09-17).");
-    const auto existing = ListFolder(request.ExistingFolder, "existing");
-    const auto backup = ListFolder(request.BackupFolder, "backup");
-    const auto templates = ListFolder(request.TemplateFolder, "templates");
+    FolderIndexes listings;  // each folder listed once, for pairing and for every trend's plan
+    const auto existing = ListFolder(listings, request.ExistingFolder, "existing");
+    const auto backup = ListFolder(listings, request.BackupFolder, "backup");
+    const auto templates = ListFolder(listings, request.TemplateFolder, "templates");
 
     // Every master name of either folder, once, in name order.
     std::map<std::string, std::string> trends;  // folded name -> trend as spelled
@@ -159,17 +157,16 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
 
     FolderPlan plan;
     plan.OutputFolder = request.OutputFolder;
-    FolderIndexes listings;  // the backup and existing folders, listed once for every trend
     for (const auto& [folded, spelled] : trends) {
         const std::string& key = folded;  // a lambda cannot capture a structured binding (clang)
-        if (!request.Only.empty() && !MatchesPattern(request.Only, spelled)) continue;
+        if (request.Only && !MatchesPattern(*request.Only, spelled)) continue;
         TrendMerge t;
         t.Trend = spelled;
         t.Request.BrakeDate = request.BrakeDate;
         t.Request.AllowDifferentTrends = request.AllowDifferentTrends;
-        t.Request.OutputFolder = os::PathText(request.OutputFolder);
+        t.Request.OutputFolder = request.OutputFolder;
         const auto find = [&](const std::map<std::string, std::vector<fs::path>>& side, const char* role,
-                              const fs::path& where, std::string& into) {
+                              const fs::path& where, fs::path& into) {
             const auto it = side.find(key + ".hst");
             if (it == side.end()) return "no " + std::string(role) + " master of this name in " + os::PathText(where);
             if (it->second.size() > 1)
@@ -179,7 +176,7 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
             if (!fs::is_regular_file(fs::symlink_status(it->second.front(), st)))
                 return "the " + std::string(role) + " master " + os::PathText(it->second.front()) +
                        " is a link or not a regular file; masters are read from regular files only";
-            into = os::PathText(it->second.front());
+            into = it->second.front();
             return std::string();
         };
         fs::path templ;
@@ -187,11 +184,10 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
         if (t.Refusal.empty()) t.Refusal = find(backup, "backup", request.BackupFolder, t.Request.BackupFile);
         if (t.Refusal.empty()) t.Refusal = FindTemplate(templates, spelled, request.TemplateFolder, templ);
         if (t.Refusal.empty()) {
-            t.Request.EmptyDataFile = os::PathText(templ);
+            t.Request.EmptyDataFile = templ;
             try {
-                t.Request.NumberOfFiles = FilesOf(request, os::PathFromUtf8(t.Request.ExistingFile));
-                t.Plan = PlanMerge(t.Request,
-                                   PlanOptions{.Folder = folder, .CheckFreeSpace = false, .Listings = &listings});
+                t.Request.NumberOfFiles = FilesOf(request, t.Request.ExistingFile);
+                t.Plan = PlanMerge(t.Request, PlanOptions{.FreeSpace = std::nullopt, .Listings = &listings});
             } catch (const Error& e) {
                 t.Refusal = e.what();
             }
@@ -201,52 +197,17 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState 
     if (plan.Trends.empty())
         Fail(ErrorKind::Refused, "No trend to merge: no master file (*.HST) in " + os::PathText(request.ExistingFolder) +
                                      " or " + os::PathText(request.BackupFolder) +
-                                     (request.Only.empty() ? std::string() : " matches " + Quoted(request.Only)) + ".");
+                                     (request.Only ? " matches " + Quoted(*request.Only) : std::string()) + ".");
     RefuseClashes(plan);
 
     for (const auto& t : plan.Trends)
         if (t.Plan) plan.BytesToWrite += t.Plan->BytesToWrite;
-    std::error_code ec;
-    const fs::path room = folder == OutputFolderState::Created ? plan.OutputFolder : plan.OutputFolder.parent_path();
-    const auto space = fs::space(room, ec);
-    if (ec)
-        Fail(ErrorKind::InputOutput,
-             "cannot read the free space of the output folder " + os::PathText(plan.OutputFolder) + ": " + ec.message());
-    if (space.available < plan.BytesToWrite)
+    if (freeSpace < plan.BytesToWrite)
         Fail(ErrorKind::Refused, "The output folder " + os::PathText(plan.OutputFolder) + " has " +
-                                     std::to_string(space.available) + " bytes free; the " +
+                                     std::to_string(freeSpace) + " bytes free; the " +
                                      std::to_string(plan.Accepted()) + " trends that can be merged need " +
                                      std::to_string(plan.BytesToWrite) + ".");
     return plan;
-}
-
-void WriteFolderMerge(const FolderPlan& plan, const std::function<void(const FolderProgress&)>& progress,
-                      const StepObserver& beforeStep) {
-    FolderProgress p;
-    p.TrendsTotal = plan.Accepted();
-    p.BytesTotal = plan.BytesToWrite;
-    MergeOptions options;
-    options.BeforeStep = beforeStep;
-    if (progress)
-        options.Progress = [&](const WriteProgress& w) {
-            p.Bytes = w.Bytes;
-            p.BytesTotal = w.BytesTotal;
-            progress(p);
-        };
-
-    // One writer for the whole run: every master is renamed by its one
-    // Commit, after one flush of everything staged; a failure anywhere
-    // leaves no master of any trend (the writer says which).
-    MergeWriter writer(plan.OutputFolder, options);
-    for (const auto& t : plan.Trends)
-        if (t.Plan) writer.Expect(*t.Plan);
-    for (const auto& t : plan.Trends) {
-        if (!t.Plan) continue;
-        writer.Stage(*t.Plan);
-        ++p.Trends;
-        if (progress) progress(p);
-    }
-    writer.Commit();
 }
 
 }  // namespace jw

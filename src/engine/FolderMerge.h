@@ -4,10 +4,9 @@
 // (NAME.HST, NAME.000, ...).  A folder merge pairs each master of the
 // existing folder with the master of the same name (any letter case) in the
 // backup folder, takes that trend's own empty data file from the templates
-// folder, and plans every pair exactly as a single merge plans it.  Only
-// then is anything written: every accepted trend into the one output folder,
-// side by side, through one MergeWriter, so that no master gets its final
-// name before every copy of the whole run is on disk.
+// folder, and plans every pair exactly as a single merge plans it.  The
+// merge job (engine/MergeJob.h) then writes every accepted trend into the one
+// output folder, side by side, and makes them all visible at once.
 #pragma once
 
 #include <cstdint>
@@ -32,8 +31,8 @@ struct FolderMergeRequest {
     // the nFiles of its existing master.
     std::optional<std::int16_t> NumberOfFiles;
     // Only trends whose name matches ("*" any run, "?" one character, any
-    // letter case); empty: every trend.
-    std::string Only;
+    // letter case); none: every trend.  An empty pattern matches no name.
+    std::optional<std::string> Only;
     // Masters of one name that hold different trends are merged with a plan
     // warning instead of refused (MergeRequest::AllowDifferentTrends).
     bool AllowDifferentTrends = false;
@@ -60,23 +59,15 @@ struct FolderPlan {
 // the same name, two masters whose names differ only in letter case, no or
 // several templates, any refusal of the single merge, and output files whose
 // names (any letter case) two trends would both write.  The whole run is
-// refused (a jw::Error) when a folder cannot be read or the output folder
-// lacks room for every trend that can be merged.
-FolderPlan PlanFolderMerge(const FolderMergeRequest& request, OutputFolderState folder);
+// refused (a jw::Error) when a folder cannot be read or freeSpace (bytes
+// free where the output goes) is too little for every trend that can be
+// merged.  Never looks at the output folder.
+FolderPlan PlanFolderMerge(const FolderMergeRequest& request, std::uint64_t freeSpace);
 
 struct FolderProgress {
     int Trends = 0, TrendsTotal = 0;        // trends staged
     std::uint64_t Bytes = 0, BytesTotal = 0;  // bytes of data files and masters written
 };
-
-// Writes every trend of the plan that can be merged into its output folder,
-// which must exist, through one MergeWriter: each trend's copies and its
-// master under a temporary name, then, once all of it is on disk, every
-// master under its final name.  A failure is a jw::Error; it leaves no
-// master under its final name (the copies made so far stay).  beforeStep is
-// the writer's test seam.
-void WriteFolderMerge(const FolderPlan& plan, const std::function<void(const FolderProgress&)>& progress = {},
-                      const StepObserver& beforeStep = {});
 
 // Whether name matches a pattern of "*" (any run), "?" (one character) and
 // other characters compared without regard to ASCII letter case.

@@ -73,22 +73,4 @@ void CheckOutputFolderCanBeMade(const fs::path& folder) {
         Fail(ErrorKind::Refused, os::PathText(parent) + " is not a folder; the output folder cannot be made in it.");
 }
 
-void MakeOutputFolder(const fs::path& folder) {
-    CheckOutputFolderCanBeMade(folder);
-    try {
-        os::MakeFolder(folder);
-    } catch (const Error& e) {
-        // A folder of that name made in between is refused like any other.
-        std::error_code ec;
-        if (fs::exists(fs::symlink_status(folder, ec))) RefuseExisting(folder);
-        Fail(e.kind(), "cannot create the output folder " + os::PathText(folder) + ": " + e.what());
-    }
-}
-
-bool RemoveOutputFolderIfEmpty(const fs::path& folder) noexcept {
-    if (os::RemoveEmptyFolder(folder)) return true;
-    std::error_code ec;
-    return fs::symlink_status(folder, ec).type() == fs::file_type::not_found;
-}
-
 }  // namespace jw

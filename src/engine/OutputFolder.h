@@ -1,7 +1,6 @@
 // The output folder of a merge: its name ("Merged trenddata " and the time
-// of day) and its life (made fresh beside a given folder, never reused, and
-// removed again when a refused merge left it empty).  The window and
-// `joinwright-cli merge` both make their folders here.
+// of day) and what must hold before the merge job (engine/MergeJob.h) makes
+// it fresh: it is never reused.
 #pragma once
 
 #include <filesystem>
@@ -41,16 +40,5 @@ std::string OutputFolderName(std::string_view timeStamp);
 // folder, a file, a link, also a dangling one), when its parent does not
 // exist, or when the parent is not a folder.  Makes nothing.
 void CheckOutputFolderCanBeMade(const std::filesystem::path& folder);
-
-// CheckOutputFolderCanBeMade, then makes folder (one level).  A folder of
-// that name appearing in between is refused as well; a parent that does not
-// let the folder be made is an error of the platform layer's kind, saying
-// "cannot create the output folder" and the system's reason.
-void MakeOutputFolder(const std::filesystem::path& folder);
-
-// After a merge refused before writing: removes folder when it is empty (an
-// empty folder only, never anything in it).  Returns whether folder is gone;
-// never throws.
-bool RemoveOutputFolderIfEmpty(const std::filesystem::path& folder) noexcept;
 
 }  // namespace jw

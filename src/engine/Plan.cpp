@@ -69,33 +69,14 @@ struct Planning {
     MergePlan plan;
 };
 
-// --- Output folder -------------------------------------------------------------
-
-void CheckOutputFolder(Planning& p) {
-    const fs::path& folder = p.plan.OutputFolder;
-    std::error_code ec;
-    const auto st = fs::symlink_status(folder, ec);
-    if (p.options.Folder == OutputFolderState::Created) {
-        if (!fs::exists(st)) Refuse("The output folder " + os::PathText(folder) + " does not exist.");
-        if (!fs::is_directory(st)) Refuse("The output folder " + os::PathText(folder) + " is not a folder.");
-        return;
-    }
-    if (fs::exists(st))
-        Refuse("The output folder " + os::PathText(folder) + " already exists; a merge writes into a new folder only.");
-    if (!fs::is_directory(fs::status(folder.parent_path(), ec)))
-        Refuse("The output folder's parent " + os::PathText(folder.parent_path()) + " does not exist or is not a folder.");
-    engine_detail::RefuseUnwritableOutputParent(folder);
-}
-
 // --- Inputs --------------------------------------------------------------------
 
 // Reads a master with the reader every command shares and refuses what the
 // merge cannot take: a data file given as a master, any fault of the master
 // but AddOn entries past its end, a start time outside the calendar.  The
 // other problems of the validity rule wait until the records are chosen.
-InputSet ReadInput(const std::string& pathText, std::string role, RecordCount count, FolderIndexes* listings) {
+InputSet ReadInput(const fs::path& path, std::string role, RecordCount count, FolderIndexes* listings) {
     InputSet s{std::move(role), {}, {}, {}};
-    const fs::path path = os::PathFromUtf8(pathText);
     if (const auto p = DataFileAsMaster(path)) Refuse(s.role + " " + ProblemText(*p));
     s.set = Naming(s.role + " " + os::PathText(path), [&] { return ReadTrendSet(path, count, listings); });
     if (const SetFault* f = s.set.Refusal()) Fail(f->Severity(), s.Who() + ": " + f->Text);
@@ -179,7 +160,7 @@ struct Template {
 };
 
 Template CheckTemplate(const MergeRequest& req, const InputSet& existing, const InputSet& backup) {
-    const fs::path path = os::PathFromUtf8(req.EmptyDataFile);
+    const fs::path& path = req.EmptyDataFile;
     const std::string who = "empty data file " + os::PathText(path);
     std::error_code ec;
     const auto st = fs::status(path, ec);
@@ -223,9 +204,9 @@ struct Chosen {
 Chosen ChooseRecords(Planning& p, const InputSet& existing, const InputSet& backup) {
     Chosen c;
     for (std::size_t i = 0; i < existing.days.size(); ++i)
-        if (existing.days[i] >= p.breakDate) c.existing.push_back(i);
+        if (CompareToBreakDate(p.breakDate, existing.days[i]) != 1) c.existing.push_back(i);
     for (std::size_t i = 0; i < backup.days.size(); ++i)
-        if (backup.days[i] < p.breakDate) c.backup.push_back(i);
+        if (CompareToBreakDate(p.breakDate, backup.days[i]) == 1) c.backup.push_back(i);
     MergePlan& plan = p.plan;
     const std::int16_t n = p.req.NumberOfFiles;
     plan.TakenExisting = static_cast<int>(c.existing.size());
@@ -287,9 +268,10 @@ std::string HostBaseName(const fs::path& file) {
     return dot == std::string::npos ? std::string() : name.substr(0, dot + 1);
 }
 
-// The entry of the next output number, its new Name checked against the
-// record's Name field and its copy against the host's file names.
-PlanEntry NextEntry(MergePlan& plan, const std::string& namedAfter, std::uint16_t nameWidth, const std::string& who) {
+}  // namespace
+
+PlanEntry RenumberDataFile(const MergePlan& plan, std::string_view namedAfter, std::uint16_t nameWidth,
+                           const std::string& who) {
     PlanEntry e;
     e.Number = static_cast<std::int16_t>(plan.Entries.size());
     e.NewName = NewRecordedName(namedAfter, e.Number);
@@ -303,12 +285,14 @@ PlanEntry NextEntry(MergePlan& plan, const std::string& namedAfter, std::uint16_
     return e;
 }
 
+namespace {
+
 void AddTaken(MergePlan& plan, const InputSet& set, std::size_t i, SourceKind kind,
               const std::array<const InputSet*, 2>& masters) {
     const SetRecord& r = set.set.Records[i];
     const std::string who = set.RecordWho(i);
     if (const std::string why = engine_detail::RecordedNameProblem(r.Name); !why.empty()) Refuse(who + ": " + why);
-    PlanEntry e = NextEntry(plan, r.Name, set.NameWidth(), who);
+    PlanEntry e = RenumberDataFile(plan, r.Name, set.NameWidth(), who);
     e.Kind = kind;
     e.SourceIndex = static_cast<int>(i);
     if (!r.DataFile) Refuse(who + ": " + r.DataFileProblem);
@@ -340,9 +324,9 @@ void NameTemplateCopies(Planning& p, const std::string& lastTaken, const Templat
     for (int k = 0; k < plan.TemplateCopies; ++k) {
         const auto number = static_cast<std::int16_t>(plan.Entries.size());
         const std::string who = "template copy " + NumberText(number) + " (named after " + Quoted(lastTaken) + ")";
-        PlanEntry e = NextEntry(plan, lastTaken, backup.NameWidth(), who);
+        PlanEntry e = RenumberDataFile(plan, lastTaken, backup.NameWidth(), who);
         e.Kind = FromTemplate;
-        e.Source = os::PathFromUtf8(p.req.EmptyDataFile);
+        e.Source = p.req.EmptyDataFile;
         e.SourceSize = t.size;
         e.SourceIdentity = t.identity;
         e.Record = t.record;
@@ -356,24 +340,9 @@ void NameTemplateCopies(Planning& p, const std::string& lastTaken, const Templat
     }
 }
 
-// --- Output files and free space -----------------------------------------------
+// --- Free space ----------------------------------------------------------------
 
-// Nothing in the output folder is ever replaced.
-void CheckNothingReplaced(const MergePlan& plan) {
-    auto mustBeFree = [](const fs::path& path) {
-        std::error_code ec;
-        if (fs::exists(fs::symlink_status(path, ec)))
-            Refuse("The output folder already holds " + os::PathText(path) + "; a merge never replaces a file.");
-    };
-    mustBeFree(plan.MasterTarget);
-    mustBeFree(PartialMasterPath(plan));
-    for (const auto& e : plan.Entries) mustBeFree(e.Target);
-}
-
-void CheckFreeSpace(const Planning& p) {
-    const MergePlan& plan = p.plan;
-    const std::uint64_t available = os::FreeSpace(
-        p.options.Folder == OutputFolderState::Created ? plan.OutputFolder : plan.OutputFolder.parent_path());
+void CheckFreeSpace(const MergePlan& plan, std::uint64_t available) {
     if (available < plan.BytesToWrite)
         Refuse("The output folder " + os::PathText(plan.OutputFolder) + " has " + std::to_string(available) +
                " bytes free, the merged set needs " + std::to_string(plan.BytesToWrite) + ".");
@@ -444,8 +413,7 @@ void Plan(Planning& p) {
     const std::int16_t n = p.req.NumberOfFiles;
     if (n < 1) Refuse("The number of data files must be at least 1 (it is " + std::to_string(n) + ").");
 
-    plan.OutputFolder = os::PathFromUtf8(p.req.OutputFolder);
-    CheckOutputFolder(p);
+    plan.OutputFolder = p.req.OutputFolder;
 
     // The existing set: every entry it holds, its AddOn ones included.
     const InputSet existing = ReadInput(p.req.ExistingFile, "existing master", RecordCount::WithAddOn, p.options.Listings);
@@ -476,8 +444,7 @@ void Plan(Planning& p) {
     for (const auto& e : plan.Entries) plan.BytesToWrite += e.SourceSize;
 
     engine_detail::RefuseNumbersPastThreeDigits(plan);
-    CheckNothingReplaced(plan);
-    if (p.options.CheckFreeSpace) CheckFreeSpace(p);
+    if (p.options.FreeSpace) CheckFreeSpace(plan, *p.options.FreeSpace);
     AddWarnings(plan, existing, backup, n);
     engine_detail::WarnSameMasterTwice(plan, existing.Path(), backup.Path());
     engine_detail::WarnTemplateWithSamples(plan, p.req.EmptyDataFile);

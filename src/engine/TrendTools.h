@@ -3,10 +3,11 @@
 // in an output folder, topped up with copies of an empty data file.
 //
 // A merge is planned first (PlanMerge: reads both masters and checks every
-// input; writes nothing) and then written (WriteMerge).  MergeTrendSets does
-// both.  Every refusal is a jw::Error of kind Refused (or the kind of the
-// underlying failure) whose description names the file, record or field and
-// what is wrong; a refused plan leaves the output folder untouched.
+// input; writes nothing) and then written (engine/MergeWriter.h).  The merge
+// job (engine/MergeJob.h) makes the output folder and does both; every front
+// runs it, MergeTrendSets included.  Every refusal is a jw::Error of kind
+// Refused (or the kind of the underlying failure) whose description names
+// the file, record or field and what is wrong.
 #pragma once
 
 #include <chrono>
@@ -27,14 +28,14 @@
 
 namespace jw {
 
-// The six values the window hands to the merge job.  Paths are host paths.
+// The six values the window hands to the merge job.
 struct MergeRequest {
-    std::string BrakeDate;      // month-day-year as typed
-    std::string OutputFolder;   // exists (the window/command line created it), empty
-    std::string BackupFile;     // backup set's master file
-    std::string ExistingFile;   // existing set's master file
+    std::string BrakeDate;                // month-day-year as typed
+    std::filesystem::path OutputFolder;   // made by the merge job; must not exist yet
+    std::filesystem::path BackupFile;     // backup set's master file
+    std::filesystem::path ExistingFile;   // existing set's master file
     std::int16_t NumberOfFiles = 0;
-    std::string EmptyDataFile;  // template data file
+    std::filesystem::path EmptyDataFile;  // template data file
     // Backup and existing master of different trends (formats'
     // TrendDifference) are merged with a plan warning instead of refused.
     bool AllowDifferentTrends = false;
@@ -50,17 +51,6 @@ std::string FolderPart(std::string_view path);    // before last "\" (a final "\
 std::string BaseNamePart(std::string_view path);  // after last "\", up to and including last "."
 std::string NumberText(std::int16_t n);           // "000", "009", "010", "099", "100", "1000"
 
-// Copies the source of one record into outputFolder under the next number
-// and returns the record's new Name (recorded folder + "\" + base name +
-// number text).  counter is advanced first (passing 32767 is an overflow
-// error, nothing copied).  The source of FromBackup/FromExisting is looked up
-// in the folder of its master file with FolderIndex::Find and opened
-// without following a link.  The copy is created in the opened output folder
-// and never replaces a file; it keeps the source's holes.
-std::string RenumberDataFile(const std::string& BackupFile, const std::string& ExistingFile,
-                             const std::string& OutputFolder, std::int16_t kind, const std::string& oldName,
-                             std::int16_t& OutputCounter, const std::string& EmptyDataFile);
-
 // The new Name of a record numbered n: recorded folder + "\\" + base name +
 // number text, from the recorded Name as RecordedName reads it.
 std::string NewRecordedName(std::string_view recordedName, std::int16_t n);
@@ -72,9 +62,10 @@ std::string NewRecordedName(std::string_view recordedName, std::int16_t n);
 // ignored.  Anything else (a time of day, letters, 02-30-2004) gives nullopt.
 std::optional<std::chrono::year_month_day> ParseBreakDate(std::string_view text);
 
-// 1 when the break date is later than the day, 2 when earlier, 3 when equal.
-// A text that is not a date is an InvalidArgument error naming the text.
-std::int16_t CompareToBreakDate(std::string_view brakeDate, std::string_view dayText);
+// 1 when the break date is later than the day (the day lies before it), 2
+// when earlier, 3 when both are the same day.  The planner takes an existing
+// record on 2 and 3, a backup record on 1.
+std::int16_t CompareToBreakDate(std::chrono::year_month_day breakDate, std::chrono::year_month_day day);
 
 // --- Plan and write ------------------------------------------------------
 
@@ -111,7 +102,16 @@ struct MergePlan {
     std::string BreakDateText;           // as typed
 };
 
-// The temporary name under which WriteMerge writes the merged master.
+// Gives the next record of the plan its number (the output counter is the
+// number of entries so far) and names its copy: the new Name (recorded folder
+// + "\\" + base name + number text, from oldName as RecordedName reads it),
+// checked against a Name field of nameWidth bytes, and the target in the
+// output folder, checked against the host's file names.  Refusals name
+// `who`.  Copies nothing: the writer makes the copy.
+PlanEntry RenumberDataFile(const MergePlan& plan, std::string_view oldName, std::uint16_t nameWidth,
+                           const std::string& who);
+
+// The temporary name under which the writer stages the merged master.
 std::filesystem::path PartialMasterPath(const MergePlan& plan);
 
 // Progress of the writing step: files (copies and masters) and bytes done,
@@ -122,10 +122,11 @@ struct WriteProgress {
 };
 using ProgressObserver = std::function<void(const WriteProgress&)>;
 
-// The points of the writing step, in their order: a plan is staged, each of
-// its files copied; then everything is flushed to disk and each master
-// renamed to its final name.
-enum class WriteStep { Stage, Copy, Flush, Rename };
+// The points of a merge job, in their order: the output folder is made (under
+// its working name) and the merge planned; each plan is staged, each of its
+// files copied; then everything is flushed to disk and the output folder
+// given its name.
+enum class WriteStep { Plan, Stage, Copy, Flush, Rename };
 // Called before each step (with the entry about to be copied for Copy, else
 // null).  A test seam: it may change the world between the steps, and an
 // error it throws is a failure of that step.
@@ -136,36 +137,24 @@ struct MergeOptions {
     StepObserver BeforeStep;    // none by default
 };
 
-// Where the output folder stands when the plan is made.
-enum class OutputFolderState {
-    Created,      // made for this merge: it must exist and be a folder
-    NotYetMade,   // a dry run: it must not exist yet, its parent must; free space is read there
-};
-
 struct PlanOptions {
-    OutputFolderState Folder = OutputFolderState::Created;
-    // false: the caller checks the free space for a run of several merges.
-    bool CheckFreeSpace = true;
+    // Bytes free where the output goes (read by the merge job from the folder
+    // it holds); none: not checked here (a run of several merges checks
+    // their sum).
+    std::optional<std::uint64_t> FreeSpace;
     // Listings of the masters' folders shared by a run of several merges
     // (each folder listed once for all of them); none: listed for this plan.
     FolderIndexes* Listings = nullptr;
 };
 
 // Reads both masters (with ReadTrendSet), the template and the recorded
-// names, checks all that can be checked, and says what the merge will write.
-// Reads only.
+// names, checks all that can be checked, and says what the merge will write
+// into request.OutputFolder.  Reads only; never looks at the output folder
+// (the merge job makes it new and empty).
 MergePlan PlanMerge(const MergeRequest& request, const PlanOptions& options = {});
 
-// Writes the plan into request.OutputFolder: one MergeWriter, one Stage, one
-// Commit (engine/MergeWriter.h).  On failure an error; the copies so far
-// stay, no master under its final name exists.
-void WriteMerge(const MergeRequest& request, const MergePlan& plan, const MergeOptions& options = {});
-
-// Plan + write.  Returns "The trendfiles are now merged.".
-std::string MergeTrendSets(const std::string& BrakeDate, const std::string& OutputFolder,
-                           const std::string& BackupFile, const std::string& ExistingFile,
-                           std::int16_t NumberOfFiles, const std::string& EmptyDataFile,
-                           const MergeOptions& options = {});
+// The merge job for one trend set (engine/MergeJob.h) without a dry run.
+// Returns "The trendfiles are now merged.".
 std::string MergeTrendSets(const MergeRequest& request, const MergeOptions& options = {});
 
 inline constexpr std::string_view kMergedText = "The trendfiles are now merged.";

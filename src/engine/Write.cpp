@@ -1,5 +1,5 @@
-// Writing planned merges: the data file copies and the merged masters, which
-// appear under their final names only when everything is on disk.
+// Writing planned merges: the data file copies and the merged masters, all
+// staged in the output folder the merge job holds under its working name.
 #include "engine/MergeWriter.h"
 
 #include "engine/EngineDetail.h"
@@ -17,6 +17,8 @@ namespace fs = std::filesystem;
 using StringTools::Quoted;
 
 bool SameFolder(const fs::path& a, const fs::path& b) { return a.lexically_normal() == b.lexically_normal(); }
+
+using Guard = std::unique_ptr<os::RemoveOnInterrupt>;
 
 std::string EntryText(const PlanEntry& e) {
     std::string t = "file " + NumberText(e.Number);
@@ -45,6 +47,11 @@ os::File OpenSource(const PlanEntry& e) {
     if (now.Size != e.SourceSize)
         Fail(ErrorKind::Refused, who + " changed since the merge was planned: it held " + std::to_string(e.SourceSize) +
                                      " bytes, now " + std::to_string(now.Size));
+    // Same index and size, yet written or made again since (a file system
+    // may give a new file the number of one just deleted).
+    if (!now.Unchanged(e.SourceIdentity))
+        Fail(ErrorKind::Refused, who + " changed since the merge was planned: it was rewritten or replaced by a "
+                                       "file of the same size (its modification or change time moved)");
     return file;
 }
 
@@ -56,34 +63,38 @@ fs::path PartialMasterPath(const MergePlan& plan) {
     return p;
 }
 
-// One staged plan: its master under the temporary name until Commit.
+// One staged plan: its copies, and its master under the temporary name until
+// Commit.  Every file it made is guarded: an interrupt removes it until the
+// job has given the folder its name (Release).
 struct MergeWriter::Staged {
     fs::path partialName, finalName;
+    fs::path shownFolder;  // the output folder as the plan names it
+    std::vector<fs::path> copies;
+    std::vector<Guard> guards;
     std::uint64_t masterBytes = 0;
     bool made = false, renamed = false;
-    std::unique_ptr<os::RemoveOnInterrupt> removal;
 };
 
-MergeWriter::MergeWriter(const fs::path& outputFolder, const MergeOptions& options) : options_(options) {
-    try {
-        folder_ = os::Folder::Open(outputFolder);
-    } catch (const Error& e) {
-        Fail(e.kind(), "The merge cannot write into the output folder " + Quoted(os::PathText(outputFolder)) + ": " +
-                           e.what());
-    }
-}
+MergeWriter::MergeWriter(const os::Folder& folder, const MergeOptions& options) : folder_(folder), options_(options) {}
 
 MergeWriter::~MergeWriter() {
-    if (!committed_) RemoveUnfinished();
+    if (!released_) Discard();
 }
 
-void MergeWriter::RemoveUnfinished() noexcept {
+void MergeWriter::Discard() noexcept {
     for (auto& s : staged_) {
+        for (const auto& c : s->copies) folder_.Remove(c);
         if (s->made && !s->renamed) folder_.Remove(s->partialName);
         if (s->renamed) folder_.Remove(s->finalName);
-        if (s->removal) s->removal->Dismiss();
+        s->guards.clear();
+        s->copies.clear();
         s->made = s->renamed = false;
     }
+}
+
+void MergeWriter::Release() noexcept {
+    for (auto& s : staged_) s->guards.clear();
+    released_ = true;
 }
 
 void MergeWriter::Expect(const MergePlan& plan) {
@@ -110,24 +121,27 @@ std::string MergeWriter::NoMasterText() const {
 }
 
 void MergeWriter::FailAt(const std::string& step, const Error& e) const {
-    Fail(e.kind(), "The merge into " + os::PathText(folder_.Path()) + " failed while " + step + ": " + e.what() + ". " +
-                       NoMasterText() + "; data files copied so far stay in the folder.");
+    const fs::path shown = staged_.empty() ? folder_.Path() : staged_.front()->shownFolder;
+    Fail(e.kind(), "The merge into " + os::PathText(shown) + " failed while " + step + ": " + e.what() + ". " +
+                       NoMasterText() + "; nothing was merged.");
 }
 
 void MergeWriter::Stage(const MergePlan& plan) {
     if (committed_) Fail(ErrorKind::InvalidArgument, "the merge into " + os::PathText(folder_.Path()) + " is already committed");
-    // The plan may only write into this writer's folder.
-    if (!SameFolder(plan.OutputFolder, folder_.Path()) || !SameFolder(plan.MasterTarget.parent_path(), folder_.Path()))
-        Fail(ErrorKind::InvalidArgument, "the merge plan was made for the output folder " +
-                                             os::PathText(plan.OutputFolder) + ", not " + os::PathText(folder_.Path()));
+    // Every file of the plan lies directly in its output folder: the writer
+    // writes them by their names into the folder it was given.
+    if (!SameFolder(plan.MasterTarget.parent_path(), plan.OutputFolder))
+        Fail(ErrorKind::InvalidArgument, "the merge plan puts " + os::PathText(plan.MasterTarget) +
+                                             " outside the output folder " + os::PathText(plan.OutputFolder));
     for (const auto& e : plan.Entries)
-        if (!SameFolder(e.Target.parent_path(), folder_.Path()))
+        if (!SameFolder(e.Target.parent_path(), plan.OutputFolder))
             Fail(ErrorKind::InvalidArgument, "the merge plan puts " + os::PathText(e.Target) +
-                                                 " outside the output folder " + os::PathText(folder_.Path()));
+                                                 " outside the output folder " + os::PathText(plan.OutputFolder));
 
     auto& staged = *staged_.emplace_back(std::make_unique<Staged>());
     staged.partialName = PartialMasterPath(plan).filename();
     staged.finalName = plan.MasterTarget.filename();
+    staged.shownFolder = plan.OutputFolder;
     if (!expected_) {
         progress_.FilesTotal += static_cast<int>(plan.Entries.size()) + 1;
         progress_.BytesTotal += plan.BytesToWrite;
@@ -139,11 +153,7 @@ void MergeWriter::Stage(const MergePlan& plan) {
         step = "creating the master file " + os::PathText(folder_.PathOf(staged.partialName));
         BinaryFile master(folder_.CreateFile(staged.partialName), BinaryFile::Mode::CreateNew);
         staged.made = true;
-        staged.removal = std::make_unique<os::RemoveOnInterrupt>(
-            folder_, staged.partialName,
-            "Interrupted: removed the unfinished master file " + Quoted(master.Name()) + "; no master file " +
-                os::PathText(staged.finalName) + " was written, data files copied so far stay in " +
-                Quoted(os::PathText(folder_.Path())) + ".");
+        staged.guards.push_back(std::make_unique<os::RemoveOnInterrupt>(folder_, staged.partialName, std::string()));
         step = "writing the master header";
         plan.Header.Save(master);
         for (const PlanEntry& e : plan.Entries) {
@@ -151,6 +161,8 @@ void MergeWriter::Stage(const MergePlan& plan) {
             Step(WriteStep::Copy, &e);
             const os::File source = OpenSource(e);
             const os::CopyResult copied = folder_.CopyFrom(source, e.Target.filename());
+            staged.copies.push_back(e.Target.filename());
+            staged.guards.push_back(std::make_unique<os::RemoveOnInterrupt>(folder_, e.Target.filename(), std::string()));
             step = "writing the record of " + EntryText(e);
             clsHSTHeader record = e.Record;
             record.Save(master, e.Kind == FromExisting ? plan.ExistingMaster : plan.BackupMaster);
@@ -164,7 +176,6 @@ void MergeWriter::Stage(const MergePlan& plan) {
         // a finished set; the copies stay.
         if (staged.made) folder_.Remove(staged.partialName);
         staged.made = false;
-        if (staged.removal) staged.removal->Dismiss();
         FailAt(step, e);
     }
 }
@@ -184,47 +195,21 @@ void MergeWriter::Commit() {
         folder_.SyncAll();
         for (auto& s : staged_) {
             step = "giving the master file " + os::PathText(s->finalName) + " its name";
-            Step(WriteStep::Rename, nullptr);
+            s->guards.push_back(std::make_unique<os::RemoveOnInterrupt>(folder_, s->finalName, std::string()));
             folder_.RenameNoReplace(s->partialName, s->finalName);
             s->renamed = true;
-            s->removal->Dismiss();
         }
         step = "flushing the output folder to disk";
         folder_.Sync();
     } catch (const Error& e) {
-        RemoveUnfinished();
+        Discard();
         FailAt(step, e);
     } catch (...) {
-        RemoveUnfinished();
+        Discard();
         throw;
     }
     committed_ = true;
     for (const auto& s : staged_) Report(1, s->masterBytes);
-}
-
-void WriteMerge(const MergeRequest& request, const MergePlan& plan, const MergeOptions& options) {
-    MergeWriter writer(os::PathFromUtf8(request.OutputFolder), options);
-    writer.Stage(plan);
-    writer.Commit();
-}
-
-std::string MergeTrendSets(const MergeRequest& request, const MergeOptions& options) {
-    const MergePlan plan = PlanMerge(request);
-    WriteMerge(request, plan, options);
-    return std::string(kMergedText);
-}
-
-std::string MergeTrendSets(const std::string& BrakeDate, const std::string& OutputFolder, const std::string& BackupFile,
-                           const std::string& ExistingFile, std::int16_t NumberOfFiles,
-                           const std::string& EmptyDataFile, const MergeOptions& options) {
-    MergeRequest request;
-    request.BrakeDate = BrakeDate;
-    request.OutputFolder = OutputFolder;
-    request.BackupFile = BackupFile;
-    request.ExistingFile = ExistingFile;
-    request.NumberOfFiles = NumberOfFiles;
-    request.EmptyDataFile = EmptyDataFile;
-    return MergeTrendSets(request, options);
 }
 
 }  // namespace jw

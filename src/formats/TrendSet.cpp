@@ -90,6 +90,17 @@ void FolderIndex::List() {
     if (ec) listError_ = "cannot list the folder " + os::PathText(folder_) + ": " + ec.message();
 }
 
+std::map<std::string, std::vector<fs::path>> FolderIndex::Files() {
+    List();
+    if (!listError_.empty()) Fail(ErrorKind::InputOutput, listError_);
+    std::map<std::string, std::vector<fs::path>> files;
+    for (const auto& [folded, entries] : byFoldedName_)
+        for (const auto& e : entries)
+            if (e.Type != fs::file_type::directory) files[folded].push_back(folder_ / os::PathFromUtf8(e.Name));
+    for (auto& [folded, paths] : files) std::sort(paths.begin(), paths.end());
+    return files;
+}
+
 const FolderIndex::Entry* FolderIndex::Lookup(const std::string& name, std::string* ambiguous) const {
     const auto it = byFoldedName_.find(FoldCase(name));
     if (it == byFoldedName_.end()) return nullptr;

@@ -69,6 +69,12 @@ public:
     // link, not a data file", "... is not a regular file").
     std::optional<std::filesystem::path> Find(const std::string& fileName, std::string* why);
 
+    // Every entry of the folder but folders (links and other files
+    // included), as paths grouped by case-folded name, each group in name
+    // order; from the same one listing.  A folder that cannot be listed is an
+    // InputOutput error.
+    std::map<std::string, std::vector<std::filesystem::path>> Files();
+
 private:
     struct Entry {
         std::string Name;  // UTF-8 on Windows, the name's bytes elsewhere

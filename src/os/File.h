@@ -32,16 +32,27 @@
 
 namespace jw::os {
 
-// Which open file this is, independent of its name: two handles with equal
-// identities (device and index) are the same file.  POSIX: st_dev, st_ino,
-// st_size.  Windows: volume serial number, file index, size.
+// Which open file this is, independent of its name, and the state its bytes
+// were in: two handles with equal Device and Index are the same file; equal
+// identities are the same file with the same bytes as far as the system
+// tells.  POSIX: st_dev, st_ino, st_size, st_mtim, st_ctim (nanoseconds).
+// Windows: volume serial number, file index, size, last-write and change
+// time (100-ns ticks).  A file deleted and made again may get its old index
+// back (ext4 does), and a rewrite in place may keep its size: the change
+// time moves with both.
 struct FileIdentity {
     std::uint64_t Device = 0;
     std::uint64_t Index = 0;
     std::uint64_t Size = 0;
+    std::int64_t Modified = 0;  // content last written
+    std::int64_t Changed = 0;   // content or entry last changed (made, renamed, linked, written)
 
     // Device and index: the same file, whatever its size now.
     bool SameFile(const FileIdentity& o) const { return Device == o.Device && Index == o.Index; }
+    // The same file, and nothing written to it or its entry since.
+    bool Unchanged(const FileIdentity& o) const {
+        return SameFile(o) && Size == o.Size && Modified == o.Modified && Changed == o.Changed;
+    }
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
@@ -148,9 +159,11 @@ public:
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
 
-    // Opens an existing folder.  The last part of the path must be the
-    // folder itself, not a symbolic link to one (InvalidArgument otherwise).
-    static Folder Open(const std::filesystem::path& path);
+    // Opens an existing folder.  With Links::Refuse the last part of the
+    // path must be the folder itself, not a symbolic link to one
+    // (InvalidArgument otherwise); with Links::Follow a link is followed once,
+    // now, and the folder it led to is the one held.
+    static Folder Open(const std::filesystem::path& path, Links links = Links::Refuse);
 
     bool IsOpen() const { return handle_ != File::kNoHandle; }
     const std::filesystem::path& Path() const { return path_; }
@@ -160,6 +173,19 @@ public:
     // Creates a new file in this folder, for reading and writing, like
     // File::CreateNew.
     File CreateFile(const std::filesystem::path& name) const;
+
+    // Makes a new folder `name` in this folder and opens it.  An existing
+    // entry of that name is an InputOutput error saying that it already
+    // exists.
+    Folder MakeFolder(const std::filesystem::path& name) const;
+
+    // Removes the folder `name` from this folder when it is empty (never
+    // anything inside it).  Returns whether it was removed; never throws.
+    bool RemoveFolder(const std::filesystem::path& name) const noexcept;
+
+    // Whether the entry `name` of this folder is `folder` itself (not a link
+    // to it, not another folder put in its place).  Never throws.
+    bool Holds(const std::filesystem::path& name, const Folder& folder) const noexcept;
 
     // Copies the whole of source (an open file, read through its handle, so
     // its name no longer matters) into a new file `name` created in this
@@ -174,9 +200,9 @@ public:
     CopyResult CopyFrom(const File& source, const std::filesystem::path& name,
                         CopyMethods methods = kAllCopyMethods) const;
 
-    // Gives the entry `from` the name `to`, refusing when `to` exists (an
-    // InputOutput error saying so); both in this folder.  Windows: with
-    // write-through.
+    // Gives the entry `from` (a file, or a folder that no handle holds open)
+    // the name `to`, refusing when `to` exists (an InputOutput error saying
+    // so); both in this folder.  Windows: with write-through.
     void RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) const;
 
     // Gives the file `from` the name `to` in one step, replacing a regular
@@ -210,10 +236,6 @@ private:
     std::filesystem::path path_;
 };
 
-// Bytes free for this user on the file system holding `folder` (which must
-// exist).
-std::uint64_t FreeSpace(const std::filesystem::path& folder);
-
 // Whether this program may create files in `folder` (permissions, a
 // read-only file system).  A hint for refusing early: the creation itself
 // is still checked.
@@ -222,9 +244,5 @@ bool MayCreateIn(const std::filesystem::path& folder);
 // Makes a new folder; an existing entry of that name is an InputOutput error
 // saying that it already exists, a missing parent PathNotFound.
 void MakeFolder(const std::filesystem::path& path);
-
-// Removes a folder only when it is empty (never anything inside it).
-// Returns whether it was removed; never throws.
-bool RemoveEmptyFolder(const std::filesystem::path& path) noexcept;
 
 }  // namespace jw::os

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -41,17 +42,23 @@ void FlushStandardOutput();
 // seams only.
 int RunCommand(const std::string& command);
 
-// While it lives, an interrupt of the program (POSIX: SIGINT, SIGTERM;
-// Windows: Ctrl-C, Ctrl-Break, closing the console) removes the file `name`
-// from `folder` (relative to the folder's open handle), writes `note` as one
-// line to standard error, and then ends the program as the interrupt would
-// have without this guard.  Used for files that must not survive an
-// unfinished run: a temporary master, an export's temporary file, a copy in
-// progress.  The folder must outlive the guard.  Guards nest; each removes
-// its own file.  Not copyable or movable.
+// While it lives, an interrupt of the program (POSIX: SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ; Windows: Ctrl-C, Ctrl-Break, closing
+// the console) removes the file (or, with What::EmptyFolder, the empty
+// folder) `name` from `folder` (relative to the folder's open handle),
+// writes `note` as one line to standard error when the removal succeeded
+// (nothing for an empty note), and then ends the program as the interrupt
+// would have without this guard.  With What::NoteOnly nothing is removed and
+// the note is always written.  Used for files that must not survive an
+// unfinished run: a staged merge, an export's temporary file, a copy in
+// progress.  The folder must outlive the guard.  Guards nest; the newest is
+// acted on first (files inside a folder before the folder).  Not copyable or
+// movable.
 class RemoveOnInterrupt {
 public:
-    RemoveOnInterrupt(const Folder& folder, const std::filesystem::path& name, std::string note);
+    enum class What { File, EmptyFolder, NoteOnly };
+    RemoveOnInterrupt(const Folder& folder, const std::filesystem::path& name, std::string note,
+                      What what = What::File);
     ~RemoveOnInterrupt();
     RemoveOnInterrupt(const RemoveOnInterrupt&) = delete;
     RemoveOnInterrupt& operator=(const RemoveOnInterrupt&) = delete;
@@ -64,6 +71,23 @@ public:
 
 private:
     Entry* entry_ = nullptr;
+};
+
+// While it lives, an interrupt waits: it is acted on (guards and all) when
+// the holder goes.  For a step that must happen together with a change of
+// the guards, such as giving a staged merge its name and dismissing the
+// guards that would remove it.
+class InterruptsHeld {
+public:
+    InterruptsHeld();
+    ~InterruptsHeld();
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace jw::os

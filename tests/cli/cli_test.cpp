@@ -186,6 +186,10 @@ const Outcome kOutcomes[] = {
     {"version", 0, {"--version"}, "joinwright-cli "},
     {"files_below_1", 2, Merge("0"), "1..32767"},
     {"files_past_16_bits", 2, Merge("32768"), "--files"},
+    // merge-folder takes empty options as merge does: a usage error naming the option.
+    {"folder_output_empty", 2, {"merge-folder", "--backup", "b", "--existing", "e", "--templates", "t", "--break-date", "1-1-2004", "--output", ""}, "--output"},
+    {"folder_backup_empty", 2, {"merge-folder", "--backup", "", "--existing", "e", "--templates", "t", "--break-date", "1-1-2004", "--output", "o"}, "--backup"},
+    {"folder_only_empty", 2, {"merge-folder", "--backup", "b", "--existing", "e", "--templates", "t", "--break-date", "1-1-2004", "--output", "o", "--only", ""}, "--only"},
     {"export_from_not_a_date", 2, {"export", "empty.000", "--from", "2004-02-30"}, "\"2004-02-30\" is not a time"},
     {"export_from_after_to", 2, {"export", "empty.000", "--from", "2004-09-18", "--to", "2004-09-17"}, "later than"},
     {"inspect_not_a_trend_file", 1, {"inspect", "notes.000"}, "not a valid trend file"},

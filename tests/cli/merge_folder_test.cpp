@@ -111,6 +111,20 @@ std::string OnDisk(const fs::path& folder, const std::string& name) {
     return name;
 }
 
+// A line break in a trend's name is shown escaped: the table keeps one line per trend.
+TEST(MergeFolder, ControlCharactersInNamesAreEscaped) {
+    TempDir dir;
+    try {
+        for (const bool backup : {true, false}) ts::Build(dir.path / (backup ? "backup" : "existing"), Describe("A\nB", backup, 6));
+        fs::create_directories(dir.path / "templates");
+    } catch (const std::exception& e) {
+        GTEST_SKIP() << "this system cannot name a file so: " << e.what();
+    }
+    const Result r = RunCli(MergeFolder({"--dry-run"}), dir.path);
+    EXPECT_NE(r.out.find("\n  A\\nB  "), npos) << r.out;
+    EXPECT_EQ(r.out.find("A\nB"), npos) << r.out;
+}
+
 TEST(MergeFolder, KeepGoingMergesExactlyTheGoodTrendsAsMergeWould) {
     TempDir dir;
     BuildDataFolders(dir.path);

@@ -82,7 +82,7 @@ inline SetDescription SetOf(int v, std::string folder, const std::vector<std::in
 }
 
 struct MergeFixture : Folder {
-    fs::path backupDir = Sub("backup"), existingDir = Sub("existing"), emptyDir = Sub("empty"), out = Sub("out");
+    fs::path backupDir = Sub("backup"), existingDir = Sub("existing"), emptyDir = Sub("empty"), out = tmp / "out";
     fs::path emptyFile = emptyDir / "EMPTY.000";
     trendset::BuiltSet backup, existing;
     SetDescription backupSpec, existingSpec;

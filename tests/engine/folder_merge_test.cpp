@@ -1,14 +1,17 @@
 // Merging every trend of a data folder: pairing by name in any letter case,
 // one template per trend, the single merge's refusals per trend, names two
-// trends would share, the trend name pattern; and the writing step, where no
-// master gets its name before every trend is on disk.
+// trends would share, the trend name pattern; and the merge job, where the
+// output folder gets its name only once every trend is on disk.
 #include <tuple>
 
 #include "EngineTest.h"
 #include "engine/FolderMerge.h"
+#include "engine/MergeJob.h"
 
 namespace jw::enginetest {
 namespace {
+
+constexpr std::uint64_t kRoom = ~std::uint64_t{0};  // free space enough for anything
 
 // Backup: four two-day files from 2004-09-10; existing: eight one-day files
 // from 2004-09-12 (nFiles 8).  The break date 09-14-2004 takes existing
@@ -34,7 +37,7 @@ struct FolderFixture : Folder {
         trendset::Build(backup, b);
         trendset::BuildEmptyDataFile(templates / (name + ".000"), b);
     }
-    FolderMergeRequest Request(std::optional<std::int16_t> n = std::nullopt, std::string only = "") const {
+    FolderMergeRequest Request(std::optional<std::int16_t> n = std::nullopt, std::optional<std::string> only = {}) const {
         return {backup, existing, templates, out, "09-14-2004", n, std::move(only)};
     }
     // "TREND: accepted" or "TREND: <refusal>" per trend, in plan order.
@@ -114,7 +117,7 @@ TEST_P(Pairing, EachTrendIsAcceptedOrRefusedWithItsReason) {
         GTEST_SKIP() << "this system cannot make the row's input: " << e.what();
     }
     const auto before = Fingerprint({backup, existing, templates});
-    const FolderPlan plan = PlanFolderMerge(Request(), OutputFolderState::NotYetMade);
+    const FolderPlan plan = PlanFolderMerge(Request(), kRoom);
     ASSERT_EQ(plan.Trends.size(), c.expect.size()) << Outcome(plan);
     std::uint64_t bytes = 0;
     for (std::size_t i = 0; i < c.expect.size(); ++i) {
@@ -141,18 +144,18 @@ struct FolderMergeTest : FolderFixture {};
 
 TEST_F(FolderMergeTest, FilesAndPatternChooseWhatIsPlanned) {
     Trend("PUMP1"), Trend("PUMP2"), Trend("VALVE");
-    const FolderPlan pumps = PlanFolderMerge(Request(10, "pump?"), OutputFolderState::NotYetMade);
+    const FolderPlan pumps = PlanFolderMerge(Request(10, "pump?"), kRoom);
     EXPECT_EQ(Outcome(pumps), "PUMP1: accepted\nPUMP2: accepted\n");
     EXPECT_EQ(pumps.Trends[0].Plan->Header.nFiles, 10);
     EXPECT_EQ(pumps.Trends[0].Plan->TemplateCopies, 2);
     // Too few files for the chosen data files: the single merge's refusal.
-    ExpectHas(Outcome(PlanFolderMerge(Request(7), OutputFolderState::NotYetMade)), {"ask for at least 8"});
-    ExpectHas(ErrorOf([&] { PlanFolderMerge(Request(8, "X*"), OutputFolderState::NotYetMade); }), {"No trend to merge"});
+    ExpectHas(Outcome(PlanFolderMerge(Request(7), kRoom)), {"ask for at least 8"});
+    ExpectHas(ErrorOf([&] { PlanFolderMerge(Request(8, "X*"), kRoom); }), {"No trend to merge"});
     FolderMergeRequest badDate = Request();
     badDate.BrakeDate = "13-01-2004";
-    ExpectHas(ErrorOf([&] { PlanFolderMerge(badDate, OutputFolderState::NotYetMade); }), {"\"13-01-2004\" is not a date"});
+    ExpectHas(ErrorOf([&] { PlanFolderMerge(badDate, kRoom); }), {"\"13-01-2004\" is not a date"});
     fs::remove_all(backup);
-    ExpectHas(ErrorOf([&] { PlanFolderMerge(Request(), OutputFolderState::NotYetMade); }), {"backup folder"});
+    ExpectHas(ErrorOf([&] { PlanFolderMerge(Request(), kRoom); }), {"backup folder"});
 }
 
 TEST_F(FolderMergeTest, MatchesPatternTable) {
@@ -165,29 +168,33 @@ TEST_F(FolderMergeTest, MatchesPatternTable) {
     for (const auto& r : rows) EXPECT_EQ(MatchesPattern(r.pattern, r.name), r.match) << r.pattern << " / " << r.name;
 }
 
-// Every trend's copies are made before the first master gets its name;
-// progress counts trends and bytes up to the plan's totals.
-TEST_F(FolderMergeTest, WritesEveryTrendAndNamesMastersOnlyAtTheEnd) {
+// Every trend is staged in the hidden working folder before the output folder
+// gets its name; progress counts trends and bytes up to the plan's totals.
+TEST_F(FolderMergeTest, WritesEveryTrendAndNamesTheFolderOnlyAtTheEnd) {
     Trend("PUMP"), Trend("VALVE");
-    fs::create_directory(out);
-    const FolderPlan plan = PlanFolderMerge(Request(), OutputFolderState::Created);
-    ASSERT_EQ(plan.Accepted(), 2) << Outcome(plan);
     std::vector<FolderProgress> seen;
-    std::vector<std::size_t> atRename;  // entries in the folder at each rename
+    std::vector<std::size_t> atRename;  // entries in the working folder at the rename
     int copies = 0;
-    WriteFolderMerge(plan, [&](const FolderProgress& p) { seen.push_back(p); },
-                     [&](WriteStep step, const PlanEntry*) {
-                         copies += step == WriteStep::Copy;
-                         if (step == WriteStep::Rename) atRename.push_back(FolderNames(out).size());
-                     });
+    FolderJobOptions options;
+    options.Progress = [&](const FolderProgress& p) { seen.push_back(p); };
+    options.Job.Write.BeforeStep = [&](WriteStep step, const PlanEntry*) {
+        copies += step == WriteStep::Copy;
+        if (step == WriteStep::Rename) {
+            EXPECT_FALSE(fs::exists(out));
+            atRename.push_back(FolderNames(tmp / WorkingFolderName("out")).size());
+        }
+    };
+    const FolderJobResult r = RunFolderMergeJob(Request(), options);
+    ASSERT_TRUE(r.Written) << Outcome(r.Plan);
     EXPECT_EQ(copies, 16);
-    EXPECT_EQ(atRename, (std::vector<std::size_t>{18, 18})) << "16 copies and two unnamed masters";
+    EXPECT_EQ(atRename, std::vector<std::size_t>{18}) << "16 copies and two masters";
     ASSERT_FALSE(seen.empty());
     for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i].Bytes, seen[i - 1].Bytes);
-    EXPECT_EQ(std::tuple(seen.back().Trends, seen.back().Bytes, seen.back().BytesTotal), std::tuple(2, plan.BytesToWrite, plan.BytesToWrite));
+    EXPECT_EQ(std::tuple(seen.back().Trends, seen.back().Bytes, seen.back().BytesTotal), std::tuple(2, r.Plan.BytesToWrite, r.Plan.BytesToWrite));
     const auto names = FolderNames(out);
     EXPECT_EQ(names.size(), 18U);
     EXPECT_TRUE(names.count("PUMP.HST") && names.count("VALVE.HST") && names.count("VALVE.007"));
+    EXPECT_EQ(FolderNames(tmp).count(WorkingFolderName("out").string()), 0U);
 }
 
 }  // namespace

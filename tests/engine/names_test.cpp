@@ -80,31 +80,6 @@ TEST(NamesTest, BreakDates) {
                              "9 17 2004", "009-17-2004", "2004-9-17", "2004/09/17", "2004-13-01", "+9-17-2004", "09--17-2004",
                              "09-17-2004.", "0x9-17-2004", "２００４-09-17", "12-31-0099", "0099-12-31", "01-01-0000"})
         EXPECT_EQ(ParseBreakDate(text), std::nullopt) << '"' << text << '"';
-    // 1: the day lies before the break date, 2: after it, 3: on it; a text that is no date is an error.
-    for (const auto& [day, code] : {std::pair{"09/16/2004", 1}, {"09/18/2004", 2}, {"09/17/2004", 3}})
-        EXPECT_EQ(CompareToBreakDate("2004-09-17", day), code);
-    EXPECT_THROW(CompareToBreakDate("13-01-2004", "09/17/2004"), Error);
-    EXPECT_THROW(CompareToBreakDate("09-17-2004", "garbage"), Error);
-}
-
-// C:\Data\TREND.000 with its field's fill and counter 5: each kind of
-// source is copied to TREND.005 and C:\Data\TREND.005 is returned; the
-// source stays as it was.
-using Renumber = Folder;
-
-TEST_F(Renumber, CopiesBySourceKind) {
-    const fs::path save = Sub("Save"), live = Sub("Live"), out = tmp / "Out", empty = tmp / "EMPTY.000";
-    WriteAll(save / "TREND.000", "b0"), WriteAll(live / "TREND.000", "e0"), WriteAll(empty, "t");
-    for (auto [kind, want, counter] : {std::tuple{FromBackup, "b0", std::int16_t{5}}, {FromExisting, "e0", 5}, {FromTemplate, "t", 5}}) {
-        fs::remove_all(out), fs::create_directory(out);
-        EXPECT_EQ(RenumberDataFile((save / "TREND.HST").string(), (live / "TREND.HST").string(), out.string(), kind,
-                                   "C:\\Data\\TREND.000" + std::string(20, ' ') + std::string(100, '\0'), counter, empty.string()),
-                  "C:\\Data\\TREND.005");
-        EXPECT_EQ(counter, 6);
-        EXPECT_EQ(FolderNames(out), std::set<std::string>{"TREND.005"});
-        EXPECT_EQ(ReadAll(out / "TREND.005"), want);
-    }
-    EXPECT_EQ(ReadAll(save / "TREND.000"), "b0");
 }
 
 }  // namespace

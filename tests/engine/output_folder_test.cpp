@@ -1,6 +1,8 @@
 // The output folder: its name from the time of day and the regional date
-// separator, and its life (never reused, removed again only while empty).
+// separator, and its life in the merge job (made new under its working name,
+// never reused, given its name at the end, removed again only while empty).
 #include "EngineTest.h"
+#include "engine/MergeJob.h"
 #include "engine/OutputFolder.h"
 #include "os/Text.h"
 
@@ -30,16 +32,10 @@ TEST(OutputFolderName, Utf8PathsRoundTrip) {
         EXPECT_EQ(os::PathText(os::PathFromUtf8(text)), text);
 }
 
-struct OutputFolderLife : Folder {};
+struct OutputFolderLife : MergeFixture {};
 
 TEST_F(OutputFolderLife, MadeFreshNeverReusedRemovedOnlyWhileEmpty) {
-    const fs::path folder = tmp / "Merged trenddata 14-35-22";
-    MakeOutputFolder(folder);
-    EXPECT_TRUE(fs::is_directory(folder));
-    ErrorKind kind{};
-    ExpectHas(ErrorOf([&] { MakeOutputFolder(folder); }, &kind), {"already exists"});
-    EXPECT_EQ(kind, ErrorKind::Refused);
-
+    Make(SetOf(6, "C:\\B", {At(6, 1), At(6, 2)}), SetOf(6, "C:\\E", {At(6, 3), At(6, 4)}));
     // Whatever stands at the name is refused, even a dangling link; the
     // parent must be a folder that exists; the name one Windows can hold.
     // (A system that makes no symbolic links skips the rows of the link.)
@@ -50,28 +46,40 @@ TEST_F(OutputFolderLife, MadeFreshNeverReusedRemovedOnlyWhileEmpty) {
         {tmp / "file", "already exists"}, {tmp / "missing" / "out", "does not exist"},
         {tmp / "file" / "out", "is not a folder"}, {tmp / "out2 ", "ends in a blank"}};
     if (!noLinks) refused.emplace_back(tmp / "link", "already exists");
+    ErrorKind kind{};
     for (const auto& [path, says] : refused) {
-        ExpectHas(ErrorOf([&] { CheckOutputFolderCanBeMade(path); }, &kind), {says});
+        MergeRequest r = Request("09-03-2004", 4);
+        r.OutputFolder = path;
+        ExpectHas(ErrorOf([&] { RunMergeJob(r); }, &kind), {says});
         EXPECT_EQ(kind, ErrorKind::Refused);
     }
-    EXPECT_EQ(ErrorOf([&] { CheckOutputFolderCanBeMade(tmp / "new"); }), "");
-    EXPECT_FALSE(fs::exists(tmp / "new"));
+    const auto before = FolderNames(tmp);
 
-    // Removal: only an empty folder; a folder holding anything, a file or a
-    // link stays; a name that is gone counts as removed.
-    WriteAll(folder / "TREND.000", "data");
-    EXPECT_FALSE(RemoveOutputFolderIfEmpty(folder));
-    EXPECT_EQ(ReadAll(folder / "TREND.000"), "data");
-    EXPECT_FALSE(RemoveOutputFolderIfEmpty(tmp / "file"));
-    EXPECT_TRUE(fs::exists(tmp / "file"));
-    if (!noLinks) {
-        EXPECT_FALSE(RemoveOutputFolderIfEmpty(tmp / "link"));
-        EXPECT_TRUE(fs::is_symlink(tmp / "link"));
-    }
-    fs::remove(folder / "TREND.000");
-    EXPECT_TRUE(RemoveOutputFolderIfEmpty(folder));
-    EXPECT_FALSE(fs::exists(folder));
-    EXPECT_TRUE(RemoveOutputFolderIfEmpty(folder));
+    // Refused while planning: the folder goes again.  A file someone put into
+    // the working folder keeps it there, under its hidden name, untouched.
+    ExpectHas(ErrorOf([&] { RunMergeJob(Request("13-01-2004", 4)); }), {"not a date"});
+    EXPECT_EQ(FolderNames(tmp), before);
+    JobOptions intruded;
+    intruded.Write.BeforeStep = [&](WriteStep step, const PlanEntry*) {
+        if (step == WriteStep::Plan) WriteAll(tmp / WorkingFolderName("out") / "theirs", "x");
+    };
+    ExpectHas(ErrorOf([&] { RunMergeJob(Request("09-03-2004", 1), intruded); }), {"at least 4"});
+    EXPECT_EQ(ReadAll(tmp / WorkingFolderName("out") / "theirs"), "x");
+    EXPECT_FALSE(fs::exists(out));
+
+    // What a killed run left is found and named; once it is gone the merge runs.
+    ExpectHas(ErrorOf([&] { RunMergeJob(Request("09-03-2004", 4)); }, &kind),
+              {"was cut off", WorkingFolderName("out").string(), "Remove that folder"});
+    EXPECT_EQ(kind, ErrorKind::Refused);
+    fs::remove_all(tmp / WorkingFolderName("out"));
+    EXPECT_EQ(RunMergeJob(Request("09-03-2004", 4)).Entries.size(), 4U);
+    EXPECT_EQ(FolderNames(out).size(), 5U);
+    ExpectHas(ErrorOf([&] { RunMergeJob(Request("09-03-2004", 4)); }), {"already exists"});
+
+    // The working name: hidden, short, one per output name.
+    EXPECT_EQ(WorkingFolderName("a").string().rfind(".joinwright-partial-", 0), 0U);
+    EXPECT_EQ(WorkingFolderName(std::string(255, 'x')).string().size(), 36U);
+    EXPECT_NE(WorkingFolderName("a"), WorkingFolderName("b"));
 }
 
 }  // namespace jw::enginetest

@@ -1,10 +1,11 @@
 // Merges that end in an error: refused before anything is written, or
 // failing while they write.  The message names the file, record or field;
-// no master file exists under its final name; whatever stood in the output
-// folder is untouched; the inputs are unchanged.
+// no output folder appears, the working folder keeps only what others put
+// there; the inputs are unchanged.
 #include <algorithm>
 
 #include "EngineTest.h"
+#include "engine/MergeJob.h"
 #include "formats/Notices.h"
 #include "time/DateTimeTools.h"
 
@@ -22,9 +23,9 @@ struct FailureCase {
     After after;  // then changes files or the request
     std::vector<std::string> parts;
     ErrorKind kind = ErrorKind::Refused;
-    std::function<void(const MergePlan&)> plant = {};  // between planning and writing
+    std::function<void(const fs::path& working)> plant = {};  // between planning and writing
     int breakAt = -1;                 // >= 0: the copy that breaks
-    std::set<std::string> left = {};     // the output folder afterwards
+    std::set<std::string> left = {};  // the working folder afterwards (empty: gone)
 };
 
 // Recorded names of taken records; files below the fixture's folder.
@@ -64,13 +65,13 @@ const FailureCase kCases[] = {
     {NameE("C:\\E\\" + std::string(253, 'x') + ".1"), {}, {"record 0", "257 bytes long", "at most 255"}},
     // The validity rule (its faults: tests/formats/validity_test.cpp) applied by the
     // planner: a data file given as either master, a fault of a taken data file.
-    {{}, [](Fixture& f, Req& r) { r.ExistingFile = f.existing.DataFiles[0].string(); },
+    {{}, [](Fixture& f, Req& r) { r.ExistingFile = f.existing.DataFiles[0]; },
      {"existing master", "existing/TREND.000: this is a data file", "choose the master", "existing/TREND.HST"}},
-    {{}, [](Fixture& f, Req& r) { r.BackupFile = f.backup.DataFiles[1].string(); }, {"backup master", "backup/TREND.HST instead"}},
+    {{}, [](Fixture& f, Req& r) { r.BackupFile = f.backup.DataFiles[1]; }, {"backup master", "backup/TREND.HST instead"}},
     {{}, Poke16("backup/TREND.001", 9), {"backup master", "record 1", "its version is 9"}},
     {NameE("C:\\E\\TREND.HST"), {}, {"existing master", "record 0", "is the existing master itself"}},
     // A sparse data file longer than the free space.
-    {{}, [](Fixture& f, Req&) { fs::resize_file(f.existing.DataFiles[0], fs::space(f.out).available + (1ULL << 30)); },
+    {{}, [](Fixture& f, Req&) { fs::resize_file(f.existing.DataFiles[0], fs::space(f.tmp).available + (1ULL << 30)); },
      {"bytes free, the merged set needs"}},
     // Masters cut short or with overflowing counts (each fault of a master
     // is the trend-set reader's, tested with it), more to take than asked
@@ -88,19 +89,15 @@ const FailureCase kCases[] = {
     {{}, [](Fixture& f, Req&) { trendset::BuildEmptyDataFile(f.emptyFile, SetOf(4, "", {})); }, {"empty data file", "Version is 4"}},
     {{}, Poke16("empty/EMPTY.000", 9), {"empty data file", "not a valid trend data file"}},
     {{}, [](Fixture& f, Req& r) { fs::create_hard_link(f.existing.Master, r.EmptyDataFile += ".0"); }, {"the existing master itself"}},
-    // Names taken in the output folder: nothing there is replaced.
-    {{}, [](Fixture& f, Req&) { fs::create_directory(f.out / "TREND.HST"); }, {"already holds", "TREND.HST"}, kRefused, {}, -1,
-     {"TREND.HST"}},
-    {{}, [](Fixture& f, Req&) { fs::create_symlink("x", f.out / "TREND.002"); }, {"already holds", "TREND.002"}, kRefused, {}, -1,
-     {"TREND.002"}},
-    // While writing: a file where a copy or the master must go, a copy
-    // fault at the template copy.  (A write that the system fails half-way,
+    // While writing: a file put where a copy or the master must go, a copy
+    // fault at the template copy: every file the merge made goes again, what
+    // others put there stays.  (A write that the system fails half-way,
     // under a file size limit, is run end to end through joinwright-cli.)
-    {{}, {}, {"copying file 002", "already exists", "TREND.002", kNoMaster}, kIO, [](const MergePlan& p) { WriteAll(p.Entries.at(2).Target, "x"); },
-     -1, {"TREND.000", "TREND.001", "TREND.002"}},
-    {{}, {}, {"giving the master file TREND.HST its name", "already exists", kNoMaster}, kIO, [](const MergePlan& p) { WriteAll(p.MasterTarget, "m"); },
-     -1, {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.HST"}},
-    {{}, {}, {"copying file 003 (template copy)", "injected fault", kNoMaster}, kIO, {}, 3, {"TREND.000", "TREND.001", "TREND.002"}},
+    {{}, {}, {"copying file 002", "already exists", "TREND.002", kNoMaster}, kIO, [](const fs::path& w) { WriteAll(w / "TREND.002", "x"); },
+     -1, {"TREND.002"}},
+    {{}, {}, {"giving the master file TREND.HST its name", "already exists", kNoMaster}, kIO, [](const fs::path& w) { WriteAll(w / "TREND.HST", "m"); },
+     -1, {"TREND.HST"}},
+    {{}, {}, {"copying file 003 (template copy)", "injected fault", kNoMaster}, kIO, {}, 3, {}},
 };
 
 class Failures : public MergeFixture, public ::testing::WithParamInterface<FailureCase> {};
@@ -124,23 +121,21 @@ TEST_P(Failures, EndInAnError) {
     std::vector<std::string> notices, parts = c.parts;
     ScopedNoticeSink sink([&](std::string_view text, NoticeMark) { notices.emplace_back(text); });
     const InputsGuard guard{*this};
-    auto before = Fingerprint({out});
-    MergePlan plan;
+    const fs::path working = tmp / WorkingFolderName("out");
+    JobOptions options;
+    options.Write.BeforeStep = [&](WriteStep step, const PlanEntry* e) {
+        if (step == WriteStep::Stage && c.plant) c.plant(working);
+        if (step == WriteStep::Copy && e->Number == c.breakAt) Fail(ErrorKind::InputOutput, "injected fault");
+    };
     ErrorKind kind{};
-    std::string said = ErrorOf([&] { plan = PlanMerge(r); }, &kind);
+    const std::string said = ErrorOf([&] { RunMergeJob(r, options); }, &kind);
     // Only a refusal that depends on the break date names it, as it was read.
     const bool dated = std::any_of(parts.begin(), parts.end(), [](const std::string& p) { return p.find("(typed") != std::string::npos; });
     EXPECT_EQ(said.find("the break date") != std::string::npos, dated) << said;
-    if (said.empty() && c.plant) c.plant(plan), before = Fingerprint({out});
-    MergeOptions breaking;
-    breaking.BeforeStep = [&](WriteStep step, const PlanEntry* e) {
-        if (step == WriteStep::Copy && e->Number == c.breakAt) Fail(ErrorKind::InputOutput, "injected fault");
-    };
-    if (said.empty()) said = ErrorOf([&] { WriteMerge(r, plan, breaking); }, &kind);
     ExpectHas(said, parts);
     EXPECT_EQ(kind, c.kind) << said;
-    for (const auto& [path, hash] : before) EXPECT_EQ(Fingerprint({out})[path], hash) << path;
-    EXPECT_EQ(FolderNames(out), c.left);
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(fs::exists(working) ? FolderNames(working) : std::set<std::string>{}, c.left);
     EXPECT_EQ(notices, std::vector<std::string>{});
 }
 

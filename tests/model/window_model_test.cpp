@@ -3,6 +3,7 @@
 // check, the count, the output folder, merges, the file choosers and help.
 #include "model/RecordingDesktop.h"
 #include "ui/model/CommonDialog.h"
+#include "engine/MergeJob.h"
 #include "ui/model/WindowModel.h"
 
 #include <gtest/gtest.h>
@@ -250,13 +251,25 @@ TEST_F(Merge, RefusalsLeaveNoFolderAndNameTheBreakDateOnlyWhereItMatters) {
         if (never) {
             EXPECT_EQ(shown.find(never), std::string::npos) << shown;
         }
-        EXPECT_TRUE(shown.ends_with("Nothing was written; the output folder was removed again:\n" + w.Values().OutputFolder))
+        EXPECT_TRUE(shown.ends_with("Nothing was written; no output folder was made:\n" + w.Values().OutputFolder))
             << shown;
         EXPECT_EQ(d.Five(), five);
         EXPECT_TRUE(Entries(d.Program).empty());
         EXPECT_EQ(d.Busy, (std::vector<bool>{true, false}));
         d.Busy.clear();
     }
+}
+
+// The window runs the one merge job: what a killed merge left is named.
+TEST_F(Merge, RunsTheMergeJob) {
+    WindowModel w(d, d.Services());
+    const fs::path working = d.Program / jw::WorkingFolderName("Merged trenddata 14-35-22");
+    fs::create_directories(working);
+    d.SetFive(Boxes("8"));
+    w.btnMerge_Click();
+    ASSERT_EQ(d.Messages.size(), 1U);
+    EXPECT_NE(d.Messages[0].find("was cut off"), std::string::npos) << d.Messages[0];
+    EXPECT_EQ(Entries(d.Program), std::set<std::string>{working.filename().string()});
 }
 
 TEST_F(Merge, FolderThatCannotBeMadeStopsTheMerge) {

@@ -164,29 +164,30 @@ TEST_F(FilesTest, Copies) {
     EXPECT_TRUE(ReadAll(tmp / "source") == content);
 }
 
-// Making and removing folders: never over an existing entry, only when empty.
+// Making, naming and removing folders: never over an existing entry, only
+// when empty, relative to the open parent, also while the made one is held.
 TEST_F(FilesTest, Folders) {
-    const fs::path made = tmp / "Merged trenddata 10-15-30";
-    MakeFolder(made);
-    EXPECT_TRUE(fs::is_directory(made));
     ErrorKind kind{};
-    ExpectHas(ErrorOf([&] { MakeFolder(made); }, &kind), {"already exists"});
-    EXPECT_EQ(kind, ErrorKind::InputOutput);
     ExpectHas(ErrorOf([&] { MakeFolder(tmp / "a" / "b"); }, &kind), {"does not exist"});
     EXPECT_EQ(kind, ErrorKind::PathNotFound);
-
+    const Folder parent = Folder::Open(tmp);
+    Folder held = parent.MakeFolder("work");
+    ExpectHas(ErrorOf([&] { parent.MakeFolder("work"); }, &kind), {"already exists"});
+    EXPECT_EQ(kind, ErrorKind::InputOutput);
+    const fs::path made = tmp / "work";
     EXPECT_TRUE(MayCreateIn(made));
     EXPECT_FALSE(MayCreateIn(tmp / "none"));
-    WriteNew(made / "TREND.000", "data");
+    held.CreateFile("TREND.000").Close();
     EXPECT_FALSE(MayCreateIn(made / "TREND.000"));
-    EXPECT_FALSE(RemoveEmptyFolder(made));
-    EXPECT_EQ(ReadAll(made / "TREND.000"), "data");
-    fs::remove(made / "TREND.000");
-    EXPECT_TRUE(RemoveEmptyFolder(made));
-    EXPECT_FALSE(fs::exists(made));
-    EXPECT_FALSE(RemoveEmptyFolder(made));
-    EXPECT_GT(FreeSpace(tmp), 0u);
-    ExpectHas(ErrorOf([&] { FreeSpace(tmp / "none"); }), {"free space", "none"});
+    EXPECT_FALSE(parent.RemoveFolder("work"));
+    EXPECT_TRUE(fs::exists(made / "TREND.000"));
+    parent.RenameNoReplace("work", "Merged trenddata 10-15-30");
+    EXPECT_TRUE(fs::exists(tmp / "Merged trenddata 10-15-30" / "TREND.000"));
+    EXPECT_TRUE(fs::remove(tmp / "Merged trenddata 10-15-30" / "TREND.000"));
+    held = Folder();
+    EXPECT_TRUE(parent.RemoveFolder("Merged trenddata 10-15-30"));
+    EXPECT_FALSE(parent.RemoveFolder("Merged trenddata 10-15-30"));
+    EXPECT_GT(parent.FreeSpace(), 0u);
 }
 
 // Paths longer than the 260 characters old Windows programs stop at, and
@@ -202,7 +203,7 @@ TEST_F(FilesTest, LongPathsAndUtf8Names) {
     folder.RenameNoReplace("TREND.000", "TREND.001");
     EXPECT_EQ(ReadAll(deep / "TREND.001"), "master");
     EXPECT_EQ(ReadAll(master), "master");
-    EXPECT_GT(FreeSpace(deep), 0u);
+    EXPECT_GT(folder.FreeSpace(), 0u);
 
     // "°C Müller.HST" in UTF-8: made through the layer, found by its name,
     // listed under the same characters.

@@ -205,8 +205,9 @@ std::uint64_t File::Length() const { return Identity().Size; }
 FileIdentity File::Identity() const {
     struct stat st {};
     if (::fstat(Fd(handle_), &st) != 0) FailIo(path_, "Cannot examine", errno);
+    const auto ns = [](const timespec& t) { return std::int64_t{t.tv_sec} * 1'000'000'000 + t.tv_nsec; };
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-            static_cast<std::uint64_t>(st.st_size)};
+            static_cast<std::uint64_t>(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
 }
 
 void File::Sync() {
@@ -224,9 +225,10 @@ void File::Close() {
 
 void Folder::CloseHandle(File::Handle h) noexcept { ::close(Fd(h)); }
 
-Folder Folder::Open(const std::filesystem::path& path) {
+Folder Folder::Open(const std::filesystem::path& path, Links links) {
     if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot open a folder with an empty path");
-    const int fd = OpenRetrying(AT_FDCWD, path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = OpenRetrying(AT_FDCWD, path.c_str(),
+                                O_RDONLY | O_DIRECTORY | O_CLOEXEC | (links == Links::Refuse ? O_NOFOLLOW : 0));
     if (fd < 0) {
         const int err = errno;
         const std::string name = QuotedPath(path);
@@ -255,6 +257,35 @@ File Folder::CreateFile(const std::filesystem::path& name) const {
     const int fd = OpenRetrying(Fd(handle_), name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) FailOpen(PathOf(name), errno, true);
     return File(fd, PathOf(name));
+}
+
+Folder Folder::MakeFolder(const std::filesystem::path& name) const {
+    CheckEntryName(path_, name);
+    const std::filesystem::path shown = PathOf(name);
+    if (::mkdirat(Fd(handle_), name.c_str(), 0777) != 0) {
+        const int err = errno;
+        if (err == EEXIST) Fail(ErrorKind::InputOutput, "Cannot make the folder " + QuotedPath(shown) + ": it already exists");
+        FailIo(shown, "Cannot make the folder", err);
+    }
+    const int fd = OpenRetrying(Fd(handle_), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) FailOpen(shown, errno, true);
+    Folder f;
+    f.handle_ = fd;
+    f.path_ = shown;
+    return f;
+}
+
+bool Folder::RemoveFolder(const std::filesystem::path& name) const noexcept {
+    const std::string& n = name.native();
+    if (n.empty() || n == "." || n == ".." || n.find('/') != std::string::npos) return false;
+    return ::unlinkat(Fd(handle_), n.c_str(), AT_REMOVEDIR) == 0;
+}
+
+bool Folder::Holds(const std::filesystem::path& name, const Folder& folder) const noexcept {
+    struct stat entry {}, held {};
+    return ::fstatat(Fd(handle_), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
+           ::fstat(Fd(folder.handle_), &held) == 0 && S_ISDIR(entry.st_mode) && entry.st_dev == held.st_dev &&
+           entry.st_ino == held.st_ino;
 }
 
 void Folder::RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) const {
@@ -310,12 +341,6 @@ std::uint64_t Folder::FreeSpace() const {
 
 // --- Folders by path ----------------------------------------------------
 
-std::uint64_t FreeSpace(const std::filesystem::path& folder) {
-    struct statvfs st {};
-    if (::statvfs(folder.c_str(), &st) != 0) FailIo(folder, "Cannot read the free space of", errno);
-    return static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
-}
-
 bool MayCreateIn(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
 
 void MakeFolder(const std::filesystem::path& path) {
@@ -330,6 +355,5 @@ void MakeFolder(const std::filesystem::path& path) {
     FailIo(path, "Cannot make the folder", err);
 }
 
-bool RemoveEmptyFolder(const std::filesystem::path& path) noexcept { return ::rmdir(path.c_str()) == 0; }
 
 }  // namespace jw::os

@@ -1,5 +1,6 @@
 // The running program on POSIX: its folder, its standard streams, and the
-// removal of unfinished files when SIGINT or SIGTERM arrives.
+// removal of unfinished files when a signal that ends the program arrives.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -67,14 +68,15 @@ int RunCommand(const std::string& command) {
 // --- Removal on interrupt -------------------------------------------------
 //
 // The guards form a list that the signal handler walks.  The list is only
-// changed with SIGINT and SIGTERM blocked, so the handler never sees it half
-// changed; the handler uses only unlinkat, write, sigaction and raise, which
-// are safe in a signal handler.  Guards are made on the thread that runs the
+// changed with the guarded signals blocked, so the handler never sees it
+// half changed; the handler uses only unlinkat, write, sigaction and raise,
+// which are safe in a signal handler.  Guards are made on the thread that runs the
 // merge or the export.
 
 struct RemoveOnInterrupt::Entry {
     int dir = -1;
     std::string name;
+    RemoveOnInterrupt::What what = RemoveOnInterrupt::What::File;
     std::string note;  // with its line end
     Entry* prev = nullptr;
     Entry* next = nullptr;
@@ -84,14 +86,21 @@ namespace {
 
 using Entry = RemoveOnInterrupt::Entry;
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
+// Every signal whose default action ends the program and that an operator,
+// a closed terminal or pipe, or a file size limit sends while a file is
+// unfinished.
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ};
+constexpr std::size_t kSignalCount = sizeof kSignals / sizeof kSignals[0];
 Entry* gHead = nullptr;
-struct sigaction gPrevious[2];
+struct sigaction gPrevious[kSignalCount];
 bool gInstalled = false;
 
 extern "C" void OnInterrupt(int sig) {
+    using What = RemoveOnInterrupt::What;
     for (const Entry* e = gHead; e; e = e->next) {
-        if (::unlinkat(e->dir, e->name.c_str(), 0) != 0) continue;
+        if (e->what != What::NoteOnly &&
+            ::unlinkat(e->dir, e->name.c_str(), e->what == What::EmptyFolder ? AT_REMOVEDIR : 0) != 0)
+            continue;
         std::size_t done = 0;
         while (done < e->note.size()) {
             const ssize_t n = ::write(STDERR_FILENO, e->note.data() + done, e->note.size() - done);
@@ -102,12 +111,12 @@ extern "C" void OnInterrupt(int sig) {
     // Then whatever the signal did before: usually the end of the program.
     // The signal is blocked while this handler runs, so it arrives again as
     // soon as the handler returns.
-    const int i = sig == SIGINT ? 0 : 1;
-    ::sigaction(sig, &gPrevious[i], nullptr);
+    for (std::size_t i = 0; i < kSignalCount; ++i)
+        if (kSignals[i] == sig) ::sigaction(sig, &gPrevious[i], nullptr);
     ::raise(sig);
 }
 
-// Blocks SIGINT and SIGTERM while the list changes.
+// Blocks the guarded signals while the list changes.
 class SignalsBlocked {
 public:
     SignalsBlocked() {
@@ -127,7 +136,7 @@ private:
 void InstallOnce() {
     if (gInstalled) return;
     gInstalled = true;
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < kSignalCount; ++i) {
         ::sigaction(kSignals[i], nullptr, &gPrevious[i]);
         // A signal the program was started to ignore (nohup) stays ignored.
         if (gPrevious[i].sa_handler == SIG_IGN) continue;
@@ -141,11 +150,13 @@ void InstallOnce() {
 
 }  // namespace
 
-RemoveOnInterrupt::RemoveOnInterrupt(const Folder& folder, const std::filesystem::path& name, std::string note) {
+RemoveOnInterrupt::RemoveOnInterrupt(const Folder& folder, const std::filesystem::path& name, std::string note,
+                                     What what) {
     auto* e = new Entry;
     e->dir = static_cast<int>(folder.handle_);
     e->name = name.native();
-    e->note = std::move(note) + "\n";
+    e->what = what;
+    if (!note.empty()) e->note = std::move(note) + "\n";
     const SignalsBlocked blocked;
     InstallOnce();
     e->next = gHead;
@@ -167,5 +178,12 @@ void RemoveOnInterrupt::Dismiss() noexcept {
     delete entry_;
     entry_ = nullptr;
 }
+
+struct InterruptsHeld::State {
+    SignalsBlocked blocked;
+};
+
+InterruptsHeld::InterruptsHeld() : state_(std::make_unique<State>()) {}
+InterruptsHeld::~InterruptsHeld() = default;
 
 }  // namespace jw::os

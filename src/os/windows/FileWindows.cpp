@@ -349,8 +349,12 @@ std::uint64_t File::Length() const {
 
 FileIdentity File::Identity() const {
     const BY_HANDLE_FILE_INFORMATION info = InfoOf(AsHandle(handle_), path_);
+    FILE_BASIC_INFO times{};
+    if (!::GetFileInformationByHandleEx(AsHandle(handle_), FileBasicInfo, &times, sizeof times))
+        FailIo(path_, "Cannot examine", ::GetLastError());
     return {info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
-            (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow};
+            (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow, times.LastWriteTime.QuadPart,
+            times.ChangeTime.QuadPart};
 }
 
 void File::Sync() {
@@ -374,27 +378,32 @@ void Folder::CloseHandle(File::Handle h) noexcept {
     ::CloseHandle(AsHandle(h));
 }
 
-Folder Folder::Open(const std::filesystem::path& path) {
-    if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot open a folder with an empty path");
-    const std::string name = QuotedPath(path);
-    // No FILE_SHARE_DELETE: the folder cannot be renamed or removed while open.
-    const HANDLE h = ::CreateFileW(LongPath(path).c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES |
-                                                               SYNCHRONIZE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+namespace {
+
+// Opens the folder at `full` (a path the system reads as it is), shown as
+// `shown` in messages.  Without shareDelete the folder cannot be renamed or
+// removed while open.
+HANDLE OpenFolderHandle(const std::wstring& full, const std::filesystem::path& shown, Links links,
+                        bool shareDelete = false) {
+    const std::string name = QuotedPath(shown);
+    const HANDLE h = ::CreateFileW(full.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | (shareDelete ? FILE_SHARE_DELETE : 0), nullptr,
+                                   OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | (links == Links::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+                                   nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = ::GetLastError();
         if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
             Fail(ErrorKind::PathNotFound, "Path not found: the folder " + name + " does not exist");
-        FailIo(path, "Cannot open the folder", err);
+        FailIo(shown, "Cannot open the folder", err);
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(h, &info)) {
         const DWORD err = ::GetLastError();
         CloseQuietly(h);
-        FailIo(path, "Cannot examine the folder", err);
+        FailIo(shown, "Cannot examine the folder", err);
     }
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    if (links == Links::Refuse && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         CloseQuietly(h);
         Fail(ErrorKind::InvalidArgument, "Cannot open the folder " + name + ": it is a symbolic link or junction");
     }
@@ -402,10 +411,44 @@ Folder Folder::Open(const std::filesystem::path& path) {
         CloseQuietly(h);
         Fail(ErrorKind::InvalidArgument, "Cannot open the folder " + name + ": it is not a folder");
     }
+    return h;
+}
+
+}  // namespace
+
+Folder Folder::Open(const std::filesystem::path& path, Links links) {
+    if (path.empty()) Fail(ErrorKind::InvalidArgument, "Cannot open a folder with an empty path");
     Folder f;
-    f.handle_ = FromHandle(h);
+    f.handle_ = FromHandle(OpenFolderHandle(LongPath(path), path, links));
     f.path_ = path;
     return f;
+}
+
+Folder Folder::MakeFolder(const std::filesystem::path& name) const {
+    CheckEntryName(path_, name);
+    const std::wstring full = EntryPath(handle_, path_, name);
+    if (!::CreateDirectoryW(full.c_str(), nullptr)) {
+        const DWORD err = ::GetLastError();
+        if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS)
+            Fail(ErrorKind::InputOutput, "Cannot make the folder " + QuotedPath(PathOf(name)) + ": it already exists");
+        FailIo(PathOf(name), "Cannot make the folder", err);
+    }
+    // A folder made here is the merge's output under its working name: the
+    // handle lets the parent give it its name while it is held.
+    Folder f;
+    f.handle_ = FromHandle(OpenFolderHandle(full, PathOf(name), Links::Refuse, true));
+    f.path_ = PathOf(name);
+    return f;
+}
+
+bool Folder::RemoveFolder(const std::filesystem::path& name) const noexcept {
+    try {
+        const std::wstring& n = name.native();
+        if (n.empty() || n == L"." || n == L".." || n.find_first_of(L"/\\:") != std::wstring::npos) return false;
+        return ::RemoveDirectoryW(EntryPath(handle_, path_, name).c_str()) != 0;
+    } catch (...) {
+        return false;
+    }
 }
 
 File Folder::CreateFile(const std::filesystem::path& name) const {
@@ -416,6 +459,24 @@ File Folder::CreateFile(const std::filesystem::path& name) const {
     if (h == INVALID_HANDLE_VALUE) FailOpen(PathOf(name), ::GetLastError());
     NoteCreated(handle_, Wide(name));
     return File(FromHandle(h), PathOf(name));
+}
+
+bool Folder::Holds(const std::filesystem::path& name, const Folder& folder) const noexcept {
+    try {
+        const HANDLE h = ::CreateFileW(EntryPath(handle_, path_, name).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        BY_HANDLE_FILE_INFORMATION entry{}, held{};
+        const bool ok = ::GetFileInformationByHandle(h, &entry) != 0;
+        ::CloseHandle(h);
+        return ok && ::GetFileInformationByHandle(AsHandle(folder.handle_), &held) &&
+               !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+               (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+               entry.dwVolumeSerialNumber == held.dwVolumeSerialNumber && entry.nFileIndexHigh == held.nFileIndexHigh &&
+               entry.nFileIndexLow == held.nFileIndexLow;
+    } catch (...) {
+        return false;
+    }
 }
 
 void Folder::RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) const {
@@ -503,15 +564,6 @@ std::uint64_t Folder::FreeSpace() const {
 
 // --- Folders by path ----------------------------------------------------
 
-std::uint64_t FreeSpace(const std::filesystem::path& folder) {
-    ULARGE_INTEGER available{};
-    std::wstring root = LongPath(folder);
-    if (root.empty() || root.back() != L'\\') root += L'\\';
-    if (!::GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr))
-        FailIo(folder, "Cannot read the free space of", ::GetLastError());
-    return available.QuadPart;
-}
-
 bool MayCreateIn(const std::filesystem::path& folder) {
     // A missing folder or a read-only volume (a DVD, a write-protected
     // share) says no; access rights are left to the creation itself.
@@ -537,14 +589,6 @@ void MakeFolder(const std::filesystem::path& path) {
     if (err == ERROR_PATH_NOT_FOUND || err == ERROR_FILE_NOT_FOUND)
         Fail(ErrorKind::PathNotFound, "Path not found: the folder that is to hold " + name + " does not exist");
     FailIo(path, "Cannot make the folder", err);
-}
-
-bool RemoveEmptyFolder(const std::filesystem::path& path) noexcept {
-    try {
-        return ::RemoveDirectoryW(LongPath(path).c_str()) != 0;
-    } catch (...) {
-        return false;
-    }
 }
 
 }  // namespace jw::os

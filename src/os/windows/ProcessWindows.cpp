@@ -141,6 +141,7 @@ std::string PathText(const std::filesystem::path& p) { return Utf8FromWide(Wide(
 
 struct RemoveOnInterrupt::Entry {
     std::wstring path;  // full path of the file to remove
+    RemoveOnInterrupt::What what = RemoveOnInterrupt::What::File;
     std::string note;   // with its line end
     Entry* prev = nullptr;
     Entry* next = nullptr;
@@ -150,7 +151,9 @@ namespace {
 
 using Entry = RemoveOnInterrupt::Entry;
 
-std::mutex gLock;
+// Recursive: the thread that holds interrupts (InterruptsHeld) changes the
+// guards meanwhile.
+std::recursive_mutex gLock;
 Entry* gHead = nullptr;
 bool gInstalled = false;
 
@@ -160,10 +163,12 @@ BOOL WINAPI OnControl(DWORD event) {
         return FALSE;
     const std::lock_guard lock(gLock);
     const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    using What = RemoveOnInterrupt::What;
     for (const Entry* e = gHead; e; e = e->next) {
-        if (!::DeleteFileW(e->path.c_str())) continue;
+        if (e->what == What::File && !::DeleteFileW(e->path.c_str())) continue;
+        if (e->what == What::EmptyFolder && !::RemoveDirectoryW(e->path.c_str())) continue;
         DWORD n = 0;
-        if (err != nullptr && err != INVALID_HANDLE_VALUE)
+        if (err != nullptr && err != INVALID_HANDLE_VALUE && !e->note.empty())
             ::WriteFile(err, e->note.data(), static_cast<DWORD>(e->note.size()), &n, nullptr);
     }
     return FALSE;
@@ -171,15 +176,17 @@ BOOL WINAPI OnControl(DWORD event) {
 
 }  // namespace
 
-RemoveOnInterrupt::RemoveOnInterrupt(const Folder& folder, const std::filesystem::path& name, std::string note) {
+RemoveOnInterrupt::RemoveOnInterrupt(const Folder& folder, const std::filesystem::path& name, std::string note,
+                                     What what) {
     auto* e = new Entry;
+    e->what = what;
     try {
-        e->path = EntryPath(folder.handle_, folder.Path(), name);
+        if (what != What::NoteOnly) e->path = EntryPath(folder.handle_, folder.Path(), name);
     } catch (...) {
         delete e;
         throw;
     }
-    e->note = std::move(note) + "\r\n";
+    if (!note.empty()) e->note = std::move(note) + "\r\n";
     const std::lock_guard lock(gLock);
     if (!gInstalled) gInstalled = ::SetConsoleCtrlHandler(OnControl, TRUE) != 0;
     e->next = gHead;
@@ -201,5 +208,14 @@ void RemoveOnInterrupt::Dismiss() noexcept {
     delete entry_;
     entry_ = nullptr;
 }
+
+// The handler runs on a thread of its own and takes the lock first: while
+// the lock is held here, it waits.
+struct InterruptsHeld::State {
+    std::lock_guard<std::recursive_mutex> lock{gLock};
+};
+
+InterruptsHeld::InterruptsHeld() : state_(std::make_unique<State>()) {}
+InterruptsHeld::~InterruptsHeld() = default;
 
 }  // namespace jw::os

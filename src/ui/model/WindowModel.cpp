@@ -97,8 +97,10 @@ std::string WindowModel::CreateFolder() {
     const std::string programFolder = services_.Folder->ProgramFolder();
     const fs::path folder = os::PathFromUtf8(programFolder) / os::PathFromUtf8(OutputFolderName(values_.TimeStamp));
     values_.OutputFolder = os::PathText(folder);
+    // The merge job makes the folder; what stands in its way is told here,
+    // before the merge starts.
     try {
-        MakeOutputFolder(folder);
+        CheckOutputFolderCanBeMade(folder);
     } catch (const std::exception& error) {
         std::error_code ec;
         if (fs::exists(fs::symlink_status(folder, ec)))
@@ -135,8 +137,13 @@ void WindowModel::btnMerge_Click() {
     services_.Busy->SetBusy(true);
     busy_ = true;
     try {
-        result = MergeTrendSets(values_.BrakeDate, values_.OutputFolder, values_.BackupFile, values_.ExistingFile,
-                                values_.NumberOfFiles, values_.EmptyDataFile);
+        const MergeRequest request{values_.BrakeDate,
+                                   os::PathFromUtf8(values_.OutputFolder),
+                                   os::PathFromUtf8(values_.BackupFile),
+                                   os::PathFromUtf8(values_.ExistingFile),
+                                   values_.NumberOfFiles,
+                                   os::PathFromUtf8(values_.EmptyDataFile)};
+        result = MergeTrendSets(request);
     } catch (const std::exception& error) {
         // The engine's description names the file, record or field and what
         // is wrong; the recorded Names it quotes are Windows-1252.
@@ -149,11 +156,8 @@ void WindowModel::btnMerge_Click() {
 
     if (!failure.empty() || result.empty()) {
         if (failure.empty()) failure = "The merge job gave no result.";
-        // A merge refused before writing leaves its folder empty: it goes again.
-        const bool removed = RemoveOutputFolderIfEmpty(os::PathFromUtf8(values_.OutputFolder));
-        Say("The merge failed.\n\n" + failure + "\n\n" +
-                (removed ? "Nothing was written; the output folder was removed again:\n"
-                         : "The output folder keeps what was written before the failure:\n") +
+        // The merge job removes what it made when it does not finish.
+        Say("The merge failed.\n\n" + failure + "\n\nNothing was written; no output folder was made:\n" +
                 values_.OutputFolder,
             MessageIcon::Error);
         return;

@@ -67,8 +67,9 @@ public:
     // Whether the last Check found the count box empty or holding a number
     // that fits.
     bool CountAccepted() const { return countAccepted_; }
-    // Sets TimeStamp and OutputFolder and makes that folder.  Returns the
-    // empty text when it was made, else the message for the operator.
+    // Sets TimeStamp and OutputFolder and checks that the merge job can make
+    // that folder.  Returns the empty text when it can, else the message for
+    // the operator.
     std::string CreateFolder();
     void Clear();
 

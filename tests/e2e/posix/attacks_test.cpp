@@ -2,10 +2,12 @@
 // through the real executable.  The races are made exact by the test hook
 // of the writing step (JOINWRIGHT_TEST_HOOK): a shell script that logs each
 // step and acts at one of them, while the program waits for it.
-//   - merge: the output folder swapped for a link, a source swapped for a
-//     link to a file outside, a FIFO, another file, a longer file; the flush
-//     failing; the order of flush and rename; SIGINT, SIGTERM and SIGKILL in
-//     the middle;
+//   - merge and merge-folder (the one merge job): the output's parent swapped
+//     for a link and the output folder made by someone else while planning,
+//     the working folder swapped for a link while copying; a source swapped
+//     for a link to a file outside, a FIFO, another file, a longer file; the
+//     flush failing; the order of flush and rename; SIGINT, SIGTERM and
+//     SIGKILL at every step of the commit: every trend visible, or none;
 //   - export -o onto an existing file, a link, a device, a folder, with a
 //     failing input, with success, interrupted;
 //   - standard output that cannot be written (/dev/full);
@@ -17,6 +19,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 
 #include "e2e/E2eSupport.h"
 
@@ -26,8 +29,11 @@ using namespace jw::e2e;
 
 const std::string kSecret = "root:x:0:0:the secret that must not be copied\n";
 const std::string kNoMaster = "No master file TREND.HST was written";
+const std::string kNothing = "Interrupted: nothing was merged";
 const char* const kAllSteps =
-    "stage\ncopy 000\ncopy 001\ncopy 002\ncopy 003\ncopy 004\ncopy 005\ncopy 006\ncopy 007\ncopy 008\nflush\nrename\n";
+    "plan\nstage\ncopy 000\ncopy 001\ncopy 002\ncopy 003\ncopy 004\ncopy 005\ncopy 006\ncopy 007\ncopy 008\nflush\nrename\n";
+// The hidden working folder of work/out, in a hook's shell.
+const std::string kWorking = "$(ls -d @/work/.joinwright-partial-*)";
 
 // The hook of one test, beside (not inside) the scenario's root: it logs
 // every point to Steps() and at `when` runs `action` ("@" stands for the
@@ -61,13 +67,14 @@ std::uint64_t Blocks(const fs::path& p) {
 struct Attack {
     const char* name;
     const char* when;
-    const char* action;
+    std::string action;
     int code;                          // exit status; -1: ended by `signal`
     int signal;
     std::vector<std::string> reason;   // in the one error line (or, after a signal, on standard error)
-    std::vector<std::string> left;     // what work/out holds afterwards ("" = no folder)
+    std::vector<std::string> left;     // what realFolder holds afterwards (none: no folder or an empty one)
     const char* last = nullptr;        // the last step begun (null: all of them)
     const char* realFolder = "work/out";
+    bool folderRun = false;            // merge-folder instead of merge
 };
 
 const std::vector<std::string> kCopies = {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.004",
@@ -75,43 +82,79 @@ const std::vector<std::string> kCopies = {"TREND.000", "TREND.001", "TREND.002",
 const std::vector<std::string> kFullSet = [] { auto all = kCopies; return all.push_back("TREND.HST"), all; }();
 
 const Attack kAttacks[] = {
-    // The output folder moved away and a link to elsewhere put in its place,
-    // before the first copy and between copies: the merge finishes in the
-    // folder it made, wherever that now is; nothing reaches elsewhere.
-    {"output_folder_swapped_before_writing", "stage",
-     "mv @/work/out @/work/out.real && mkdir @/elsewhere && ln -s @/elsewhere @/work/out", 0, 0, {}, kFullSet, nullptr,
-     "work/out.real"},
-    {"output_folder_swapped_between_copies", "copy 003",
-     "mv @/work/out @/work/out.real && mkdir @/elsewhere && ln -s @/elsewhere @/work/out", 0, 0, {}, kFullSet, nullptr,
-     "work/out.real"},
+    // The output's parent moved away and a link to elsewhere put in its
+    // place while planning: the merge finishes in the folder it holds,
+    // wherever that now is; nothing reaches elsewhere.
+    {"output_parent_swapped_while_planning", "plan",
+     "mv @/work @/work.real && mkdir @/elsewhere && ln -s @/elsewhere @/work", 0, 0, {}, kFullSet, nullptr, "work.real/out"},
+    {"folder_run_output_parent_swapped_while_planning", "plan",
+     "mv @/work @/work.real && mkdir @/elsewhere && ln -s @/elsewhere @/work", 0, 0, {}, kFullSet, nullptr, "work.real/out", true},
+    // An existing folder put at the output's name while planning: it is
+    // never written into; the merge refuses at the commit.
+    {"output_folder_made_while_planning", "plan", "mkdir @/elsewhere && echo x > @/elsewhere/keep && mv @/elsewhere @/work/out",
+     1, 0, {"giving the output folder its name", "already exists", "nothing was merged"}, {"keep"}},
+    {"folder_run_output_folder_made_while_planning", "plan",
+     "mkdir @/elsewhere && echo x > @/elsewhere/keep && mv @/elsewhere @/work/out", 1, 0,
+     {"giving the output folder its name", "already exists", "nothing was merged"}, {"keep"}, nullptr, "work/out", true},
+    // The working folder moved away and a link put in its place between
+    // copies: the copies go on into the folder held; the commit sees the
+    // swap and refuses; the link is not given the output's name.
+    {"working_folder_swapped_between_copies", "copy 003",
+     "W=" + kWorking + " && mv \"$W\" @/work/moved && mkdir @/elsewhere && ln -s @/elsewhere \"$W\"", 1, 0,
+     {"was moved or replaced", "nothing was merged"}, {}, nullptr, "work/moved"},
     // A source swapped after planning: refused at its copy, nothing of the
-    // swapped-in file copied, no master.
+    // swapped-in file copied, nothing left.
     {"source_swapped_for_link_outside", "stage", "rm @/existing/TREND.002 && ln -s @/secret @/existing/TREND.002", 1, 0,
-     {"copying file 001", "existing/TREND.002", "symbolic link", kNoMaster}, {"TREND.000"}, "copy 001"},
+     {"copying file 001", "existing/TREND.002", "symbolic link", kNoMaster}, {}, "copy 001"},
     {"source_swapped_for_fifo", "copy 000", "rm @/existing/TREND.003 && mkfifo @/existing/TREND.003", 1, 0,
-     {"copying file 002", "existing/TREND.003", "not a regular file", kNoMaster}, {"TREND.000", "TREND.001"}, "copy 002"},
+     {"copying file 002", "existing/TREND.003", "not a regular file", kNoMaster}, {}, "copy 002"},
     {"source_swapped_for_another_file", "stage",
      "cp @/existing/TREND.002 @/x && mv @/x @/existing/TREND.002", 1, 0,
-     {"copying file 001", "existing/TREND.002", "another file has taken its name", kNoMaster}, {"TREND.000"}, "copy 001"},
+     {"copying file 001", "existing/TREND.002", "another file has taken its name", kNoMaster}, {}, "copy 001"},
     {"source_grew", "copy 001", "printf x >> @/existing/TREND.002", 1, 0,
-     {"copying file 001", "existing/TREND.002", "changed since the merge was planned", kNoMaster}, {"TREND.000"}, "copy 001"},
+     {"copying file 001", "existing/TREND.002", "changed since the merge was planned", kNoMaster}, {}, "copy 001"},
     {"template_swapped_for_link_outside", "copy 006", "rm @/template/EMPTY.000 && ln -s @/secret @/template/EMPTY.000", 1,
-     0, {"copying file 007", "template/EMPTY.000", "another file", kNoMaster}, {kCopies.begin(), kCopies.end() - 2}, "copy 007"},
-    // The flush fails: no master under its final name, the copies stay.
-    {"flush_fails", "flush", "exit 1", 1, 0, {"flushing the data files", kNoMaster}, kCopies, "flush"},
-    // At the flush every copy is there and the master only under its
-    // temporary name: the rename comes after the flush.
+     0, {"copying file 007", "template/EMPTY.000", "another file", kNoMaster}, {}, "copy 007"},
+    // The flush fails: nothing is left.
+    {"flush_fails", "flush", "exit 1", 1, 0, {"flushing the data files", kNoMaster}, {}, "flush"},
+    // At the flush every copy is there, under the working name only, and
+    // the master only under its temporary name.
     {"flush_before_rename", "flush",
-     "test ! -e @/work/out/TREND.HST && test -s @/work/out/TREND.HST.partial && test -e @/work/out/TREND.008", 0, 0, {},
-     kFullSet},
-    // Interrupted: the unfinished master goes, and the program says so.
-    {"sigint_between_copies", "copy 002", "kill -INT $PID", -1, SIGINT,
-     {"Interrupted: removed the unfinished master file", "TREND.HST.partial"}, {"TREND.000", "TREND.001"}, "copy 002"},
-    {"sigterm_before_flush", "flush", "kill -TERM $PID", -1, SIGTERM,
-     {"Interrupted: removed the unfinished master file"}, kCopies, "flush"},
-    // Killed outright: nothing can clean up, but no master looks finished.
-    {"sigkill_between_copies", "copy 002", "kill -KILL $PID", -1, SIGKILL, {}, {"TREND.000", "TREND.001", "TREND.HST.partial"}, "copy 002"},
+     "W=" + kWorking + " && test ! -e @/work/out && test -s \"$W/TREND.HST.partial\" && test -e \"$W/TREND.008\"", 0, 0,
+     {}, kFullSet},
+    // Interrupted at each step of the commit: nothing is merged, nothing is
+    // left, and the program says so.
+    {"sigint_while_planning", "plan", "kill -INT $PID", -1, SIGINT, {kNothing, "work/out was not made"}, {}, "plan"},
+    {"folder_run_sigint_while_planning", "plan", "kill -INT $PID", -1, SIGINT, {kNothing}, {}, "plan", "work/out", true},
+    {"sigint_between_copies", "copy 002", "kill -INT $PID", -1, SIGINT, {kNothing}, {}, "copy 002"},
+    {"sigterm_before_flush", "flush", "kill -TERM $PID", -1, SIGTERM, {kNothing}, {}, "flush"},
+    {"sighup_before_rename", "rename", "kill -HUP $PID", -1, SIGHUP, {kNothing}, {}, "rename"},
+    {"folder_run_sigterm_before_rename", "rename", "kill -TERM $PID", -1, SIGTERM, {kNothing}, {}, "rename", "work/out", true},
+    // Killed outright: nothing can clean up, but nothing is visible; the
+    // hidden working folder is all that remains, and a new run names it.
+    {"sigkill_between_copies", "copy 002", "kill -KILL $PID", -1, SIGKILL, {}, {}, "copy 002"},
+    {"sigkill_before_rename", "rename", "kill -KILL $PID", -1, SIGKILL, {}, {}, "rename"},
+    {"folder_run_sigkill_before_rename", "rename", "kill -KILL $PID", -1, SIGKILL, {}, {}, "rename", "work/out", true},
 };
+
+// Hidden working folders below work (not links put in their place).
+int WorkingFolders(const fs::path& work) {
+    int n = 0;
+    if (fs::is_directory(work))
+        for (const auto& e : fs::directory_iterator(work))
+            n += e.path().filename().string().rfind(".joinwright-partial-", 0) == 0 && fs::is_directory(fs::symlink_status(e.path()));
+    return n;
+}
+
+// merge-folder over the scenario's sets: the one trend TREND, its template
+// as the templates folder's TREND.000.
+Args FolderArgs(const Scenario& s) {
+    const fs::path templates = s.root / "templates";
+    fs::create_directories(templates);
+    if (!fs::exists(templates / "TREND.000")) fs::copy_file(s.templ, templates / "TREND.000");
+    return {"merge-folder", "--backup", s.backup.parent_path().string(), "--existing", s.existing.parent_path().string(),
+            "--templates", templates.string(), "--files", "9", "--break-date", "09-15-2004", "--output", s.out.string()};
+}
 
 void PrintTo(const Attack& a, std::ostream* os) { *os << a.name; }
 class MergeAttacks : public ::testing::TestWithParam<Attack> {};
@@ -121,14 +164,15 @@ TEST_P(MergeAttacks, DoNoHarm) {
     Scenario s;
     WriteFile(s.root / "secret", kSecret);
     const Hook hook(s, a.when, a.action);
-    const Result r = RunCli(s.MergeArgs(), s.work, {.limit = 0, .stdoutTo = {}, .hook = hook.command});
+    const Args args = a.folderRun ? FolderArgs(s) : s.MergeArgs();
+    const Result r = RunCli(args, s.work, {.limit = 0, .stdoutTo = {}, .hook = hook.command});
     EXPECT_EQ(r.signal, a.code < 0 ? a.signal : 0) << r.err;
     if (a.code >= 0) {
         EXPECT_EQ(r.code, a.code) << r.out << r.err;
     }
     for (const auto& part : a.reason) EXPECT_NE(r.err.find(part), std::string::npos) << part << " in " << r.err;
-    EXPECT_EQ(r.out.find(kMerged) != std::string::npos, a.code == 0) << r.out;
-    if (a.code == 1) {
+    EXPECT_EQ(r.out.find(a.folderRun ? "The merged sets are in" : kMerged) != std::string::npos, a.code == 0) << r.out;
+    if (a.code == 1 && !a.folderRun) {
         EXPECT_EQ(r.err, FirstLine(r.err) + "\n") << "one line";
     }
 
@@ -139,7 +183,14 @@ TEST_P(MergeAttacks, DoNoHarm) {
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, a.left);
     if (a.code == 0) {
-        EXPECT_EQ(RunCli({"inspect", "--check", out / "TREND.HST"}, s.work).code, 0) << "a sound set";
+        EXPECT_EQ(RunCli({"inspect", "--check", out / "TREND.HST"}, s.root).code, 0) << "a sound set";
+    }
+    // Only a killed run leaves its hidden working folder, and a new run names it.
+    EXPECT_EQ(WorkingFolders(s.work), a.signal == SIGKILL ? 1 : 0);
+    if (a.signal == SIGKILL) {
+        const Result again = RunCli(args, s.work);
+        EXPECT_EQ(again.code, 1);
+        EXPECT_NE(again.err.find("was cut off"), std::string::npos) << again.err;
     }
     EXPECT_FALSE(fs::exists(s.root / "elsewhere") && !fs::is_empty(s.root / "elsewhere")) << "nothing written elsewhere";
     EXPECT_EQ(CopiesOfSecret(s.root), std::vector<std::string>{}) << "the secret was copied";
@@ -159,7 +210,7 @@ struct ExportCase {
     const char* name;
     std::function<std::string(Scenario&)> target;  // the -o argument (made here)
     bool inputOk;
-    const char* interrupt;                         // "INT"/"TERM" at the hook, or null
+    const char* interrupt;                         // "INT", "TERM", "HUP", ... at the hook, or null
     int code;
     std::vector<std::string> reason;
     std::function<void(Scenario&)> check;
@@ -193,6 +244,8 @@ const ExportCase kExports[] = {
     {"link_target_written_link_kept", Linked, true, nullptr, 0, {}, [](Scenario& s) { IsCsv(s), LinkKept(s); }},
     {"device_written", Device, true, nullptr, 0, {}, DeviceKept},
     {"new_file", [](Scenario& s) { return (s.work / "keep.csv").string(); }, true, nullptr, 0, {}, IsCsv},
+    {"new_file_of_255_bytes", [](Scenario& s) { return (s.work / (std::string(251, 'k') + ".csv")).string(); }, true, nullptr, 0, {},
+     [](Scenario& s) { EXPECT_EQ(ReadFile(s.work / (std::string(251, 'k') + ".csv")).rfind("time,value\n", 0), 0U); }},
     {"dangling_link", [](Scenario& s) { return fs::create_symlink("gone.csv", s.work / "link.csv"), (s.work / "link.csv").string(); },
      true, nullptr, 1, {"link.csv", "leads to no file"}, [](Scenario& s) { EXPECT_FALSE(fs::exists(s.work / "gone.csv")); }},
     {"folder", [](Scenario& s) { return fs::create_directory(s.work / "dir"), (s.work / "dir").string(); }, true, nullptr, 1,
@@ -200,6 +253,7 @@ const ExportCase kExports[] = {
     {"the_input_itself", [](Scenario& s) { return s.existingFiles[1].string(); }, true, nullptr, 1, {"inputs are never written"}, {}},
     {"sigint_after_rows", Existing, true, "INT", -1, {"Interrupted: removed the unfinished CSV file", "keep.csv"}, Untouched},
     {"sigterm_after_rows", Existing, true, "TERM", -1, {"Interrupted: removed the unfinished CSV file"}, Untouched},
+    {"sighup_after_rows", Existing, true, "HUP", -1, {"Interrupted: removed the unfinished CSV file"}, Untouched},
 };
 
 void PrintTo(const ExportCase& c, std::ostream* os) { *os << c.name; }
@@ -214,7 +268,8 @@ TEST_P(ExportTargets, NeverDestroyWhatWasThere) {
     const Result r = RunCli({"export", c.inputOk ? s.existingFiles[1].string() : "missing.000", "-o", target}, s.work,
                             {.limit = 0, .stdoutTo = {}, .hook = hook.command});
     EXPECT_EQ(hook.Steps(), c.inputOk && c.code != 1 ? "export\n" : "");
-    EXPECT_EQ(r.signal, c.code < 0 ? (std::string(c.interrupt) == "INT" ? SIGINT : SIGTERM) : 0) << r.err;
+    const std::map<std::string, int> signals = {{"INT", SIGINT}, {"TERM", SIGTERM}, {"HUP", SIGHUP}};
+    EXPECT_EQ(r.signal, c.code < 0 ? signals.at(c.interrupt) : 0) << r.err;
     if (c.code >= 0) {
         EXPECT_EQ(r.code, c.code) << r.err;
     }

@@ -21,11 +21,9 @@ TEST_F(CloningFileSystem, MergedCopiesShareTheirSourcesBlocks) {
     trendset::BuildEmptyDataFile(root / "EMPTY.000", SetOf(6, "C:\\B", {}));
     for (const auto& f : {backup.DataFiles[0], existing.DataFiles[0]})
         std::ofstream(f, std::ios::binary | std::ios::app) << std::string(32 << 20, f == backup.DataFiles[0] ? 'b' : 'e');
-    fs::create_directory(root / "out");
     ::sync();
     const std::uint64_t before = xfs.Free();
-    EXPECT_EQ(MergeTrendSets("09-10-2004", (root / "out").string(), backup.Master.string(), existing.Master.string(), 2,
-                             (root / "EMPTY.000").string()),
+    EXPECT_EQ(MergeTrendSets({"09-10-2004", root / "out", backup.Master, existing.Master, 2, root / "EMPTY.000"}),
               kMergedText);
     ::sync();
     EXPECT_LT(before - xfs.Free(), 2ULL << 20) << "copies of 64 MiB took space of their own";

@@ -25,12 +25,10 @@
 
 using namespace jw::ui;
 using namespace jw::uitest;
-namespace ts = jw::trendset;
 
 namespace {
 
 QLineEdit* BoxOf(const Joinwright& w, const char* name) { return w.findChild<QLineEdit*>(QLatin1String(name)); }
-QString Q(const std::filesystem::path& p) { return QString::fromStdString(p.string()); }
 QStringList Q(const std::vector<std::string>& texts) {
     QStringList list;
     for (const std::string& t : texts) list << QString::fromStdString(t);
@@ -145,24 +143,16 @@ void WindowTest::focusHelpAndLinks() {
 
 void WindowTest::mergeThroughTheButton() {
     RecordingDesktop d;
-    const fs::path base = d.Root;
-    const ts::BuiltSet backup = ts::Build(base / "backup", SeptemberDays({1}, 10));
-    const ts::BuiltSet existing = ts::Build(base / "existing", SeptemberDays({20}, 10));
-    ts::BuildEmptyDataFile(base / "TREND.000", SeptemberDays({}, 0));
     Joinwright w(d.Services());
-    const char* names[] = {"txtBackup", "txtExisting", "txtOCFile", "txtBrakeDate", "txtNOFiles"};
-    const QString texts[] = {Q(backup.Master), Q(existing.Master), Q(base / "TREND.000"), "09-10-2004", "3"};
-
-    // The button hands the click to the model, which merges the typed boxes and empties them.
-    for (int i = 0; i < 5; ++i) QTest::keyClicks(BoxOf(w, names[i]), texts[i]);
+    // The buttons hand their clicks to the model, which reads and fills the boxes through the window.
+    BoxOf(w, "txtExisting")->setText("/e/TREND.HST");
     QTest::mouseClick(w.findChild<QPushButton*>("btnMerge"), Qt::LeftButton);
-    QCOMPARE(Q(d.Messages), QStringList{"The trendfiles are now merged."});
-    for (const char* name : names) QCOMPARE(BoxOf(w, name)->text(), QString());
-
-    // An Open button asks the desktop with the box's own text.
-    BoxOf(w, "txtBackup")->setText("/b/TREND.HST");
-    QTest::mouseClick(w.findChild<QPushButton*>("btnOpenB"), Qt::LeftButton);
-    QVERIFY(d.Requests.size() == 1 && d.Requests[0].InitialPath == "/b/TREND.HST");
+    QCOMPARE(Q(d.Messages), QStringList{QString::fromStdString(std::string(kNoBackup) + std::string(kNoEmptyFile) +
+                                                               std::string(kNoDate) + std::string(kNoCount))});
+    d.Answer = {"/e/EMPTY.000", 0};
+    QTest::mouseClick(w.findChild<QPushButton*>("btnOCFile"), Qt::LeftButton);
+    QVERIFY(d.Requests.size() == 1 && d.Requests[0].InitialPath == "/e/TREND.HST");
+    QCOMPARE(BoxOf(w, "txtOCFile")->text(), QStringLiteral("/e/EMPTY.000"));
 }
 
 void WindowTest::fileDialog() {

@@ -5,6 +5,8 @@
 
 #include "support/RunProgram.h"
 
+#include <cstdio>
+
 namespace jw::testsupport {
 
 namespace fs = std::filesystem;
@@ -76,7 +78,11 @@ ProgramResult RunProgram(const fs::path& program, const std::vector<std::string>
     bool started = false;
     for (int attempt = 0; attempt < 5 && !started; ++attempt) {
         if (attempt > 0 && ::GetLastError() != ERROR_INTERNAL_ERROR) break;
-        if (attempt > 0) ::Sleep(200);
+        if (attempt > 0) {
+            std::fprintf(stderr, "RunProgram: wine gave up starting %s (error 1359); starting it again\n",
+                         program.string().c_str());
+            ::Sleep(200);
+        }
         started = in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
                   ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi);
     }

@@ -59,7 +59,7 @@ inline std::map<std::string, std::string> Snapshot(const fs::path& root, const s
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
         const std::string key = it->path().lexically_relative(root).string();
-        if (!skip.empty() && key.rfind(skip + "/", 0) == 0) continue;
+        if (!skip.empty() && (key == skip || key.rfind(skip + "/", 0) == 0)) continue;
         const auto st = it->symlink_status(ec);
         out[key] = fs::is_symlink(st) ? "<link>" : fs::is_directory(st) ? "<folder>" : ReadBytes(it->path());
     }

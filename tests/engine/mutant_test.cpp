@@ -7,6 +7,7 @@
 
 #include "EngineTest.h"
 #include "base/Errors.h"
+#include "engine/MergeJob.h"
 #include "formats/Validity.h"
 
 namespace jw::enginetest {
@@ -38,8 +39,7 @@ TEST(Mutants, AreRefusedOrWarnedOrMergedIntoASetThatChecksClean) {
         const MergeRequest r = f.Request("09-12-2004", 8);
         MergePlan plan;
         try {
-            plan = PlanMerge(r);
-            WriteMerge(r, plan);
+            plan = RunMergeJob(r);
         } catch (const Error&) {
             ++refused;
             continue;

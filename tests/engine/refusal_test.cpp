@@ -66,8 +66,8 @@ const FailureCase kCases[] = {
     // The validity rule (its faults: tests/formats/validity_test.cpp) applied by the
     // planner: a data file given as either master, a fault of a taken data file.
     {{}, [](Fixture& f, Req& r) { r.ExistingFile = f.existing.DataFiles[0]; },
-     {"existing master", "existing/TREND.000: this is a data file", "choose the master", "existing/TREND.HST"}},
-    {{}, [](Fixture& f, Req& r) { r.BackupFile = f.backup.DataFiles[1]; }, {"backup master", "backup/TREND.HST instead"}},
+     {"existing master", "TREND.000: this is a data file", "choose the master", "TREND.HST instead"}},
+    {{}, [](Fixture& f, Req& r) { r.BackupFile = f.backup.DataFiles[1]; }, {"backup master", "backup", "TREND.HST instead"}},
     {{}, Poke16("backup/TREND.001", 9), {"backup master", "record 1", "its version is 9"}},
     {NameE("C:\\E\\TREND.HST"), {}, {"existing master", "record 0", "is the existing master itself"}},
     // A sparse data file longer than the free space.

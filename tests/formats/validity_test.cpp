@@ -87,7 +87,7 @@ TEST_F(Validity, EachFaultOnceWithItsFieldSeverityAndWords) {
         {"sample period 0", data1(kSamplePeriod, 0, 4), 1, "SamplePeriod", R, "the sample period is 0"},
         {"not a trend data file", data1(kVersion, 9, 2), 1, "Version", R, "its version is 9"},
         {"AddOn past the end", master(154, 2, 2), 3, "AddOn", W, "AddOn counts 2 entries"},
-        {"a data file as the master", [](const Set& s) { fs::copy_file(s.Data(0), s.built.Master, fs::copy_options::overwrite_existing); },
+        {"a data file as the master", [](const Set& s) { fs::remove(s.built.Master), fs::copy_file(s.Data(0), s.built.Master); },
          std::nullopt, "", R, "this is a data file, not a master file"},
     };
     int n = 0;

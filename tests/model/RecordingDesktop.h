@@ -41,7 +41,7 @@ inline std::set<std::string> Entries(const fs::path& folder) {
 struct RecordingDesktop : MessageBoxService, FileDialogService, HelpService, ClockService, ProgramFolderService,
                           BusyCursorService {
     void Show(const std::string& text, MessageIcon icon) override {
-        Messages.push_back((icon == MessageIcon::Error ? "error: " : "") + text);
+        Messages.push_back((icon == MessageIcon::Error ? "error: " : icon == MessageIcon::Warning ? "warning: " : "") + text);
         if (OnShow) OnShow();
     }
     OpenFileAnswer OpenFile(const OpenFileRequest& request) override {

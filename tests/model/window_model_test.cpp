@@ -191,7 +191,8 @@ TEST_F(Merge, MergedSetIsShownThenTheBoxesAreEmptied) {
     std::vector<bool> busyWhileShown;
     d.OnShow = [&] { boxesWhileShown = d.Five(), busyWhileShown = d.Busy; };
     w.btnMerge_Click();
-    EXPECT_EQ(d.Messages, std::vector<std::string>{"The trendfiles are now merged."});
+    EXPECT_EQ(d.Messages.at(0), "The trendfiles are now merged.");  // a warning of the plan may follow
+    d.Messages.resize(1);
     EXPECT_EQ(boxesWhileShown, Boxes(" 7,5"));
     EXPECT_EQ(busyWhileShown, (std::vector<bool>{true, false}));  // busy while merging, not while the box is open
     EXPECT_EQ(d.Five(), std::vector<std::string>(5));
@@ -224,8 +225,24 @@ TEST_F(Merge, MergedSetIsShownThenTheBoxesAreEmptied) {
     d.Time = {14, 35, 23};
     d.DateFormat = "d.M.yyyy";
     w.btnMerge_Click();
-    EXPECT_EQ(d.Messages.back(), "The trendfiles are now merged.");
+    EXPECT_EQ(d.Messages.at(2), "The trendfiles are now merged.");
     EXPECT_EQ(Entries(d.Program), (std::set<std::string>{"Merged trenddata 14-35-22", "Merged trenddata 14.35.23"}));
+}
+
+TEST_F(Merge, WarningsOfThePlanFollowTheResult) {
+    ts::SetDescription renamed = SeptemberDays({1, 2, 3}, 10);
+    renamed.ID = "OLDID";
+    ts::Build(d.Root / "backup", renamed);
+    WindowModel w(d, d.Services());
+    d.SetFive(Boxes("6"));
+    w.btnMerge_Click();
+    ASSERT_EQ(d.Messages.size(), 2U);
+    EXPECT_EQ(d.Messages[0], "The trendfiles are now merged.");
+    EXPECT_TRUE(d.Messages[1].starts_with("warning: The merged set was written with these warnings:\n\n- "))
+        << d.Messages[1];
+    EXPECT_NE(d.Messages[1].find("\n- The masters' IDs differ (existing \"TREND\", backup \"OLDID\")"), std::string::npos)
+        << d.Messages[1];
+    EXPECT_EQ(d.Five(), std::vector<std::string>(5));
 }
 
 TEST_F(Merge, RefusalsLeaveNoFolderAndNameTheBreakDateOnlyWhereItMatters) {

@@ -15,10 +15,10 @@ namespace jw::ui {
 // The title of every message box of the program.
 inline constexpr const char* kAppTitle = "Joinwright";
 
-enum class MessageIcon { None, Error };
+enum class MessageIcon { None, Warning, Error };
 
 // A modal message box with a single OK button, titled kAppTitle, with the
-// error mark or no icon.  Show returns after the operator has pressed OK.
+// error mark, the warning mark or no icon.  Show returns after the operator has pressed OK.
 class MessageBoxService {
 public:
     virtual ~MessageBoxService() = default;

@@ -1,5 +1,6 @@
 #include "ui/model/WindowModel.h"
 
+#include "engine/MergeJob.h"
 #include "engine/OutputFolder.h"
 #include "engine/TrendTools.h"
 #include "os/Text.h"
@@ -133,6 +134,7 @@ void WindowModel::btnMerge_Click() {
     values_.EmptyDataFile = boxes_.Text(ControlId::txtOCFile);
 
     std::string result;
+    std::vector<std::string> warnings;
     std::string failure;
     services_.Busy->SetBusy(true);
     busy_ = true;
@@ -143,7 +145,8 @@ void WindowModel::btnMerge_Click() {
                                    os::PathFromUtf8(values_.ExistingFile),
                                    values_.NumberOfFiles,
                                    os::PathFromUtf8(values_.EmptyDataFile)};
-        result = MergeTrendSets(request);
+        warnings = RunMergeJob(request).Warnings;
+        result = std::string(kMergedText);
     } catch (const std::exception& error) {
         // The engine's description names the file, record or field and what
         // is wrong; the recorded Names it quotes are Windows-1252.
@@ -163,6 +166,14 @@ void WindowModel::btnMerge_Click() {
         return;
     }
     Say(result, MessageIcon::None);
+    // What the merge let through with a warning (a fault in a record it did
+    // not take, a gap between the sets ...) follows the result, as the
+    // command line prints it.
+    if (!warnings.empty()) {
+        std::string text = "The merged set was written with these warnings:\n";
+        for (const std::string& w : warnings) text += "\n- " + StringTools::MixedToUtf8(w);
+        Say(text, MessageIcon::Warning);
+    }
     Clear();
 }
 

@@ -11,7 +11,9 @@
 namespace jw::ui {
 
 void QtMessageBox::Show(const std::string& text, MessageIcon icon) {
-    QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
+    QMessageBox box(icon == MessageIcon::Error     ? QMessageBox::Critical
+                    : icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                   : QMessageBox::NoIcon,
                     QString::fromLatin1(kAppTitle), QString::fromStdString(text), QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);

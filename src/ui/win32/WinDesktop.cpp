@@ -26,7 +26,9 @@ std::string Utf8(std::wstring_view wide) {
 
 void WinMessageBox::Show(const std::string& text, MessageIcon icon) {
     MessageBoxW(owner_, Wide(text).c_str(), Wide(kAppTitle).c_str(),
-                MB_OK | (icon == MessageIcon::Error ? MB_ICONERROR : 0u));
+                MB_OK | (icon == MessageIcon::Error     ? MB_ICONERROR
+                         : icon == MessageIcon::Warning ? MB_ICONWARNING
+                                                        : 0u));
 }
 
 OpenFileAnswer WinFileDialog::OpenFile(const OpenFileRequest& request) {

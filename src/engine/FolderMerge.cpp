@@ -136,70 +136,72 @@ bool MatchesPattern(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
-FolderPlan PlanFolderMerge(const FolderMergeRequest& request, std::uint64_t freeSpace) {
-    // A break date that is no date refuses the run once, not every trend.
-    if (!ParseBreakDate(request.BrakeDate))
-        Fail(ErrorKind::Refused, "The break date " + Quoted(request.BrakeDate) +
-                                     " is not a date; type it as month-day-year, for example 09-17-2004 (or 2004-09-17).");
-    FolderIndexes listings;  // each folder listed once, for pairing and for every trend's plan
-    const auto existing = ListFolder(listings, request.ExistingFolder, "existing");
-    const auto backup = ListFolder(listings, request.BackupFolder, "backup");
-    const auto templates = ListFolder(listings, request.TemplateFolder, "templates");
+namespace {
 
-    // Every master name of either folder, once, in name order.
-    std::map<std::string, std::string> trends;  // folded name -> trend as spelled
-    for (const auto* side : {&existing, &backup})
+using Listing = std::map<std::string, std::vector<fs::path>>;
+
+// The three folders of a run, each listed once.
+struct FolderListings {
+    Listing Existing, Backup, Templates;
+};
+
+// Every master name of either folder, once, in name order: folded name ->
+// trend as spelled.
+std::map<std::string, std::string> TrendsOf(const FolderListings& folders) {
+    std::map<std::string, std::string> trends;
+    for (const auto* side : {&folders.Existing, &folders.Backup})
         for (const auto& [name, paths] : *side)
             if (TrendOfMasterName(name)) {
                 const std::string file = os::PathText(paths.front().filename());
                 trends.emplace(name.substr(0, name.size() - 4), file.substr(0, file.size() - 4));
             }
+    return trends;
+}
 
-    FolderPlan plan;
-    plan.OutputFolder = request.OutputFolder;
-    for (const auto& [folded, spelled] : trends) {
-        const std::string& key = folded;  // a lambda cannot capture a structured binding (clang)
-        if (request.Only && !MatchesPattern(*request.Only, spelled)) continue;
-        TrendMerge t;
-        t.Trend = spelled;
-        t.Request.BrakeDate = request.BrakeDate;
-        t.Request.AllowDifferentTrends = request.AllowDifferentTrends;
-        t.Request.OutputFolder = request.OutputFolder;
-        const auto find = [&](const std::map<std::string, std::vector<fs::path>>& side, const char* role,
-                              const fs::path& where, fs::path& into) {
-            const auto it = side.find(key + ".hst");
-            if (it == side.end()) return "no " + std::string(role) + " master of this name in " + os::PathText(where);
-            if (it->second.size() > 1)
-                return "the " + std::string(role) + " folder " + os::PathText(where) + " holds " + Both(it->second) +
-                       ", names that differ only in letter case";
-            std::error_code st;
-            if (!fs::is_regular_file(fs::symlink_status(it->second.front(), st)))
-                return "the " + std::string(role) + " master " + os::PathText(it->second.front()) +
-                       " is a link or not a regular file; masters are read from regular files only";
-            into = it->second.front();
-            return std::string();
-        };
-        fs::path templ;
-        t.Refusal = find(existing, "existing", request.ExistingFolder, t.Request.ExistingFile);
-        if (t.Refusal.empty()) t.Refusal = find(backup, "backup", request.BackupFolder, t.Request.BackupFile);
-        if (t.Refusal.empty()) t.Refusal = FindTemplate(templates, spelled, request.TemplateFolder, templ);
-        if (t.Refusal.empty()) {
-            t.Request.EmptyDataFile = templ;
-            try {
-                t.Request.NumberOfFiles = FilesOf(request, t.Request.ExistingFile);
-                t.Plan = PlanMerge(t.Request, PlanOptions{.FreeSpace = std::nullopt, .Listings = &listings});
-            } catch (const Error& e) {
-                t.Refusal = e.what();
-            }
-        }
-        plan.Trends.push_back(std::move(t));
+// The trend's master in one folder (`role` "existing" or "backup"): sets
+// `into` and returns "", or returns why there is none to read.
+std::string FindMaster(const Listing& side, const std::string& folded, const char* role, const fs::path& where,
+                       fs::path& into) {
+    const auto it = side.find(folded + ".hst");
+    if (it == side.end()) return "no " + std::string(role) + " master of this name in " + os::PathText(where);
+    if (it->second.size() > 1)
+        return "the " + std::string(role) + " folder " + os::PathText(where) + " holds " + Both(it->second) +
+               ", names that differ only in letter case";
+    std::error_code st;
+    if (!fs::is_regular_file(fs::symlink_status(it->second.front(), st)))
+        return "the " + std::string(role) + " master " + os::PathText(it->second.front()) +
+               " is a link or not a regular file; masters are read from regular files only";
+    into = it->second.front();
+    return {};
+}
+
+// One trend's part of the run: its plan, or why it is refused.
+TrendMerge PlanTrend(const FolderMergeRequest& request, const FolderListings& folders, FolderIndexes& listings,
+                     const std::string& folded, const std::string& spelled) {
+    TrendMerge t;
+    t.Trend = spelled;
+    t.Request.BrakeDate = request.BrakeDate;
+    t.Request.AllowDifferentTrends = request.AllowDifferentTrends;
+    t.Request.OutputFolder = request.OutputFolder;
+    fs::path templ;
+    t.Refusal = FindMaster(folders.Existing, folded, "existing", request.ExistingFolder, t.Request.ExistingFile);
+    if (t.Refusal.empty())
+        t.Refusal = FindMaster(folders.Backup, folded, "backup", request.BackupFolder, t.Request.BackupFile);
+    if (t.Refusal.empty()) t.Refusal = FindTemplate(folders.Templates, spelled, request.TemplateFolder, templ);
+    if (!t.Refusal.empty()) return t;
+    t.Request.EmptyDataFile = templ;
+    try {
+        t.Request.NumberOfFiles = FilesOf(request, t.Request.ExistingFile);
+        t.Plan = PlanMerge(t.Request, PlanOptions{.FreeSpace = std::nullopt, .Listings = &listings});
+    } catch (const Error& e) {
+        t.Refusal = e.what();
     }
-    if (plan.Trends.empty())
-        Fail(ErrorKind::Refused, "No trend to merge: no master file (*.HST) in " + os::PathText(request.ExistingFolder) +
-                                     " or " + os::PathText(request.BackupFolder) +
-                                     (request.Only ? " matches " + Quoted(*request.Only) : std::string()) + ".");
-    RefuseClashes(plan);
+    return t;
+}
 
+// Refuses the whole run when the output folder cannot hold what the
+// accepted trends write.
+void RefuseShortSpace(FolderPlan& plan, std::uint64_t freeSpace) {
     for (const auto& t : plan.Trends)
         if (t.Plan) plan.BytesToWrite += t.Plan->BytesToWrite;
     if (freeSpace < plan.BytesToWrite)
@@ -207,6 +209,32 @@ FolderPlan PlanFolderMerge(const FolderMergeRequest& request, std::uint64_t free
                                      std::to_string(freeSpace) + " bytes free; the " +
                                      std::to_string(plan.Accepted()) + " trends that can be merged need " +
                                      std::to_string(plan.BytesToWrite) + ".");
+}
+
+}  // namespace
+
+FolderPlan PlanFolderMerge(const FolderMergeRequest& request, std::uint64_t freeSpace) {
+    // A break date that is no date refuses the run once, not every trend.
+    if (!ParseBreakDate(request.BrakeDate))
+        Fail(ErrorKind::Refused, "The break date " + Quoted(request.BrakeDate) +
+                                     " is not a date; type it as month-day-year, for example 09-17-2004 (or 2004-09-17).");
+    FolderIndexes listings;  // each folder listed once, for pairing and for every trend's plan
+    FolderListings folders;
+    folders.Existing = ListFolder(listings, request.ExistingFolder, "existing");
+    folders.Backup = ListFolder(listings, request.BackupFolder, "backup");
+    folders.Templates = ListFolder(listings, request.TemplateFolder, "templates");
+
+    FolderPlan plan;
+    plan.OutputFolder = request.OutputFolder;
+    for (const auto& [folded, spelled] : TrendsOf(folders))
+        if (!request.Only || MatchesPattern(*request.Only, spelled))
+            plan.Trends.push_back(PlanTrend(request, folders, listings, folded, spelled));
+    if (plan.Trends.empty())
+        Fail(ErrorKind::Refused, "No trend to merge: no master file (*.HST) in " + os::PathText(request.ExistingFolder) +
+                                     " or " + os::PathText(request.BackupFolder) +
+                                     (request.Only ? " matches " + Quoted(*request.Only) : std::string()) + ".");
+    RefuseClashes(plan);
+    RefuseShortSpace(plan, freeSpace);
     return plan;
 }
 

@@ -161,21 +161,14 @@ const SetFault* TrendSet::Refusal() const {
     return nullptr;
 }
 
-TrendSet ReadTrendSet(const fs::path& path, RecordCount count, FolderIndexes* shared) {
-    using K = SetFault::Kind;
-    TrendSet s;
-    s.Path = path;
-    BinaryFile file(path, BinaryFile::Mode::ReadOnly);
-    s.Master.Load(file);
-    s.FileLength = file.Length();
+namespace {
+
+using K = SetFault::Kind;
+
+// Faults of the master's counts themselves: negative, or AddOn + nFiles
+// past the 16-bit file count.
+void CheckCounts(TrendSet& s, bool withAddOn) {
     const auto& m = s.Master;
-    s.Layout = TrendDefs::HSTHeaderLayout(m.Version);
-    if (s.Layout == nullptr) {
-        s.Faults.push_back({K::NoLayout, "Version " + N(m.Version) +
-                                             " is not a trend version (0 to 6); its records cannot be read", {}});
-        return s;
-    }
-    const bool withAddOn = count == RecordCount::WithAddOn;
     if (m.nFiles < 0) s.Faults.push_back({K::NegativeNFiles, "nFiles is negative (" + N(m.nFiles) + ")", {}});
     if (m.AddOn < 0) s.Faults.push_back({K::NegativeAddOn, "AddOn is negative (" + N(m.AddOn) + ")", {}});
     // The entries counted are AddOn + nFiles, a 16-bit number like every file count.
@@ -183,7 +176,12 @@ TrendSet ReadTrendSet(const fs::path& path, RecordCount count, FolderIndexes* sh
         s.Faults.push_back({K::CountOverflow,
                             "AddOn + nFiles (" + N(m.AddOn) + " + " + N(m.nFiles) + ") overflows the 16-bit file count",
                             {}});
+}
 
+// Sets the records counted and held, and the fault of a file that holds
+// fewer whole records than it counts.
+void CountRecords(TrendSet& s, bool withAddOn) {
+    const auto& m = s.Master;
     const std::uint64_t length = s.Layout->Length;
     const std::uint64_t nFiles = static_cast<std::uint64_t>(std::max<std::int16_t>(m.nFiles, 0));
     const std::uint64_t addOn = withAddOn ? static_cast<std::uint64_t>(std::max<std::int16_t>(m.AddOn, 0)) : 0;
@@ -207,16 +205,18 @@ TrendSet ReadTrendSet(const fs::path& path, RecordCount count, FolderIndexes* sh
                                 " records of nFiles, but the file holds only " +
                                 N(static_cast<std::int64_t>(s.Held - nFiles)) + " of them" + ends,
                             static_cast<int>(s.Held)});
+}
 
+// Reads the records the file both counts and holds, and finds each one's
+// data file beside the master.
+void ReadRecords(TrendSet& s, BinaryFile& file, FolderIndex& folder) {
     const auto n = static_cast<std::size_t>(std::min(s.Counted, s.Held));
     file.Seek(TrendDefs::kMasterLength);
     s.Records.resize(n);
-    FolderIndexes own;
-    FolderIndex& folder = (shared ? *shared : own).For(path.parent_path());
     for (std::size_t i = 0; i < n; ++i) {
         SetRecord& r = s.Records[i];
         r.Index = static_cast<int>(i);
-        r.Record.Load(file, m);
+        r.Record.Load(file, s.Master);
         r.Name = RecordedName(r.Record.Name);
         const std::string fileName(RecordedFileName(r.Name));
         std::string why;
@@ -227,6 +227,27 @@ TrendSet ReadTrendSet(const fs::path& path, RecordCount count, FolderIndexes* sh
                                     : "its Name " + StringTools::Quoted(r.Name) +
                                           " names no data file that can lie beside the master (" + why + ")";
     }
+}
+
+}  // namespace
+
+TrendSet ReadTrendSet(const fs::path& path, RecordCount count, FolderIndexes* shared) {
+    TrendSet s;
+    s.Path = path;
+    BinaryFile file(path, BinaryFile::Mode::ReadOnly);
+    s.Master.Load(file);
+    s.FileLength = file.Length();
+    s.Layout = TrendDefs::HSTHeaderLayout(s.Master.Version);
+    if (s.Layout == nullptr) {
+        s.Faults.push_back({K::NoLayout, "Version " + N(s.Master.Version) +
+                                             " is not a trend version (0 to 6); its records cannot be read", {}});
+        return s;
+    }
+    const bool withAddOn = count == RecordCount::WithAddOn;
+    CheckCounts(s, withAddOn);
+    CountRecords(s, withAddOn);
+    FolderIndexes own;
+    ReadRecords(s, file, (shared ? *shared : own).For(path.parent_path()));
     file.Close();
     return s;
 }

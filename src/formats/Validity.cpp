@@ -254,70 +254,94 @@ std::vector<Problem> CheckDataFile(const fs::path& path) {
     return out;
 }
 
+namespace {
+
+// The set's own faults, each named by the master field it is about.
+void AddSetFaults(std::vector<Problem>& out, const TrendSet& set) {
+    using K = SetFault::Kind;
+    for (const SetFault& f : set.Faults)
+        out.push_back(Make(f.What == K::AddOnPastEnd ? Severity::Warn : Severity::Refuse, set.Path, f.Record,
+                           f.What == K::NoLayout                                  ? "Version"
+                           : f.What == K::NegativeNFiles || f.What == K::Truncated ? "nFiles"
+                                                                                   : "AddOn",
+                           f.Text));
+}
+
+// What one record says of itself: its Version beside the master's, its
+// times, its FilePointer.
+void CheckRecordFields(std::vector<Problem>& out, const TrendSet& set, const SetRecord& row) {
+    clsHSTHeader rec = row.Record;  // StartTime() makes the instant on first use
+    const int i = row.Index;
+    const std::string at = "record " + N(i) + ": ";
+    if (rec.Version != set.Master.Version)
+        out.push_back(Make(Severity::Refuse, set.Path, i, "Version",
+                           at + "Version " + N(rec.Version) + " differs from the master's Version " +
+                               N(set.Master.Version)));
+    for (const auto& [field, raw] : {std::pair<const char*, TaggedValue>{"StartTime", rec.StartTime()->Raw},
+                                     std::pair<const char*, TaggedValue>{"EndTime", rec.EndTime()->Raw}})
+        if (std::string p = TimeRangeProblem(field, raw); !p.empty())
+            out.push_back(Make(Severity::Refuse, set.Path, i, field, at + p));
+    if (rec.DataLength > 0 && !WrittenSamples(rec.FilePointer, rec.DataLength))
+        out.push_back(Make(Severity::Warn, set.Path, i, "FilePointer",
+                           at + "FilePointer " + N(rec.FilePointer) + " lies outside 0..DataLength (" +
+                               N(rec.DataLength) + "): it does not count written samples"));
+}
+
+// The record's data file beside what the record says of it: there, readable,
+// of the record's Version, HistoryType and StartTime, and valid itself.
+void CheckRecordDataFile(std::vector<Problem>& out, const fs::path& path, const SetRecord& row) {
+    const int i = row.Index;
+    const std::string at = "record " + N(i) + ": ";
+    if (!row.DataFile) {
+        out.push_back(Make(Severity::Refuse, path, i, "Name", at + row.DataFileProblem));
+        return;
+    }
+    const std::string of = at + "data file " + os::PathText(*row.DataFile) + " ";
+    clsDataHeader h;
+    try {
+        BinaryFile f(*row.DataFile, BinaryFile::Mode::ReadOnly);
+        const bool loaded =
+            f.Length() <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) && h.LoadQuiet(f);
+        f.Close();
+        if (!loaded) {  // CheckDataFileInto says why
+            CheckDataFileInto(out, *row.DataFile, path, i, of);
+            return;
+        }
+    } catch (const Error& e) {
+        out.push_back(Make(Severity::Refuse, path, i, "Name", of + "cannot be read: " + e.what()));
+        return;
+    }
+    clsHSTHeader rec = row.Record;
+    if (h.Version != rec.Version)
+        out.push_back(Make(Severity::Refuse, path, i, "Version",
+                           of + "has Version " + N(h.Version) + ", the record says " + N(rec.Version)));
+    if (h.HistoryType != rec.HistoryType)
+        out.push_back(Make(Severity::Refuse, path, i, "HistoryType",
+                           of + "has HistoryType " + N(h.HistoryType) + ", the record says " + N(rec.HistoryType)));
+    if (h.Version != rec.Version || h.HistoryType != rec.HistoryType) return;  // its other fields mean other things
+    const auto recStart = TicksOf(rec.StartTime()->Raw);
+    const auto fileStart = TicksOf(h.StartTime()->Raw);
+    if (recStart && fileStart.value_or(0) != *recStart) {
+        const std::int64_t fs = fileStart.value_or(0);
+        out.push_back(Make(Severity::Refuse, path, i, "StartTime",
+                           of + "starts " + (fileStart ? TimeText(fs, *recStart) : std::string("at 0 (not set)")) +
+                               ", the record says " + TimeText(*recStart, fs)));
+    }
+    CheckDataFileInto(out, *row.DataFile, path, i, of);
+}
+
+}  // namespace
+
 std::vector<Problem> CheckTrendSet(const TrendSet& set) {
     std::vector<Problem> out;
-    const fs::path& path = set.Path;
-    if (auto p = DataFileAsMaster(path)) {
+    if (auto p = DataFileAsMaster(set.Path)) {
         out.push_back(std::move(*p));
         return out;
     }
-    for (const SetFault& f : set.Faults)
-        out.push_back(Make(f.What == SetFault::Kind::AddOnPastEnd ? Severity::Warn : Severity::Refuse, path, f.Record,
-                           f.What == SetFault::Kind::NoLayout                                            ? "Version"
-                           : f.What == SetFault::Kind::NegativeNFiles || f.What == SetFault::Kind::Truncated ? "nFiles"
-                                                                                                            : "AddOn",
-                           f.Text));
-    const auto& m = set.Master;
+    AddSetFaults(out, set);
     for (const SetRecord& row : set.Records) {
-        clsHSTHeader rec = row.Record;  // StartTime() makes the instant on first use
-        const int i = row.Index;
-        const std::string at = "record " + N(i) + ": ";
-        if (rec.Version != m.Version)
-            out.push_back(Make(Severity::Refuse, path, i, "Version",
-                               at + "Version " + N(rec.Version) + " differs from the master's Version " + N(m.Version)));
-        for (const auto& [field, raw] : {std::pair<const char*, TaggedValue>{"StartTime", rec.StartTime()->Raw},
-                                         std::pair<const char*, TaggedValue>{"EndTime", rec.EndTime()->Raw}})
-            if (std::string p = TimeRangeProblem(field, raw); !p.empty())
-                out.push_back(Make(Severity::Refuse, path, i, field, at + p));
-        if (rec.DataLength > 0 && !WrittenSamples(rec.FilePointer, rec.DataLength))
-            out.push_back(Make(Severity::Warn, path, i, "FilePointer",
-                               at + "FilePointer " + N(rec.FilePointer) + " lies outside 0..DataLength (" +
-                                   N(rec.DataLength) + "): it does not count written samples"));
-        if (!row.DataFile) {
-            out.push_back(Make(Severity::Refuse, path, i, "Name", at + row.DataFileProblem));
-            continue;
-        }
-        const std::string of = at + "data file " + os::PathText(*row.DataFile) + " ";
-        clsDataHeader h;
-        try {
-            BinaryFile f(*row.DataFile, BinaryFile::Mode::ReadOnly);
-            const bool loaded = f.Length() <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) &&
-                                h.LoadQuiet(f);
-            f.Close();
-            if (!loaded) {  // CheckDataFileInto says why
-                CheckDataFileInto(out, *row.DataFile, path, i, of);
-                continue;
-            }
-        } catch (const Error& e) {
-            out.push_back(Make(Severity::Refuse, path, i, "Name", of + "cannot be read: " + e.what()));
-            continue;
-        }
-        if (h.Version != rec.Version)
-            out.push_back(Make(Severity::Refuse, path, i, "Version",
-                               of + "has Version " + N(h.Version) + ", the record says " + N(rec.Version)));
-        if (h.HistoryType != rec.HistoryType)
-            out.push_back(Make(Severity::Refuse, path, i, "HistoryType",
-                               of + "has HistoryType " + N(h.HistoryType) + ", the record says " + N(rec.HistoryType)));
-        if (h.Version != rec.Version || h.HistoryType != rec.HistoryType) continue;  // its other fields mean other things
-        const auto recStart = TicksOf(rec.StartTime()->Raw);
-        const auto fileStart = TicksOf(h.StartTime()->Raw);
-        if (recStart && fileStart.value_or(0) != *recStart) {
-            const std::int64_t fs = fileStart.value_or(0);
-            out.push_back(Make(Severity::Refuse, path, i, "StartTime",
-                               of + "starts " + (fileStart ? TimeText(fs, *recStart) : std::string("at 0 (not set)")) +
-                                   ", the record says " + TimeText(*recStart, fs)));
-        }
-        CheckDataFileInto(out, *row.DataFile, path, i, of);
+        CheckRecordFields(out, set, row);
+        CheckRecordDataFile(out, set.Path, row);
     }
     return out;
 }

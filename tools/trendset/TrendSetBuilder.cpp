@@ -168,6 +168,47 @@ void WriteDataFile(const std::filesystem::path& path, const SetDescription& desc
     WriteWhole(path, head, samples);
 }
 
+// The master header of the set, encoded.
+std::vector<std::uint8_t> EncodeMaster(const SetDescription& desc) {
+    const std::size_t addOn = IsRuntime(desc) ? static_cast<std::size_t>(std::max<std::int16_t>(desc.AddOn, 0)) : 0;
+    const std::int16_t nFiles =
+        desc.nFiles ? *desc.nFiles
+                    : CheckedNarrow<std::int16_t>(desc.Files.size() - std::min(addOn, desc.Files.size()),
+                                                  "number of data files");
+    HSTMasterRec master;
+    master.Title = NulPadded(desc.Title);
+    master.ID = NulPadded(desc.ID);
+    master.FileType = kFileType;
+    master.Version = desc.Version;
+    master.Alignment1 = std::string(kWidest, '\0');
+    master.Mode = kMasterMode;
+    master.History = nFiles;
+    master.nFiles = nFiles;
+    master.NextFile = desc.NextFile;
+    master.AddOn = desc.AddOn;
+    master.Alignment2 = std::string(kWidest, '\0');
+    std::vector<std::uint8_t> bytes(TrendDefs::kMasterLength);
+    TrendDefs::Encode(TrendDefs::HSTMasterLayout, master, std::span<std::uint8_t>(bytes));
+    return bytes;
+}
+
+// Each file's first event number: event numbers count the samples across
+// the set in time order.
+std::vector<std::int64_t> FirstEventNumbers(const SetDescription& desc) {
+    std::vector<std::size_t> byTime(desc.Files.size());
+    for (std::size_t i = 0; i < byTime.size(); ++i) byTime[i] = i;
+    std::stable_sort(byTime.begin(), byTime.end(), [&](std::size_t a, std::size_t b) {
+        return desc.Files[a].StartTime < desc.Files[b].StartTime;
+    });
+    std::vector<std::int64_t> firstEvNo(desc.Files.size());
+    std::int64_t next = 1;
+    for (const std::size_t i : byTime) {
+        firstEvNo[i] = next;
+        next += std::max<std::int32_t>(desc.Files[i].Samples, 0);
+    }
+    return firstEvNo;
+}
+
 }  // namespace
 
 std::int16_t SampleInt16(std::size_t fileIndex, std::int32_t k) {
@@ -196,45 +237,14 @@ BuiltSet Build(const std::filesystem::path& folder, const SetDescription& desc) 
     std::filesystem::create_directories(folder);
     BuiltSet built;
     built.Master = folder / os::PathFromUtf8(HostFileName(desc.BaseName + "HST"));
-
-    const std::size_t addOn = IsRuntime(desc) ? static_cast<std::size_t>(std::max<std::int16_t>(desc.AddOn, 0)) : 0;
-    const std::int16_t nFiles =
-        desc.nFiles ? *desc.nFiles
-                    : CheckedNarrow<std::int16_t>(desc.Files.size() - std::min(addOn, desc.Files.size()),
-                                                  "number of data files");
-    HSTMasterRec master;
-    master.Title = NulPadded(desc.Title);
-    master.ID = NulPadded(desc.ID);
-    master.FileType = kFileType;
-    master.Version = desc.Version;
-    master.Alignment1 = std::string(kWidest, '\0');
-    master.Mode = kMasterMode;
-    master.History = nFiles;
-    master.nFiles = nFiles;
-    master.NextFile = desc.NextFile;
-    master.AddOn = desc.AddOn;
-    master.Alignment2 = std::string(kWidest, '\0');
-
-    std::vector<std::uint8_t> bytes(TrendDefs::kMasterLength);
-    TrendDefs::Encode(TrendDefs::HSTMasterLayout, master, std::span<std::uint8_t>(bytes));
+    std::vector<std::uint8_t> bytes = EncodeMaster(desc);
 
     // A version without a record layout gets the master header alone, as
     // the readers would see such a set.
     const auto* recordLayout = TrendDefs::HSTHeaderLayout(desc.Version);
     if (recordLayout != nullptr) {
         const auto* dataLayout = TrendDefs::DataHeaderLayout(desc.Version);
-        // Event numbers count the samples across the set in time order.
-        std::vector<std::size_t> byTime(desc.Files.size());
-        for (std::size_t i = 0; i < byTime.size(); ++i) byTime[i] = i;
-        std::stable_sort(byTime.begin(), byTime.end(), [&](std::size_t a, std::size_t b) {
-            return desc.Files[a].StartTime < desc.Files[b].StartTime;
-        });
-        std::vector<std::int64_t> firstEvNo(desc.Files.size());
-        std::int64_t next = 1;
-        for (const std::size_t i : byTime) {
-            firstEvNo[i] = next;
-            next += std::max<std::int32_t>(desc.Files[i].Samples, 0);
-        }
+        const std::vector<std::int64_t> firstEvNo = FirstEventNumbers(desc);
         for (std::size_t i = 0; i < desc.Files.size(); ++i) {
             const FileDescription& file = desc.Files[i];
             const std::int64_t evNo = firstEvNo[i];

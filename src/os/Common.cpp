@@ -1,7 +1,10 @@
 // Parts of the platform layer that are the same on every system.
+#include "os/Common.h"
 #include "os/File.h"
+#include "os/Process.h"
 #include "os/Text.h"
 
+#include <string>
 #include <utility>
 
 namespace jw::os {
@@ -50,5 +53,24 @@ std::filesystem::path PathFromUtf8(std::string_view text) {
 }
 
 std::filesystem::path Folder::PathOf(const std::filesystem::path& name) const { return path_ / name; }
+
+RemoveOnInterrupt::~RemoveOnInterrupt() { Dismiss(); }
+
+namespace detail {
+
+void CheckRange(const char* what, std::uint64_t offset, std::size_t length, std::uint64_t maxOffset,
+                const std::filesystem::path& path) {
+    if (offset > maxOffset || length > maxOffset - offset)
+        Fail(ErrorKind::InvalidArgument,
+             std::string(what) + " " + std::to_string(offset) + " is out of range for " + QuotedPath(path));
+}
+
+void CheckCopiedLength(std::uint64_t before, std::uint64_t after) {
+    if (after != before)
+        Fail(ErrorKind::InputOutput, "the source changed its length while it was copied (" + std::to_string(before) +
+                                         " bytes before, " + std::to_string(after) + " after)");
+}
+
+}  // namespace detail
 
 }  // namespace jw::os

@@ -180,29 +180,23 @@ CopyResult Folder::CopyFrom(const File& source, const std::filesystem::path& nam
         Remove(name);
         removal.Dismiss();
     };
-    try {
-        const CopyResult result = Copier(static_cast<int>(source.handle_), out, before.Size, methods).Run();
-        const std::uint64_t after = source.Identity().Size;
-        if (after != before.Size)
-            Fail(ErrorKind::InputOutput, "the source changed its length while it was copied (" +
-                                             std::to_string(before.Size) + " bytes before, " + std::to_string(after) +
-                                             " after)");
-        // Start writing the copy back now, so the disk works while the next
-        // file is copied and the flush at the end finds little left to do.
-        // Only a hint; an error already known (a full disk) is reported.
-        if (::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE) != 0 && (errno == EIO || errno == ENOSPC))
-            FailStep("writing the copy to disk", errno);
-        const int fd = std::exchange(out, -1);
-        if (::close(fd) != 0 && errno != EINTR) FailStep("closing the copy", errno);
-        removal.Dismiss();
-        return result;
-    } catch (const Error& e) {
-        dropTarget();
-        Fail(e.kind(), both + ": " + e.what());
-    } catch (...) {
-        dropTarget();
-        throw;
-    }
+    return GuardedCopy(
+        both,
+        [&] {
+            const CopyResult result = Copier(static_cast<int>(source.handle_), out, before.Size, methods).Run();
+            CheckCopiedLength(before.Size, source.Identity().Size);
+            // Start writing the copy back now, so the disk works while the
+            // next file is copied and the flush at the end finds little left
+            // to do.  Only a hint; an error already known (a full disk) is
+            // reported.
+            if (::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE) != 0 && (errno == EIO || errno == ENOSPC))
+                FailStep("writing the copy to disk", errno);
+            const int fd = std::exchange(out, -1);
+            if (::close(fd) != 0 && errno != EINTR) FailStep("closing the copy", errno);
+            removal.Dismiss();
+            return result;
+        },
+        dropTarget);
 }
 
 }  // namespace jw::os

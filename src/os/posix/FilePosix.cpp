@@ -154,9 +154,7 @@ File File::OpenDevice(const std::filesystem::path& path) {
 }
 
 std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const {
-    if (offset > kMaxOffset || out.size() > kMaxOffset - offset)
-        Fail(ErrorKind::InvalidArgument, "Read at " + std::to_string(offset) + " is out of range for " +
-                                             QuotedPath(path_));
+    CheckRange("Read at", offset, out.size(), kMaxOffset, path_);
     std::size_t got = 0;
     while (got < out.size()) {
         const ssize_t r = ::pread(Fd(handle_), out.data() + got, out.size() - got, static_cast<off_t>(offset + got));
@@ -171,9 +169,7 @@ std::size_t File::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) cons
 }
 
 void File::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> data) {
-    if (offset > kMaxOffset || data.size() > kMaxOffset - offset)
-        Fail(ErrorKind::InvalidArgument, "Write at " + std::to_string(offset) + " is out of range for " +
-                                             QuotedPath(path_));
+    CheckRange("Write at", offset, data.size(), kMaxOffset, path_);
     std::size_t put = 0;
     while (put < data.size()) {
         const ssize_t r =

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "base/Errors.h"
+#include "os/Common.h"
 
 namespace jw::os::detail {
 
-std::string QuotedPath(const std::filesystem::path& p);
 std::string ErrnoText(int err);
 
 // "<what> "<path>": <system's description>" as an InputOutput error.

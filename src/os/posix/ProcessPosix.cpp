@@ -159,25 +159,11 @@ RemoveOnInterrupt::RemoveOnInterrupt(const Folder& folder, const std::filesystem
     if (!note.empty()) e->note = std::move(note) + "\n";
     const SignalsBlocked blocked;
     InstallOnce();
-    e->next = gHead;
-    if (gHead) gHead->prev = e;
-    gHead = e;
+    PushEntry(gHead, e);
     entry_ = e;
 }
 
-RemoveOnInterrupt::~RemoveOnInterrupt() { Dismiss(); }
-
-void RemoveOnInterrupt::Dismiss() noexcept {
-    if (!entry_) return;
-    {
-        const SignalsBlocked blocked;
-        if (entry_->prev) entry_->prev->next = entry_->next;
-        else gHead = entry_->next;
-        if (entry_->next) entry_->next->prev = entry_->prev;
-    }
-    delete entry_;
-    entry_ = nullptr;
-}
+void RemoveOnInterrupt::Dismiss() noexcept { DropEntry<SignalsBlocked>(gHead, entry_); }
 
 struct InterruptsHeld::State {
     SignalsBlocked blocked;

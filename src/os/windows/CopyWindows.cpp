@@ -177,33 +177,26 @@ CopyResult Folder::CopyFrom(const File& source, const std::filesystem::path& nam
         if (made) ::DeleteFileW(to.c_str());
         removal.Dismiss();
     };
-    try {
-        to = EntryPath(handle_, path_, name);
-        const FileIdentity before = source.Identity();
-        CopyResult result{before.Size, CopyMethod::Kernel};
-        // Block cloning has no call of its own here: it comes with the
-        // system's copy where the file system offers it.
-        if (!Allowed(methods, CopyMethod::Kernel) || !SystemCopy(in, source.Path(), before, to, made)) {
-            if (!Allowed(methods, CopyMethod::ReadWrite))
-                Fail(ErrorKind::InputOutput, "no allowed copy method works for these files");
-            ReadWriteCopy(in, to, before.Size, made);
-            result.Method = CopyMethod::ReadWrite;
-        }
-        const std::uint64_t after = source.Identity().Size;
-        if (after != before.Size)
-            Fail(ErrorKind::InputOutput, "the source changed its length while it was copied (" +
-                                             std::to_string(before.Size) + " bytes before, " + std::to_string(after) +
-                                             " after)");
-        NoteFileMade(handle_, name);
-        removal.Dismiss();
-        return result;
-    } catch (const Error& e) {
-        dropTarget();
-        Fail(e.kind(), both + ": " + e.what());
-    } catch (...) {
-        dropTarget();
-        throw;
-    }
+    return GuardedCopy(
+        both,
+        [&] {
+            to = EntryPath(handle_, path_, name);
+            const FileIdentity before = source.Identity();
+            CopyResult result{before.Size, CopyMethod::Kernel};
+            // Block cloning has no call of its own here: it comes with the
+            // system's copy where the file system offers it.
+            if (!Allowed(methods, CopyMethod::Kernel) || !SystemCopy(in, source.Path(), before, to, made)) {
+                if (!Allowed(methods, CopyMethod::ReadWrite))
+                    Fail(ErrorKind::InputOutput, "no allowed copy method works for these files");
+                ReadWriteCopy(in, to, before.Size, made);
+                result.Method = CopyMethod::ReadWrite;
+            }
+            CheckCopiedLength(before.Size, source.Identity().Size);
+            NoteFileMade(handle_, name);
+            removal.Dismiss();
+            return result;
+        },
+        dropTarget);
 }
 
 }  // namespace jw::os

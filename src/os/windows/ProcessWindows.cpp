@@ -157,6 +157,11 @@ std::recursive_mutex gLock;
 Entry* gHead = nullptr;
 bool gInstalled = false;
 
+// Holds the handler off the list while it changes.
+struct ListLocked {
+    std::lock_guard<std::recursive_mutex> lock{gLock};
+};
+
 BOOL WINAPI OnControl(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT &&
         event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT)
@@ -187,32 +192,18 @@ RemoveOnInterrupt::RemoveOnInterrupt(const Folder& folder, const std::filesystem
         throw;
     }
     if (!note.empty()) e->note = std::move(note) + "\r\n";
-    const std::lock_guard lock(gLock);
+    const ListLocked locked;
     if (!gInstalled) gInstalled = ::SetConsoleCtrlHandler(OnControl, TRUE) != 0;
-    e->next = gHead;
-    if (gHead) gHead->prev = e;
-    gHead = e;
+    PushEntry(gHead, e);
     entry_ = e;
 }
 
-RemoveOnInterrupt::~RemoveOnInterrupt() { Dismiss(); }
-
-void RemoveOnInterrupt::Dismiss() noexcept {
-    if (!entry_) return;
-    {
-        const std::lock_guard lock(gLock);
-        if (entry_->prev) entry_->prev->next = entry_->next;
-        else gHead = entry_->next;
-        if (entry_->next) entry_->next->prev = entry_->prev;
-    }
-    delete entry_;
-    entry_ = nullptr;
-}
+void RemoveOnInterrupt::Dismiss() noexcept { DropEntry<ListLocked>(gHead, entry_); }
 
 // The handler runs on a thread of its own and takes the lock first: while
 // the lock is held here, it waits.
 struct InterruptsHeld::State {
-    std::lock_guard<std::recursive_mutex> lock{gLock};
+    ListLocked locked;
 };
 
 InterruptsHeld::InterruptsHeld() : state_(std::make_unique<State>()) {}

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "base/Errors.h"
+#include "os/Common.h"
 
 namespace jw::os::detail {
 
@@ -33,9 +34,6 @@ std::wstring Wide(const std::filesystem::path& p);
 // Wide(p) made absolute (GetFullPathNameW) with the \\?\ (or \\?\UNC\)
 // prefix; device paths (\\.\) are left as they are.
 std::wstring LongPath(const std::filesystem::path& p);
-
-// The path as UTF-8 in double quotes, for messages.
-std::string QuotedPath(const std::filesystem::path& p);
 
 // The system's description of a Windows error code, one line.
 std::string ErrorText(DWORD err);

@@ -13,7 +13,7 @@
 #include "cli/MergeFolderCommand.h"
 #include "cli/Progress.h"
 #include "cli/TestHook.h"
-#include "cli/Text.h"
+#include "cli/Output.h"
 #include "cli/TimeText.h"
 #include "formats/Notices.h"
 #include "base/Errors.h"

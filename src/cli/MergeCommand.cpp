@@ -9,7 +9,7 @@
 #include "cli/Picture.h"
 #include "cli/Progress.h"
 #include "cli/TestHook.h"
-#include "cli/Text.h"
+#include "cli/Output.h"
 #include "engine/MergeJob.h"
 #include "engine/OutputFolder.h"
 #include "engine/TrendTools.h"

@@ -12,7 +12,7 @@
 #include "cli/Picture.h"
 #include "cli/Progress.h"
 #include "cli/TestHook.h"
-#include "cli/Text.h"
+#include "cli/Output.h"
 #include "engine/OutputFolder.h"
 #include "engine/FolderMerge.h"
 #include "engine/MergeJob.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <span>
 
-#include "cli/Text.h"
+#include "cli/Output.h"
 #include "cli/TimeText.h"
 #include "engine/TrendTools.h"
 #include "formats/BinaryFile.h"

@@ -12,7 +12,7 @@
 
 #include "cli/DataFiles.h"
 #include "cli/Picture.h"
-#include "cli/Text.h"
+#include "cli/Output.h"
 #include "cli/TimeText.h"
 #include "formats/BinaryFile.h"
 #include "formats/TrendDefs.h"

@@ -13,7 +13,9 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
-// Runs the command line.  Reports go to out, errors and notices to err; an
+// Runs the command line: each command's module (Command.h) declares its
+// options and runs itself; Run reads the arguments and turns what comes back
+// into the exit status.  Reports go to out, errors and notices to err; an
 // export without -o writes its CSV to standard output directly.
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 

@@ -164,6 +164,40 @@ void CsvExporter::ExportDataFile(DataFileReader& reader, bool newest) {
     if (bytesDone_ - before < size) Progress(size - (bytesDone_ - before));
 }
 
+namespace {
+
+// The samples of a periodic file that an export writes: numbers First to
+// Last, sample n at Start + (n - 1) * Period.
+struct PeriodicSpan {
+    std::int64_t Start = 0, Period = 0;
+    Wide First = 1, Last = 0;
+};
+
+// nullopt when no sample counts or lies in the range asked for.
+std::optional<PeriodicSpan> PeriodicSpanOf(DataFileReader& r, const SampleRule& rule, const ExportOptions& options) {
+    const std::int32_t count = r.PeriodicCount(rule);
+    if (r.InFile() > 0 && r.Start().Raw != 0 && r.PeriodTicks() <= 0)
+        Fail(ErrorKind::InvalidData, Quoted(r.Path()) + " has the sample period " + std::to_string(r.Header().SamplePeriodRaw) +
+                                         "; its periodic samples cannot be timed");
+    if (count <= 0) return std::nullopt;
+
+    const std::int64_t start = r.Start().Ticks;
+    const std::int64_t period = r.PeriodTicks();
+    std::int64_t lastTicks = 0;
+    std::int64_t span = 0;
+    if (__builtin_mul_overflow(static_cast<std::int64_t>(count - 1), period, &span) ||
+        __builtin_add_overflow(start, span, &lastTicks))
+        Fail(ErrorKind::Overflow, Quoted(r.Path()) + ": the times of its samples run past the 64-bit tick range");
+
+    Wide first = 1, last = count;
+    if (options.From) first = std::max<Wide>(first, CeilDiv(Wide(*options.From) - start, period) + 1);
+    if (options.To) last = std::min<Wide>(last, CeilDiv(Wide(*options.To) - start, period));
+    if (first > last) return std::nullopt;
+    return PeriodicSpan{start, period, first, last};
+}
+
+}  // namespace
+
 void CsvExporter::ExportPeriodic(DataFileReader& r, const SampleRule& rule) {
     const clsDataHeader& h = r.Header();
     const bool scaled = options_.Scaled && r.Layout() == SampleLayout::Int16;
@@ -175,24 +209,9 @@ void CsvExporter::ExportPeriodic(DataFileReader& r, const SampleRule& rule) {
     if (scaled && rawSpan == 0)
         Fail(ErrorKind::InvalidData, Quoted(r.Path()) + " cannot be scaled: RawZero and RawFull are both " +
                                          std::to_string(h.RawZero));
-    const std::int32_t count = r.PeriodicCount(rule);
-    if (r.InFile() > 0 && r.Start().Raw != 0 && r.PeriodTicks() <= 0)
-        Fail(ErrorKind::InvalidData, Quoted(r.Path()) + " has the sample period " + std::to_string(h.SamplePeriodRaw) +
-                                         "; its periodic samples cannot be timed");
-    if (count <= 0) return;
-
-    const std::int64_t start = r.Start().Ticks;
-    const std::int64_t period = r.PeriodTicks();
-    std::int64_t lastTicks = 0;
-    std::int64_t span = 0;
-    if (__builtin_mul_overflow(static_cast<std::int64_t>(count - 1), period, &span) ||
-        __builtin_add_overflow(start, span, &lastTicks))
-        Fail(ErrorKind::Overflow, Quoted(r.Path()) + ": the times of its samples run past the 64-bit tick range");
-
-    Wide first = 1, last = count;
-    if (options_.From) first = std::max<Wide>(first, CeilDiv(Wide(*options_.From) - start, period) + 1);
-    if (options_.To) last = std::min<Wide>(last, CeilDiv(Wide(*options_.To) - start, period));
-    if (first > last) return;
+    const std::optional<PeriodicSpan> samples = PeriodicSpanOf(r, rule, options_);
+    if (!samples) return;
+    const auto [start, period, first, last] = *samples;
 
     char value[40];
     for (auto a = static_cast<std::int32_t>(first); a <= last;) {

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "base/Errors.h"
-#include "cli/Text.h"
+#include "cli/Output.h"
 #include "os/Process.h"
 #include "os/Text.h"
 #include "os/WindowsNames.h"

@@ -4,12 +4,15 @@
 #include <fmt/ostream.h>
 
 #include <charconv>
+#include <memory>
 #include <nlohmann/json.hpp>
 
+#include "cli/Command.h"
+#include "cli/Options.h"
 #include "cli/Picture.h"
 #include "cli/Progress.h"
 #include "cli/TestHook.h"
-#include "cli/Text.h"
+#include "cli/Output.h"
 #include "engine/MergeJob.h"
 #include "engine/OutputFolder.h"
 #include "engine/TrendTools.h"
@@ -183,6 +186,45 @@ void RunMerge(const MergeArgs& a, std::ostream& out) {
     fmt::print(out, "  Template copies:        {}\n", plan.TemplateCopies);
     fmt::print(out, "  Master file:            {}\n", Show(plan.MasterTarget));
     PrintWarnings(out, plan);
+}
+
+namespace {
+
+const char* const kMergeFooter =
+    "Stop trending in Citect for this trend before merging a live existing set: the merge reads the\n"
+    "existing set's files while Citect may still be writing them, and a copy taken mid-write is not a\n"
+    "consistent trend.  Both sets are only read.  The output folder must not exist yet; the folder that\n"
+    "is to hold it must.  The break date is month-day-year (09-17-2004) or ISO (2004-09-17): data files\n"
+    "starting on or after it come from the existing set, earlier ones from the backup set; copies of the\n"
+    "empty data file fill the merged set up to --files.";
+
+}  // namespace
+
+Command AddMergeCommand(CLI::App& app) {
+    auto args = std::make_shared<MergeArgs>();
+    MergeArgs& a = *args;
+    auto* cmd = app.add_subcommand(
+        "merge", "Merge a backup set (history before the break date) and an existing set (history from the "
+                 "break date on) into a new set in a new folder.");
+    AddPathOption(*cmd, "--backup", a.Backup, "Master file (*.HST) of the backup set", "PATH")->required();
+    AddPathOption(*cmd, "--existing", a.Existing, "Master file (*.HST) of the existing set", "PATH")->required();
+    AddPathOption(*cmd, "--template", a.Template, "Empty data file, copied to fill the merged set up", "PATH")
+        ->required();
+    AddFilesOption(*cmd, [&a](std::int16_t files) { a.Files = files; }, "Number of data files of the merged set")
+        ->required();
+    AddBreakDateOption(*cmd, a.BreakDate);
+    AddPathOption(*cmd, "--output", a.Output,
+                  "Output folder to create (default: \"Merged trenddata HH-MM-SS\" in the current folder)", "DIR");
+    auto* dryRun = cmd->add_flag("--dry-run", a.DryRun, "Show the plan only: write nothing, create no folder");
+    cmd->add_flag("--allow-different-trends", a.AllowDifferentTrends,
+                  "Merge a backup and an existing master of different trends (a plan warning instead of a refusal)");
+    cmd->add_flag("--json", a.Json, "Print the plan or the summary as JSON");
+    AddPictureOption(*cmd, a.Picture, dryRun, "also draw the plan as an SVG timeline in FILE", "FILE");
+    cmd->footer(kMergeFooter);
+    return {cmd, [args](std::ostream& out, std::ostream&) {
+                RunMerge(*args, out);
+                return 0;
+            }};
 }
 
 }  // namespace jw::cli

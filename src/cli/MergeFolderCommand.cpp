@@ -5,14 +5,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "base/Errors.h"
+#include "cli/Command.h"
 #include "cli/MergeCommand.h"
+#include "cli/Options.h"
 #include "cli/Picture.h"
 #include "cli/Progress.h"
 #include "cli/TestHook.h"
-#include "cli/Text.h"
+#include "cli/Output.h"
 #include "engine/OutputFolder.h"
 #include "engine/FolderMerge.h"
 #include "engine/MergeJob.h"
@@ -121,9 +124,7 @@ void WritePictures(const FolderPlan& plan, const fs::path& folder) {
                          TimelineSvg(PlanTimeline(*t.Plan, OutputText(t.Trend))));
 }
 
-}  // namespace
-
-int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& err) {
+FolderMergeRequest RequestOf(const MergeFolderArgs& a) {
     FolderMergeRequest req;
     req.BackupFolder = AbsolutePath(a.Backup);
     req.ExistingFolder = AbsolutePath(a.Existing);
@@ -132,17 +133,19 @@ int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& er
     req.NumberOfFiles = a.Files;
     if (!a.Only.empty()) req.Only = a.Only;
     req.AllowDifferentTrends = a.AllowDifferentTrends;
-    const fs::path output = OutputPath(a.Output);
-    req.OutputFolder = output;
+    req.OutputFolder = OutputPath(a.Output);
+    return req;
+}
 
-    const bool dryRun = a.DryRun;
+// Plans every trend and, unless a dry run, writes them with a progress line.
+FolderJobResult RunJob(const FolderMergeRequest& req, const MergeFolderArgs& a) {
     FolderJobOptions job;
-    job.Job.DryRun = dryRun;
+    job.Job.DryRun = a.DryRun;
     job.Job.Write.BeforeStep = TestHookFromEnvironment();
     job.KeepGoing = a.KeepGoing;
     std::optional<Progress> progress;
     const auto start = std::chrono::steady_clock::now();
-    if (!dryRun) {
+    if (!a.DryRun) {
         progress.emplace("merge-folder", os::IsTerminal(os::Stream::Error));
         job.Progress = [&](const FolderProgress& p) {
             progress->Update(p.Bytes, p.BytesTotal,
@@ -151,43 +154,104 @@ int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& er
                                          TimeLeft(std::chrono::steady_clock::now() - start, p.Bytes, p.BytesTotal)));
         };
     }
-    const FolderJobResult result = RunFolderMergeJob(req, job);
-    progress.reset();
+    return RunFolderMergeJob(req, job);
+}
+
+Json SummaryJson(const FolderJobResult& result, const MergeFolderArgs& a, const fs::path& output) {
     const FolderPlan& plan = result.Plan;
     const bool written = result.Written;
+    Json j;
+    j["dryRun"] = a.DryRun;
+    j["written"] = written;
+    j["outputFolder"] = Show(output);
+    j["breakDate"] = a.BreakDate;
+    j["merged"] = written ? plan.Accepted() : 0;
+    j["accepted"] = plan.Accepted();
+    j["refused"] = plan.Refused();
+    j["bytesToWrite"] = plan.BytesToWrite;
+    Json trends = Json::array();
+    for (const auto& t : plan.Trends) trends.push_back(TrendJson(t, written));
+    j["trends"] = std::move(trends);
+    return j;
+}
+
+// The summary and a last line on what became of the output folder.
+void PrintResult(std::ostream& out, const FolderJobResult& result, bool dryRun, const fs::path& output) {
+    const FolderPlan& plan = result.Plan;
+    PrintSummary(out, plan, dryRun, result.Written);
+    if (dryRun)
+        fmt::print(out, "Dry run: nothing was written.\n");
+    else if (!result.Written)
+        fmt::print(out, "Nothing was written: {}.\n",
+                   plan.Accepted() == 0 ? "no trend can be merged"
+                                        : "a trend was refused (--keep-going merges the others)");
+    else
+        fmt::print(out, "The merged sets are in {}.\n", Show(output));
+}
+
+}  // namespace
+
+int RunMergeFolder(const MergeFolderArgs& a, std::ostream& out, std::ostream& err) {
+    const FolderMergeRequest req = RequestOf(a);
+    const fs::path& output = req.OutputFolder;
+    const FolderJobResult result = RunJob(req, a);
+    const FolderPlan& plan = result.Plan;
+    const bool written = result.Written;
+    const bool dryRun = a.DryRun;
     if (dryRun && !a.Picture.empty()) WritePictures(plan, AbsolutePath(a.Picture));
 
-    if (a.Json) {
-        Json j;
-        j["dryRun"] = dryRun;
-        j["written"] = written;
-        j["outputFolder"] = Show(output);
-        j["breakDate"] = a.BreakDate;
-        j["merged"] = written ? plan.Accepted() : 0;
-        j["accepted"] = plan.Accepted();
-        j["refused"] = plan.Refused();
-        j["bytesToWrite"] = plan.BytesToWrite;
-        Json trends = Json::array();
-        for (const auto& t : plan.Trends) trends.push_back(TrendJson(t, written));
-        j["trends"] = std::move(trends);
-        out << j.dump(2) << '\n';
-    } else {
-        PrintSummary(out, plan, dryRun, written);
-        if (dryRun)
-            fmt::print(out, "Dry run: nothing was written.\n");
-        else if (!written)
-            fmt::print(out, "Nothing was written: {}.\n",
-                       plan.Accepted() == 0 ? "no trend can be merged"
-                                            : "a trend was refused (--keep-going merges the others)");
-        else
-            fmt::print(out, "The merged sets are in {}.\n", Show(output));
-    }
+    if (a.Json)
+        out << SummaryJson(result, a, output).dump(2) << '\n';
+    else
+        PrintResult(out, result, dryRun, output);
     if (plan.Refused() > 0) {
         err << "joinwright-cli: error: " << plan.Refused() << " of " << plan.Trends.size() << " trends refused"
             << (written ? "; the others were merged" : dryRun ? "" : "; nothing was written") << '\n';
         return 1;
     }
     return 0;
+}
+
+namespace {
+
+const char* const kMergeFolderFooter =
+    "Pairs every master of the existing folder with the master of the same name (any letter case) in\n"
+    "the backup folder; each trend needs its own empty data file NAME.000 (any number, any letter case)\n"
+    "in the templates folder.  Every trend is planned as merge plans it.  By default nothing is written\n"
+    "when any trend is refused; --keep-going merges the others.  The merged sets lie side by side in the\n"
+    "output folder, which gets its name only once every file of the whole run is on disk.\n"
+    "Exit status: 0 every trend merged, 1 any refused (or the run failed), 2 usage error.";
+
+}  // namespace
+
+Command AddMergeFolderCommand(CLI::App& app) {
+    auto args = std::make_shared<MergeFolderArgs>();
+    MergeFolderArgs& a = *args;
+    auto* cmd = app.add_subcommand(
+        "merge-folder", "Merge every trend of a data folder: each existing master (NAME.HST) with the backup master "
+                        "of the same name, into one new output folder; every trend is planned before anything is "
+                        "written.");
+    AddPathOption(*cmd, "--backup", a.Backup, "Folder of the backup sets", "DIR")->required();
+    AddPathOption(*cmd, "--existing", a.Existing, "Folder of the existing sets", "DIR")->required();
+    AddPathOption(*cmd, "--templates", a.Templates, "Folder of the empty data files, one per trend (NAME.000)", "DIR")
+        ->required();
+    AddBreakDateOption(*cmd, a.BreakDate);
+    AddFilesOption(*cmd, [&a](std::int16_t files) { a.Files = files; },
+                   "Number of data files of every merged set (default: each trend's existing nFiles)");
+    AddPathOption(*cmd, "--output", a.Output, "Output folder to create", "DIR")->required();
+    cmd->add_option("--only", a.Only, "Only trends whose name matches (* and ?, any letter case)")
+        ->type_name("PATTERN")
+        ->check(CLI::Validator(
+            [](std::string& s) { return s.empty() ? std::string("an empty pattern matches no trend") : std::string(); },
+            ""));
+    cmd->add_flag("--keep-going", a.KeepGoing, "Merge the trends that can be merged even when others are refused");
+    auto* dryRun = cmd->add_flag("--dry-run", a.DryRun, "Plan every trend only: write nothing");
+    cmd->add_flag("--allow-different-trends", a.AllowDifferentTrends,
+                  "Merge masters of one name that hold different trends (a plan warning instead of a refusal)");
+    cmd->add_flag("--json", a.Json, "Print the summary as JSON");
+    AddPictureOption(*cmd, a.Picture, dryRun, "draw each trend's plan as DIR/NAME.svg", "DIR");
+    cmd->footer(kMergeFolderFooter);
+    return {cmd, [args](std::ostream& out, std::ostream& err) { return RunMergeFolder(*args, out, err); }};
 }
 
 }  // namespace jw::cli

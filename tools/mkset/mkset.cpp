@@ -56,26 +56,28 @@ CLI::Validator Cp1252Text() {
         "TEXT");
 }
 
-}  // namespace
+// The command line.
+struct Options {
+    std::string Out, Start, EmptyPath;
+    int Files = 3, DaysPerFile = 1, Samples = 10;
+    std::optional<int> Written, Newest;
+    bool Minimal = false;
+    jw::trendset::SetDescription Desc;
+};
 
-int main(int argc, char** argv) {
-    CLI::App app{"Writes a trend set: a master file, its numbered data files and, on request, an empty data file."};
-    std::string out, start, emptyPath;
-    int files = 3, daysPerFile = 1, samples = 10;
-    std::optional<int> written, newest;
-    bool minimal = false;
-    jw::trendset::SetDescription desc;
-    app.add_option("--out", out, "Folder to write the set into (created if missing)")->required();
+void Declare(CLI::App& app, Options& o) {
+    jw::trendset::SetDescription& desc = o.Desc;
+    app.add_option("--out", o.Out, "Folder to write the set into (created if missing)")->required();
     app.add_option("--version", desc.Version, "Trend version 0..6")->required();
-    app.add_option("--files", files, "Number of data files")->check(CLI::Range(0, 32767));
-    app.add_option("--start", start, "Start date of the first data file, YYYY-MM-DD")->required();
-    app.add_option("--days-per-file", daysPerFile, "Days covered by each data file")->check(CLI::Range(1, 36500));
-    app.add_option("--samples", samples, "Samples in each data file (its capacity)")->check(CLI::Range(0, 100'000'000));
-    app.add_option("--written", written, "Samples written in the newest data file (default: half of --samples)")
+    app.add_option("--files", o.Files, "Number of data files")->check(CLI::Range(0, 32767));
+    app.add_option("--start", o.Start, "Start date of the first data file, YYYY-MM-DD")->required();
+    app.add_option("--days-per-file", o.DaysPerFile, "Days covered by each data file")->check(CLI::Range(1, 36500));
+    app.add_option("--samples", o.Samples, "Samples in each data file (its capacity)")->check(CLI::Range(0, 100'000'000));
+    app.add_option("--written", o.Written, "Samples written in the newest data file (default: half of --samples)")
         ->check(CLI::Range(0, 100'000'000));
-    app.add_option("--newest", newest, "Record slot of the newest data file (default: the middle of the ring)")
+    app.add_option("--newest", o.Newest, "Record slot of the newest data file (default: the middle of the ring)")
         ->check(CLI::Range(0, 32767));
-    app.add_flag("--minimal", minimal, "Write the minimal shape instead of the runtime's (see the source's head)");
+    app.add_flag("--minimal", o.Minimal, "Write the minimal shape instead of the runtime's (see the source's head)");
     app.add_option("--base", desc.BaseName, "Base name of the files (master BASE + HST, data BASE + 000 ...)")
         ->transform(Cp1252Text());
     app.add_option("--folder", desc.RecordedFolder, "Folder recorded in the master's names")->transform(Cp1252Text());
@@ -84,57 +86,81 @@ int main(int argc, char** argv) {
     app.add_option("--next-file", desc.NextFile, "NextFile of the master header");
     app.add_option("--period", desc.SamplePeriodRaw, "Sample period as stored (seconds under versions 0-1, else ms)");
     app.add_option("--title", desc.Title, "Title of the master and data files")->transform(Cp1252Text());
-    app.add_option("--empty", emptyPath, "Also write an empty data file of the set at this path");
+    app.add_option("--empty", o.EmptyPath, "Also write an empty data file of the set at this path");
+}
+
+// The records' data files, oldest to newest from base (the first start
+// time as stored), each starting where the one before it ends, kept as a
+// ring with the newest in newestSlot.
+void DescribeFiles(Options& o, std::int64_t base, int records, int newestSlot) {
+    jw::trendset::SetDescription& desc = o.Desc;
+    const std::int64_t day = jw::trendset::RawTime(desc.Version, 2000, 1, 2) - jw::trendset::RawTime(desc.Version, 2000, 1, 1);
+    const std::int64_t second = jw::trendset::RawTime(desc.Version, 2000, 1, 1, 0, 0, 1) -
+                                jw::trendset::RawTime(desc.Version, 2000, 1, 1);
+    // Sample periods are stored in seconds under versions 0 and 1, else in
+    // milliseconds.  The span of k periods in the set's time unit, divided
+    // last and rounded up: under whole Citect seconds an end time of
+    // 1.5 s steps is the second at or after the last sample, so that
+    // sample still counts (and no later one does).
+    const auto span = [&](std::int64_t k) {
+        if (desc.Version <= 1) return k * desc.SamplePeriodRaw * second;
+        const std::int64_t units = k * desc.SamplePeriodRaw * second;
+        return units / 1000 + (units % 1000 > 0 ? 1 : 0);
+    };
+    desc.Files.resize(static_cast<std::size_t>(records));
+    for (int age = 0; age < records; ++age) {  // age 0: the oldest file
+        const int slot = (newestSlot + 1 + age) % records;
+        jw::trendset::FileDescription& f = desc.Files[static_cast<std::size_t>(slot)];
+        f.StartTime = base + static_cast<std::int64_t>(age) * o.DaysPerFile * day;
+        f.EndTime = o.Minimal || o.Samples == 0 ? f.StartTime + o.DaysPerFile * day - second
+                                                : f.StartTime + span(o.Samples - 1);
+        f.Samples = o.Samples;
+        if (!o.Minimal) {
+            f.Capacity = o.Samples;
+            if (age == records - 1) f.Samples = o.Written.value_or(o.Samples / 2);
+        }
+    }
+}
+
+// Writes the set (and the empty data file) and prints the master's path.
+int WriteSet(Options& o, const Date& first, bool nextFileGiven) {
+    jw::trendset::SetDescription& desc = o.Desc;
+    // A start that is no calendar date fails before --newest is checked.
+    const std::int64_t base = jw::trendset::RawTime(desc.Version, first.year, first.month, first.day);
+    const int records = o.Minimal ? o.Files : o.Files + std::max<int>(desc.AddOn, 0);
+    if (o.Newest && *o.Newest >= records) {
+        std::cerr << "mkset: --newest must name one of the " << records << " records\n";
+        return 2;
+    }
+    const int newestSlot = o.Minimal ? records - 1 : o.Newest.value_or(std::max(records - 1, 0) / 2);
+    DescribeFiles(o, base, records, newestSlot);
+    if (!o.Minimal && !nextFileGiven) desc.NextFile = static_cast<std::int16_t>(newestSlot);
+    const jw::trendset::BuiltSet built = jw::trendset::Build(jw::os::PathFromUtf8(o.Out), desc);
+    if (!o.EmptyPath.empty()) jw::trendset::BuildEmptyDataFile(jw::os::PathFromUtf8(o.EmptyPath), desc);
+    std::cout << jw::os::PathText(built.Master) << "\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Writes a trend set: a master file, its numbered data files and, on request, an empty data file."};
+    Options o;
+    Declare(app, o);
     CLI11_PARSE(app, argc, argv);
 
     Date first;
-    if (!ParseDate(start, first)) {
-        std::cerr << "mkset: --start must be a date YYYY-MM-DD, not \"" << start << "\"\n";
+    if (!ParseDate(o.Start, first)) {
+        std::cerr << "mkset: --start must be a date YYYY-MM-DD, not \"" << o.Start << "\"\n";
         return 2;
     }
-    if (minimal) desc.Shape = jw::trendset::SetShape::Minimal;
-    if (written && *written > samples) {
+    if (o.Minimal) o.Desc.Shape = jw::trendset::SetShape::Minimal;
+    if (o.Written && *o.Written > o.Samples) {
         std::cerr << "mkset: --written must not exceed --samples\n";
         return 2;
     }
     try {
-        const std::int64_t day = jw::trendset::RawTime(desc.Version, 2000, 1, 2) - jw::trendset::RawTime(desc.Version, 2000, 1, 1);
-        const std::int64_t second = jw::trendset::RawTime(desc.Version, 2000, 1, 1, 0, 0, 1) -
-                                    jw::trendset::RawTime(desc.Version, 2000, 1, 1);
-        const std::int64_t base = jw::trendset::RawTime(desc.Version, first.year, first.month, first.day);
-        // Sample periods are stored in seconds under versions 0 and 1, else in
-        // milliseconds.  The span of k periods in the set's time unit, divided
-        // last and rounded up: under whole Citect seconds an end time of
-        // 1.5 s steps is the second at or after the last sample, so that
-        // sample still counts (and no later one does).
-        const auto span = [&](std::int64_t k) {
-            if (desc.Version <= 1) return k * desc.SamplePeriodRaw * second;
-            const std::int64_t units = k * desc.SamplePeriodRaw * second;
-            return units / 1000 + (units % 1000 > 0 ? 1 : 0);
-        };
-        const int records = minimal ? files : files + std::max<int>(desc.AddOn, 0);
-        if (newest && *newest >= records) {
-            std::cerr << "mkset: --newest must name one of the " << records << " records\n";
-            return 2;
-        }
-        const int newestSlot = minimal ? records - 1 : newest.value_or(std::max(records - 1, 0) / 2);
-        desc.Files.resize(static_cast<std::size_t>(records));
-        for (int age = 0; age < records; ++age) {  // age 0: the oldest file
-            const int slot = (newestSlot + 1 + age) % records;
-            jw::trendset::FileDescription& f = desc.Files[static_cast<std::size_t>(slot)];
-            f.StartTime = base + static_cast<std::int64_t>(age) * daysPerFile * day;
-            f.EndTime = minimal || samples == 0 ? f.StartTime + daysPerFile * day - second
-                                                : f.StartTime + span(samples - 1);
-            f.Samples = samples;
-            if (!minimal) {
-                f.Capacity = samples;
-                if (age == records - 1) f.Samples = written.value_or(samples / 2);
-            }
-        }
-        if (!minimal && !app.count("--next-file")) desc.NextFile = static_cast<std::int16_t>(newestSlot);
-        const jw::trendset::BuiltSet built = jw::trendset::Build(jw::os::PathFromUtf8(out), desc);
-        if (!emptyPath.empty()) jw::trendset::BuildEmptyDataFile(jw::os::PathFromUtf8(emptyPath), desc);
-        std::cout << jw::os::PathText(built.Master) << "\n";
+        return WriteSet(o, first, app.count("--next-file") > 0);
     } catch (const jw::Error& e) {
         std::cerr << "mkset: " << jw::ErrorKindName(e.kind()) << ": " << e.what() << "\n";
         return 1;
@@ -142,5 +168,4 @@ int main(int argc, char** argv) {
         std::cerr << "mkset: " << e.what() << "\n";
         return 1;
     }
-    return 0;
 }

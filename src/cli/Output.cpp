@@ -1,4 +1,4 @@
-#include "cli/Text.h"
+#include "cli/Output.h"
 
 #include <algorithm>
 #include <cstdint>

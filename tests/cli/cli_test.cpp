@@ -1,19 +1,19 @@
 // joinwright-cli through the real executable: the dry run against the merge
 // it plans, inspect of every trend version, how commands refuse and what
 // --check finds, and the CSV of every sample layout.  Damaged trend sets
-// given to merge are the whole-program tests' matter (tests/e2e).
+// given to merge are the whole-program tests' matter (the whole-program rows of this folder).
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "CliRunner.h"
+#include "cli/CliTest.h"
 #include "trendset/TrendSetBuilder.h"
 
 namespace {
 
-using namespace clitest;
+using namespace jw::clitest;
 using nlohmann::json;
 namespace ts = jw::trendset;
 constexpr auto npos = std::string::npos;
@@ -45,7 +45,7 @@ std::vector<std::string> Merge(const std::string& files, std::vector<std::string
 std::string Day(int d) { return "2004-09-" + std::to_string(d) + " "; }
 
 TEST(Merge, DryRunWritesNothingAndThePlanIsWhatTheMergeWrites) {
-    TempDir dir;
+    TempFolder dir;
     BuildSets(dir.path, 5);
     const auto before = Snapshot(dir.path);
     const Result dry = RunCli(Merge("8", {"--dry-run", "--json", "--output", "out"}), dir.path);
@@ -71,9 +71,10 @@ TEST(Merge, DryRunWritesNothingAndThePlanIsWhatTheMergeWrites) {
     // Every planned copy is there with its source's bytes, nothing else is;
     // the merged master passes --check: each record names its own data file.
     const std::string master = (dir.path / made / "TREND.HST").string();
-    std::map<std::string, std::string> expected{{"TREND.HST", ReadFile(master)}};
+    Tree expected{{"TREND.HST", Fingerprint(ReadFile(master))}};
     for (const auto& e : plan["entries"])
-        expected[fs::path(e["target"].get<std::string>()).filename().string()] = ReadFile(e["source"].get<std::string>());
+        expected[fs::path(e["target"].get<std::string>()).filename().string()] =
+            Fingerprint(ReadFile(e["source"].get<std::string>()));
     EXPECT_EQ(Snapshot(dir.path / made), expected);
     const Result check = RunCli({"inspect", master, "--check"}, dir.path);
     EXPECT_TRUE(check.code == 0 && check.out.find("  nFiles      8\n") != npos) << check.out << check.err;
@@ -97,7 +98,7 @@ class InspectVersion : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(InspectVersion, MasterAndDataFileAsTextAndJson) {
     const VersionCase& c = GetParam();
-    TempDir dir;
+    TempFolder dir;
     const ts::SetDescription desc = BuildSets(dir.path, c.version, c.historyType);
     const Result mj = RunCli({"inspect", "existing/TREND.HST", "--json"}, dir.path);
     const Result dj = RunCli({"inspect", "existing/TREND.001", "--json"}, dir.path);
@@ -157,7 +158,7 @@ class Outcomes : public ::testing::TestWithParam<Outcome> {};
 
 TEST_P(Outcomes, ExitStatusAndReasonAndNothingWritten) {
     const Outcome& c = GetParam();
-    TempDir dir;
+    TempFolder dir;
     Prepare(dir.path);
     if (c.plant) c.plant(dir.path);
     const auto before = Snapshot(dir.path);
@@ -249,7 +250,7 @@ class Export : public ::testing::TestWithParam<ExportCase> {};
 
 TEST_P(Export, WritesTheExpectedRows) {
     const ExportCase& c = GetParam();
-    TempDir dir;
+    TempFolder dir;
     const std::string bytes = c.file.Bytes();
     WriteFile(dir.path / "TREND.000", bytes.substr(0, bytes.size() - c.cut));
     std::vector<std::string> args = c.options;
@@ -313,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, Export, ::testing::ValuesIn(kExports),
 // export has exactly the written samples of all five in time order (and the
 // unwritten ones too when asked), the merge examines all five.
 TEST(OneReading, AddOnRecordsAndWrittenSamples) {
-    TempDir dir;
+    TempFolder dir;
     ts::SetDescription s;
     s.Version = 5, s.AddOn = 1, s.NextFile = 1;
     const int days[] = {17, 21, 18, 19, 20};  // slot 1 is the newest, slot 2 the oldest

@@ -21,11 +21,11 @@
 #include <cstring>
 #include <map>
 
-#include "e2e/E2eSupport.h"
+#include "cli/CliTest.h"
 
 namespace {
 
-using namespace jw::e2e;
+using namespace jw::clitest;
 
 const std::string kSecret = "root:x:0:0:the secret that must not be copied\n";
 const std::string kNoMaster = "No master file TREND.HST was written";
@@ -165,7 +165,7 @@ TEST_P(MergeAttacks, DoNoHarm) {
     WriteFile(s.root / "secret", kSecret);
     const Hook hook(s, a.when, a.action);
     const Args args = a.folderRun ? FolderArgs(s) : s.MergeArgs();
-    const Result r = RunCli(args, s.work, {.limit = 0, .stdoutTo = {}, .hook = hook.command});
+    const Result r = RunCli(args, s.work, WithHook(hook.command));
     EXPECT_EQ(r.signal, a.code < 0 ? a.signal : 0) << r.err;
     if (a.code >= 0) {
         EXPECT_EQ(r.code, a.code) << r.out << r.err;
@@ -266,7 +266,7 @@ TEST_P(ExportTargets, NeverDestroyWhatWasThere) {
     const Tree inputs = Snapshot(s.root, "work");
     const Hook hook(s, "export", c.interrupt ? std::string("kill -") + c.interrupt + " $PID" : "true");
     const Result r = RunCli({"export", c.inputOk ? s.existingFiles[1].string() : "missing.000", "-o", target}, s.work,
-                            {.limit = 0, .stdoutTo = {}, .hook = hook.command});
+                            WithHook(hook.command));
     EXPECT_EQ(hook.Steps(), c.inputOk && c.code != 1 ? "export\n" : "");
     const std::map<std::string, int> signals = {{"INT", SIGINT}, {"TERM", SIGTERM}, {"HUP", SIGHUP}};
     EXPECT_EQ(r.signal, c.code < 0 ? signals.at(c.interrupt) : 0) << r.err;
@@ -295,7 +295,7 @@ TEST(StandardOutput, FullDeviceIsAFailure) {
     };
     for (const Args& cmd : commands) {
         SCOPED_TRACE(cmd.size() > 1 ? cmd[0] + " " + cmd[1] : cmd[0]);
-        const Result r = RunCli(cmd, s.work, {.limit = 0, .stdoutTo = "/dev/full", .hook = {}});
+        const Result r = RunCli(cmd, s.work, WithStdout("/dev/full"));
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.code, 1) << r.err;
         EXPECT_NE(r.err.find("joinwright-cli: error: "), std::string::npos) << r.err;

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 
-#include "support/RunProgram.h"
+#include "support/TestSupport.h"
 
 #include <cstdio>
 
@@ -55,7 +55,14 @@ HANDLE Inheritable(const std::wstring& path, DWORD access, DWORD disposition) {
 }  // namespace
 
 ProgramResult RunProgram(const fs::path& program, const std::vector<std::string>& args, const fs::path& cwd,
-                         std::uint64_t /*fileSizeLimit: POSIX only*/) {
+                         const RunOptions& options) {
+    // A file size limit, standard output elsewhere, the test hook and a
+    // process id file are POSIX only; the tests that need them run there.
+    if (!options.stdoutTo.empty() || !options.hook.empty() || !options.pidFile.empty()) {
+        ProgramResult refused;
+        refused.err = "RunProgram: standard output elsewhere, the test hook and a process id file are POSIX only\n";
+        return refused;
+    }
     const fs::path base = TempFileName("jw-run");
     const std::wstring outFile = FullPath(base.string() + ".out"), errFile = FullPath(base.string() + ".err");
     std::wstring command = Quote(FullPath(program));

@@ -1,7 +1,7 @@
 // The window's behaviour without a toolkit, driven through a recording
 // desktop and five text boxes held in a map: the control table, the input
 // check, the count, the output folder, merges, the file choosers and help.
-#include "model/RecordingDesktop.h"
+#include "ui/model/RecordingDesktop.h"
 #include "ui/model/CommonDialog.h"
 #include "engine/MergeJob.h"
 #include "ui/model/WindowModel.h"

@@ -3,12 +3,12 @@
 // Windows-1252 letter ("\xDC" is "Ü").  Arguments arrive as UTF-8, files on
 // disk carry the characters the recorded bytes stand for, and the merged
 // master records its Names in Windows-1252 again: the same on every system.
-#include "e2e/E2eSupport.h"
+#include "cli/CliTest.h"
 #include "os/Text.h"
 
 namespace {
 
-using namespace jw::e2e;
+using namespace jw::clitest;
 using jw::os::PathFromUtf8;
 using jw::os::PathText;
 
@@ -21,7 +21,7 @@ struct Sets {
         top = jw::testsupport::MakeTempFolder("jw-e2e");
         root = top / PathFromUtf8("Anlage Ä € 日本");
         const auto describe = [](int firstDay) {
-            ts::SetDescription s = Scenario::Describe(6, firstDay, 5);
+            ts::SetDescription s = Scenario::Describe(firstDay, 5);
             s.BaseName = kBase;
             s.RecordedFolder = kRecordedFolder;
             return s;

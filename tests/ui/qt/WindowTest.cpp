@@ -2,7 +2,7 @@
 // place, the focus order, F1 and the help links, the menu, a merge through
 // the button and the file dialog's set-up.  A recorder stands in for the
 // desktop, so nothing here opens a dialog that would wait for an answer.
-#include "model/RecordingDesktop.h"
+#include "ui/model/RecordingDesktop.h"
 #include "ui/qt/ChmArchive.h"
 #include "ui/qt/FileDialog.h"
 #include "ui/qt/HelpViewer.h"

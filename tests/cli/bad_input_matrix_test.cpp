@@ -6,11 +6,11 @@
 // folder.  The hostile file of a row is also shown with inspect: exit 0 or 1
 // with a reason, never a signal.  Last, a merge and a folder merge under a
 // file size limit.
-#include "e2e/E2eSupport.h"
+#include "cli/CliTest.h"
 
 namespace {
 
-using namespace jw::e2e;
+using namespace jw::clitest;
 
 // A row's change to the scenario; returns the hostile file inspect must survive.
 using Plant = std::function<fs::path(Scenario&, Args&)>;
@@ -169,10 +169,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, Matrix, ::testing::ValuesIn(kRows), [](const auto
 // the write fails with EFBIG): the first copy fails half-way; the merge says
 // so, leaves no master, no copy and no output folder, and the inputs alone.
 TEST(FileSizeLimit, FirstCopyFailsAndNothingIsLeft) {
-    if (!jw::testsupport::CanLimitFileSize()) GTEST_SKIP() << "this system has no file size limit for a process";
+    if (!CanLimitFileSize()) GTEST_SKIP() << "this system has no file size limit for a process";
     Scenario s(4000);
     const Tree before = Snapshot(s.root);
-    const Result r = RunCli(s.MergeArgs(), s.work, {.limit = 16 * 1024, .stdoutTo = {}, .hook = {}});
+    const Result r = RunCli(s.MergeArgs(), s.work, WithLimit(16 * 1024));
     ASSERT_EQ(r.signal, 0) << r.err;
     EXPECT_EQ(r.code, 1) << r.out << r.err;
     EXPECT_EQ(r.out.find(kMerged), std::string::npos) << r.out;
@@ -187,12 +187,12 @@ TEST(FileSizeLimit, FirstCopyFailsAndNothingIsLeft) {
 // file size limit of 16 KB: the first two trends are copied, the third fails
 // half-way, and nothing is left: no trend, no output folder, no working one.
 TEST(FileSizeLimit, AFolderRunFailingInItsLastTrendLeavesNoMaster) {
-    if (!jw::testsupport::CanLimitFileSize()) GTEST_SKIP() << "this system has no file size limit for a process";
+    if (!CanLimitFileSize()) GTEST_SKIP() << "this system has no file size limit for a process";
     Scenario s;
     const fs::path data = s.root / "data";
     for (const std::string trend : {"AAA", "MMM", "ZZZ"})
         for (const bool backup : {true, false}) {
-            ts::SetDescription d = Scenario::Describe(6, backup ? 10 : 14, 5);
+            ts::SetDescription d = Scenario::Describe(backup ? 10 : 14, 5);
             d.BaseName = trend + ".";
             if (trend == "ZZZ" && !backup) d.Files[3].Samples = 4000, d.Files[3].Capacity = 4003;
             ts::Build(data / (backup ? "backup" : "existing"), d);
@@ -202,7 +202,7 @@ TEST(FileSizeLimit, AFolderRunFailingInItsLastTrendLeavesNoMaster) {
     const Result r = RunCli({"merge-folder", "--backup", (data / "backup").string(), "--existing",
                              (data / "existing").string(), "--templates", (data / "templates").string(), "--break-date",
                              "09-15-2004", "--files", "9", "--output", s.out.string()},
-                            s.work, {.limit = 16 * 1024, .stdoutTo = {}, .hook = {}});
+                            s.work, WithLimit(16 * 1024));
     ASSERT_EQ(r.signal, 0) << r.err;
     EXPECT_EQ(r.code, 1) << r.out << r.err;
     EXPECT_EQ(r.err, FirstLine(r.err) + "\n") << "one line";

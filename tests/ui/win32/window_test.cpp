@@ -4,7 +4,7 @@
 // once opened in the real HTML Help viewer).  Every test starts the program
 // copied into a fresh folder, which is where it makes its output folders.
 #include "WindowDriver.h"
-#include "model/RecordingDesktop.h"
+#include "ui/model/RecordingDesktop.h"
 #include "ui/model/WindowModel.h"
 #include "ui/win32/Joinwright.h"
 

@@ -1,6 +1,6 @@
 // The window's behaviour without a toolkit, driven through a recording
-// desktop and five text boxes held in a map: the control table, the input
-// check, the count, the output folder, merges, the file choosers and help.
+// desktop and five text boxes held in a map: the control table and the
+// caption font, the input check, the count, merges, the file choosers, help.
 #include "ui/model/RecordingDesktop.h"
 #include "ui/model/CommonDialog.h"
 #include "engine/MergeJob.h"
@@ -9,21 +9,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cmath>
 #include <functional>
 #include <map>
-#include <set>
-#include <string>
 #include <tuple>
-#include <vector>
 
 using namespace jw::ui;
 using namespace jw::uitest;
-namespace ts = jw::trendset;
+namespace ts = jw::testsupport;
 
 namespace {
-
-const std::string kRange = "Antalet filer måste vara ett tal från 1 till 32767.";
 
 // The recording desktop with the five text boxes held in a map.
 struct FakeDesktop : TextBoxes, RecordingDesktop {
@@ -33,9 +28,7 @@ struct FakeDesktop : TextBoxes, RecordingDesktop {
     static constexpr ControlId kFive[] = {ControlId::txtBackup, ControlId::txtExisting, ControlId::txtOCFile,
                                           ControlId::txtBrakeDate, ControlId::txtNOFiles};
     std::vector<std::string> Five() const {
-        std::vector<std::string> texts;
-        for (const ControlId id : kFive) texts.push_back(Text(id));
-        return texts;
+        return {Text(kFive[0]), Text(kFive[1]), Text(kFive[2]), Text(kFive[3]), Text(kFive[4])};
     }
     void SetFive(const std::vector<std::string>& texts) {
         for (std::size_t i = 0; i < 5; ++i) Boxes[kFive[i]] = texts[i];
@@ -43,63 +36,76 @@ struct FakeDesktop : TextBoxes, RecordingDesktop {
     std::map<ControlId, std::string> Boxes;
 };
 
-std::string Bytes(const fs::path& p) { std::ifstream in(p, std::ios::binary); return {std::istreambuf_iterator<char>(in), {}}; }
+// --- The control table and the caption font ------------------------------------------
 
-// --- The control table -----------------------------------------------------------
+struct Box {
+    int left, top, right, bottom;
+};
+Box Drawn(const ControlRow& c) { return {c.Left, c.Top, c.Left + DrawnWidth(c.Id), c.Top + DrawnHeight(c.Id)}; }
 
-TEST(ControlTable, ControlsFitTheirContainersLabelsEndAtTheirNeighboursFocusFollowsTabIndex) {
+TEST(ControlTable, ControlsLieInTheirContainersApartAndLabelsReachTheirNeighbours) {
     for (const ControlRow& c : Controls()) {
+        const Box b = Drawn(c);
         const int width = c.Container ? RowOf(*c.Container).Width : kClientWidth;
         const int height = c.Container ? RowOf(*c.Container).Height : kClientHeight;
-        EXPECT_TRUE(c.Left + std::max(c.Width, DrawnWidth(c.Id)) <= width &&
-                    c.Top + std::max(c.Height, DrawnHeight(c.Id)) <= height) << c.Name;
+        EXPECT_TRUE(b.left >= 0 && b.top >= 0 && b.right <= width && b.bottom <= height) << c.Name;
+        // A label runs up to the control beside it and down to the one below
+        // (or the container's margin of 8), never shorter than its row.
+        bool right = b.right == c.Left + c.Width, down = b.bottom == c.Top + c.Height || b.bottom == height - 8;
+        for (const ControlRow& o : Controls()) {
+            const Box p = Drawn(o);
+            if (o.Id == c.Id || o.Container != c.Container) continue;
+            EXPECT_FALSE(b.left < p.right && p.left < b.right && b.top < p.bottom && p.top < b.bottom) << c.Name << o.Name;
+            right |= p.left == b.right && p.top < b.bottom && b.top < p.bottom;
+            down |= p.top == b.bottom && p.left < b.right && b.left < p.right;
+        }
+        const bool label = c.Kind == ControlKind::Label;
+        const bool tableSize = b.right - b.left == c.Width && b.bottom - b.top == c.Height;
+        EXPECT_TRUE(label ? right && down && b.bottom - b.top >= c.Height : tableSize) << c.Name;
         // Every "?" label, and only those, is a help link.
-        EXPECT_EQ(c.Kind == ControlKind::HelpLabel, std::string(c.Caption) == "?") << c.Name;
-        EXPECT_EQ(c.Kind == ControlKind::HelpLabel, c.LinkContext != 0) << c.Name;
+        EXPECT_EQ(c.Kind == ControlKind::HelpLabel, std::string(c.Caption) == "?" && c.LinkContext != 0) << c.Name;
     }
-    // A label is drawn up to the control beside or below it, never shorter than its row.
-    const std::tuple<ControlId, int, int> drawn[] = {
-        {ControlId::lblBackup, 56, 40},     {ControlId::lblNew, 56, 40},       {ControlId::lblOCFile, 49, 40},
-        {ControlId::lblNFiles, 49, 33},     {ControlId::lblHNFiles, 89, 25},   {ControlId::lblNewFolder, 456, 41},
-        {ControlId::lblBrakeDate, 56, 25},  {ControlId::lblDate, 72, 25},      {ControlId::txtBackup, 313, 19},
-        {ControlId::lblBackupFile, 17, 25}, {ControlId::Files, 489, 193},      {ControlId::btnMerge, 81, 57},
-    };
-    for (const auto& [id, width, height] : drawn)
-        EXPECT_EQ(std::pair(DrawnWidth(id), DrawnHeight(id)), std::pair(width, height)) << RowOf(id).Name;
-    std::vector<std::string> order;
-    for (const ControlId id : FocusOrder()) order.emplace_back(RowOf(id).Name);
-    EXPECT_EQ(order, (std::vector<std::string>{"txtBackup", "txtExisting", "btnOpenB", "btnOpenE", "txtBrakeDate",
-                                               "btnMerge", "txtNOFiles", "txtOCFile", "btnOCFile"}));
+    // The focus walks every text box and button once, by tab index.
+    std::vector<ControlId> order;
+    for (const ControlRow& c : Controls())
+        if (c.Kind == ControlKind::TextBox || c.Kind == ControlKind::Button) order.push_back(c.Id);
+    std::ranges::sort(order, {}, [](ControlId id) { return RowOf(id).TabIndex; });
+    EXPECT_TRUE(std::ranges::equal(order, FocusOrder()));
 }
 
-// The caption font: a caption fits up to the last pixel of its room (a
-// label's less a gap of 4 at its right and bottom, in no more lines than its
-// row held, a frame's less its corners, a button's less its edges), at 96
-// and 144 dpi; the font is the first candidate with which every caption fits.
-TEST(ControlTable, CaptionFontIsTheLargestWithWhichEveryCaptionFits) {
-    // Control, scale, the room its caption needs, a line's height (0: the same), fits.
-    const std::tuple<ControlId, double, TextExtent, int, bool> rows[] = {
-        {ControlId::lblDate, 1, {68, 21}, 0, true},       {ControlId::lblDate, 1, {69, 21}, 0, false},
-        {ControlId::lblDate, 1, {68, 22}, 0, false},      {ControlId::lblHNFiles, 1, {80, 26}, 13, false},
-        {ControlId::lblBackup, 1, {52, 36}, 18, true},    {ControlId::lblBackup, 1, {52, 37}, 18, false},
-        {ControlId::lblBackup, 1, {52, 36}, 12, false},   {ControlId::lblBackup, 1.5, {78, 54}, 0, true},
-        {ControlId::lblBackup, 1.5, {79, 54}, 0, false},  {ControlId::Files, 1, {465, 99}, 0, true},
-        {ControlId::Files, 1, {466, 9}, 0, false},        {ControlId::btnOpenB, 1, {57, 21}, 0, true},
-        {ControlId::btnOpenB, 1.5, {87, 32}, 0, false},   {ControlId::txtBackup, 1, {9999, 9999}, 0, true},
-        {ControlId::lblBackupFile, 1, {9999, 9999}, 0, true}};
-    for (const auto& [id, scale, need, line, fits] : rows) {
+// The room a caption has at scale: a label's drawn box less a gap of 4 at
+// its right and bottom, a frame's width less its corners, a button less its edges.
+TextExtent Room(ControlId id, double scale) {
+    const ControlRow& c = RowOf(id);
+    const auto px = [scale](int pixels) { return static_cast<int>(std::lround(pixels * scale)); };
+    if (c.Kind == ControlKind::Label) return {px(DrawnWidth(id) - 4), px(DrawnHeight(id) - 4)};
+    if (c.Kind == ControlKind::Frame) return {px(c.Width - 24), 100000};
+    return {px(c.Width - 8), px(c.Height - 4)};
+}
+
+TEST(ControlTable, CaptionFitsToTheLastPixelAndTheFontIsTheLargestWithWhichEveryCaptionFits) {
+    // Control, scale, pixels needed beyond its room (width, height), lines the text takes, fits.
+    // A label takes no more lines than its row held in the classic font (13 pixels a line).
+    using C = ControlId;
+    const std::tuple<ControlId, double, int, int, int, bool> rows[] = {
+        {C::lblDate, 1, 0, 0, 1, true}, {C::lblDate, 1, 1, 0, 1, false}, {C::lblDate, 1, 0, 1, 1, false},
+        {C::lblHNFiles, 1, -20, -2, 2, false}, {C::lblBackup, 1, 0, 0, 2, true}, {C::lblBackup, 1, 0, 0, 3, false},
+        {C::lblBackup, 1.5, 0, 0, 2, true}, {C::lblBackup, 1.5, 1, 0, 2, false}, {C::lblBackup, 1.5, 0, 1, 2, false},
+        {C::Files, 1, 0, 0, 1, true}, {C::Files, 1, 1, 0, 1, false}, {C::btnOpenB, 1, 0, 0, 1, true}, {C::btnOpenB, 1.5, 1, 0, 1, false},
+        {C::btnOpenB, 1, 0, 1, 1, false}, {C::txtBackup, 1, 9999, 9999, 1, true}, {C::lblBackupFile, 1, 9999, 9999, 9, true}};
+    for (const auto& [id, scale, wider, taller, lines, fits] : rows) {
+        const TextExtent room = Room(id, scale);
+        const TextExtent need{std::max(1, room.Width + wider), std::min(room.Height, 1000) + taller};
         const MeasureText measure = [&](CaptionFont, const char* text, int wrapWidth) {
-            if (std::string(text) == "X") return TextExtent{1, line ? line : need.Height};
+            if (std::string(text) == "X") return TextExtent{1, need.Height / lines};
             EXPECT_STREQ(text, RowOf(id).Caption);
-            // Labels wrap at their room, the others take one line.
-            EXPECT_EQ(wrapWidth > 0, RowOf(id).Kind == ControlKind::Label) << RowOf(id).Name;
+            EXPECT_EQ(wrapWidth > 0, RowOf(id).Kind == ControlKind::Label) << RowOf(id).Name;  // labels wrap
             return need;
         };
         EXPECT_EQ(CaptionFits(id, CaptionFonts()[0], scale, measure), fits) << RowOf(id).Name << " at " << scale;
     }
     // One caption too wide in the larger fonts holds the whole window to a smaller one.
-    const std::pair<int, CaptionFont> limits[] = {
-        {9000, {90, 100}}, {8499, {80, 100}}, {7000, {70, 100}}, {6300, {70, 90}}, {0, {70, 70}}};
+    const std::pair<int, CaptionFont> limits[] = {{9000, {90, 100}}, {8499, {80, 100}}, {7000, {70, 100}}, {6300, {70, 90}}, {0, {70, 70}}};
     for (const auto& [limit, chosen] : limits) {
         const MeasureText measure = [limit = limit](CaptionFont f, const char* text, int) {
             const bool big = f.TenthsOfPoint * f.WidthPercent > limit && std::string(text) == "[mm-dd-yyyy]";
@@ -112,286 +118,199 @@ TEST(ControlTable, CaptionFontIsTheLargestWithWhichEveryCaptionFits) {
 // --- Check and the count -----------------------------------------------------------
 
 TEST(WindowModel, CheckNamesEveryMissingInputAndLeavesEverythingAsItWas) {
-    // The five boxes (backup, existing, empty file, date, count) and what Merge says.
-    const struct { std::vector<std::string> boxes; std::string check, shown; } rows[] = {
-        {{"", "", "", "", ""},
-         "Du måste välja en backup fil. Du måste välja en existerande fil. Du måste välja en tom data fil. "
-         "Du har inte angivit något datum. Du har inte angivit hur många filer som ska skapas.", ""},
-        {{"b", "", "e", "1-1-2004", "3"}, " Du måste välja en existerande fil.", ""},
-        {{"b", "x", "", "d", "3"}, " Du måste välja en tom data fil.", ""},
-        {{"b", "x", "e", "", ""}, " Du har inte angivit något datum. Du har inte angivit hur många filer som ska skapas.", ""},
-        {{"", "x", "e", "d", "abc"}, "Du måste välja en backup fil.", ""},  // the missing input comes first
-        {{"b", "x", "e", "d", "abc"}, "", kRange},
-        {{"b", "x", "e", "d", "32768"}, "", kRange},
-        {{"b", "x", "e", "d", "0"}, "", kRange},
-    };
-    for (const auto& [boxes, check, shown] : rows) {
+    // The five boxes (backup, existing, empty file, date, count), what Check says; Merge shows
+    // that, or with every input given the count's refusal.
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{"", "", "", "", ""}, "Du måste välja en backup fil. Du måste välja en existerande fil. Du måste välja en tom "
+                               "data fil. Du har inte angivit något datum. Du har inte angivit hur många filer som ska skapas."},
+        {{"b", "", "e", "1-1-2004", "3"}, " Du måste välja en existerande fil."}, {{"b", "x", "", "d", "3"}, " Du måste välja en tom data fil."},
+        {{"b", "x", "e", "", ""}, " Du har inte angivit något datum. Du har inte angivit hur många filer som ska skapas."},
+        {{"", "x", "e", "d", "abc"}, "Du måste välja en backup fil."} /* the missing input comes first */, {{"b", "x", "e", "d", "0"}, ""}};
+    for (const auto& [boxes, check] : rows) {
         FakeDesktop d;
         WindowModel w(d, d.Services());
         d.SetFive(boxes);
         EXPECT_EQ(w.Check(), check);
         w.btnMerge_Click();
-        EXPECT_EQ(d.Messages, std::vector<std::string>{check.empty() ? shown : check});
-        EXPECT_EQ(d.Five(), boxes);
-        EXPECT_TRUE(Entries(d.Program).empty());
-        EXPECT_TRUE(d.Busy.empty());
-        EXPECT_EQ(w.Values().BrakeDate, boxes[3]);
+        EXPECT_EQ(d.Messages, std::vector<std::string>{check.empty() ? std::string(kCountOutOfRange) : check});
+        EXPECT_TRUE(d.Five() == boxes && ts::Snapshot(d.Program).empty() && d.Busy.empty());
     }
-}
-
-TEST(WindowModel, CountIsSetByCheckWhateverTheOtherBoxesHold) {
-    FakeDesktop d;
-    WindowModel w(d, d.Services());
-    d.SetFive({"", "", "", "", "7"});
-    EXPECT_NE(w.Check(), "");
-    EXPECT_EQ(w.Values().NumberOfFiles, 7);
-    d.SetFive({"", "", "", "", "0"});  // a refused count leaves the last one
-    w.Check();
-    EXPECT_TRUE(!w.CountAccepted() && w.Values().NumberOfFiles == 7);
 }
 
 TEST(FileCount, RoundsHalfToEvenWithinOneTo32767) {
-    constexpr int refused = -100000;
-    const struct { const char *text, *decimal; int count; } rows[] = {
-        {"8", ".", 8}, {" 8", ".", 8}, {"8 ", ".", 8}, {"\t8", ".", 8}, {"0", ".", refused}, {"-3", ".", refused}, {"+3", ".", 3},
-        {"2.5", ".", 2}, {"3.5", ".", 4}, {"2.51", ".", 3}, {"-2.5", ".", refused}, {".5", ".", refused}, {"1.5", ".", 2}, {"7.", ".", 7},
-        {"32767", ".", 32767}, {"32767.5", ".", refused}, {"0.5", ".", refused}, {"-32769", ".", refused},
-        {"000000000000000000000000008", ".", 8}, {"99999999999999999999999", ".", refused},
-        {"abc", ".", refused}, {"40000", ".", refused}, {" ", ".", refused}, {"8abc", ".", refused}, {"-", ".", refused},
-        {".", ".", refused}, {"1 2", ".", refused}, {"--1", ".", refused}, {"0x10", ".", refused},
-        {"nan", ".", refused}, {"inf", ".", refused}, {"1e3", ".", refused}, {"1.2.3", ".", refused},
-        {"2,5", ",", 2}, {"3.5", ",", 4}, {"2,5", ".", refused}, {"1,000", ".", refused}, {"1,5", "", refused},
-    };
-    for (const auto& [text, decimal, count] : rows) {
-        const std::optional<std::int16_t> parsed = ParseFileCount(text, decimal);
-        EXPECT_EQ(parsed ? *parsed : refused, count) << '"' << text << '"';
-    }
+    constexpr int refused = 0;  // no count: the valid ones start at 1
+    // With "." as the desktop's separator.
+    const std::pair<const char*, int> rows[] = {
+        {"8", 8}, {" 8", 8}, {"8 ", 8}, {"\t8", 8}, {"0", refused}, {"-3", refused}, {"+3", 3}, {"2.5", 2}, {"3.5", 4},
+        {"2.51", 3}, {"-2.5", refused}, {".5", refused}, {"1.5", 2}, {"7.", 7}, {"32767", 32767}, {"32767.5", refused},
+        {"0.5", refused}, {"-32769", refused}, {"000000000000000000000000008", 8}, {"99999999999999999999999", refused},
+        {"abc", refused}, {"40000", refused}, {" ", refused}, {"8abc", refused}, {"-", refused}, {".", refused},
+        {"1 2", refused}, {"--1", refused}, {"0x10", refused}, {"nan", refused}, {"inf", refused}, {"1e3", refused},
+        {"1.2.3", refused}, {"2,5", refused}, {"1,000", refused}};
+    for (const auto& [text, count] : rows) EXPECT_EQ(ParseFileCount(text, ".").value_or(refused), count) << '"' << text << '"';
+    // Another separator, and "." besides it; none.
+    for (const auto& [text, decimal, count] : {std::tuple{"2,5", ",", 2}, {"3.5", ",", 4}, {"1,5", "", refused}})
+        EXPECT_EQ(ParseFileCount(text, decimal).value_or(refused), count) << '"' << text << '"';
+}
+
+// The desktop's decimal separator reads the count, whatever the other boxes
+// hold; its date format's separator the output folder's time stamp.
+TEST(WindowModel, CountAndOutputFolderFollowTheDesktopsRegionalSettings) {
+    FakeDesktop d;
+    WindowModel w(d, d.Services());
+    d.Decimal = ",", d.DateFormat = "d.M.yyyy";
+    d.SetFive({"", "", "", "", " 7,5"});
+    EXPECT_TRUE(!w.Check().empty() && w.CountAccepted() && w.Values().NumberOfFiles == 8);
+    d.SetFive({"", "", "", "", "0"});  // a refused count leaves the last one
+    EXPECT_TRUE(!w.Check().empty() && !w.CountAccepted() && w.Values().NumberOfFiles == 8);
+    EXPECT_EQ(w.CreateFolder(), "");
+    EXPECT_EQ(w.Values().OutputFolder, (d.Program / "Merged trenddata 14.35.22").string());
 }
 
 // --- Merges through the button ---------------------------------------------------
 
 struct Merge : ::testing::Test {
-    // Backup days 1, 2, 3 and existing days 3, 10, 20 of September 2004; the
-    // break date 09-10-2004 takes existing 10 and 20, then backup 1 to 3.
+    // Backup days 7 to 9 and existing days 10 and 11 of September 2004; the
+    // break date 09-10-2004 takes both existing files, then the backup's three.
     FakeDesktop d;
-    ts::BuiltSet backup = ts::Build(d.Root / "backup", SeptemberDays({1, 2, 3}, 10));
-    ts::BuiltSet existing = ts::Build(d.Root / "existing", SeptemberDays({3, 10, 20}, 20));
-    fs::path empty = d.Root / "empty" / "TREND.000";
-    Merge() { ts::BuildEmptyDataFile(empty, SeptemberDays({}, 0)); }
-    std::vector<std::string> Boxes(const std::string& count, const std::string& date = "09-10-2004") {
-        return {backup.Master.string(), existing.Master.string(), empty.string(), date, count};
+    jw::trendset::SetDescription backupSet = ts::SampleSet(6, ts::Days(6, 7, 3)), existingSet = ts::SampleSet(6, ts::Days(6, 10, 2));
+    fs::path empty = d.Root / "empty" / "TREND.000", folder = d.Program / "Merged trenddata 14-35-22";
+    Merge() { jw::trendset::BuildEmptyDataFile(empty, backupSet); }
+    std::vector<std::string> Build(const std::string& count) {
+        const auto backup = jw::trendset::Build(d.Root / "backup", backupSet);
+        const auto existing = jw::trendset::Build(d.Root / "existing", existingSet);
+        return {backup.Master.string(), existing.Master.string(), empty.string(), "09-10-2004", count};
     }
 };
 
-TEST_F(Merge, MergedSetIsShownThenTheBoxesAreEmptied) {
+// The result, then what the merge let through with a warning (every merge
+// tells where NextFile points), while the boxes still hold what was merged;
+// then the boxes are emptied.
+TEST_F(Merge, ResultThenWarningsThenTheBoxesAreEmptied) {
+    backupSet.ID = "OLDID";
+    const std::vector<std::string> boxes = Build("6");
     WindowModel w(d, d.Services());
-    d.Decimal = ",";
-    d.SetFive(Boxes(" 7,5"));  // the regional form, rounded to even 8
-    std::vector<std::string> boxesWhileShown;
+    d.SetFive(boxes);
+    std::vector<std::vector<std::string>> boxesWhileShown;
     std::vector<bool> busyWhileShown;
-    d.OnShow = [&] { boxesWhileShown = d.Five(), busyWhileShown = d.Busy; };
-    w.btnMerge_Click();
-    EXPECT_EQ(d.Messages.at(0), "The trendfiles are now merged.");  // a warning of the plan may follow
-    d.Messages.resize(1);
-    EXPECT_EQ(boxesWhileShown, Boxes(" 7,5"));
-    EXPECT_EQ(busyWhileShown, (std::vector<bool>{true, false}));  // busy while merging, not while the box is open
-    EXPECT_EQ(d.Five(), std::vector<std::string>(5));
-    // "/" cannot stand in a folder name: "-" takes its place.
-    const fs::path folder = d.Program / "Merged trenddata 14-35-22";
-    const WindowValues& v = w.Values();
-    EXPECT_EQ(std::tuple(v.OutputFolder, v.TimeStamp, v.NumberOfFiles, v.BackupFile),
-              std::tuple(folder.string(), "14-35-22", 8, backup.Master.string()));
-    EXPECT_EQ(Entries(d.Program), std::set<std::string>{"Merged trenddata 14-35-22"});
-    EXPECT_EQ(Entries(folder), (std::set<std::string>{"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.004",
-                                                      "TREND.005", "TREND.006", "TREND.007", "TREND.HST"}));
-    for (const auto& [copy, source] : {std::pair{"TREND.001", existing.DataFiles[2]}, {"TREND.002", backup.DataFiles[0]},
-                                       {"TREND.007", empty}})
-        EXPECT_EQ(Bytes(folder / copy), Bytes(source)) << copy;
-
-    // The same time of day again: refused, the earlier folder is not reused.
-    const std::string master = Bytes(folder / "TREND.HST");
-    d.OnShow = nullptr;
-    d.SetFive(Boxes("6"));
-    w.btnMerge_Click();
-    ASSERT_EQ(d.Messages.size(), 2U);
-    EXPECT_EQ(d.Messages[1], "error: The output folder cannot be made, because a file or folder of that name already "
-                             "exists:\n" + folder.string() +
-                                 "\n\nA folder of an earlier merge is never reused. Wait a second and press Merge again.");
-    EXPECT_EQ(Entries(folder).size(), 9U);
-    EXPECT_EQ(Bytes(folder / "TREND.HST"), master);
-    EXPECT_EQ(d.Five(), Boxes("6"));
-
-    // A second later with the regional "." separator: a new folder.
-    d.Time = {14, 35, 23};
-    d.DateFormat = "d.M.yyyy";
-    w.btnMerge_Click();
-    EXPECT_EQ(d.Messages.at(2), "The trendfiles are now merged.");
-    EXPECT_EQ(Entries(d.Program), (std::set<std::string>{"Merged trenddata 14-35-22", "Merged trenddata 14.35.23"}));
-}
-
-TEST_F(Merge, WarningsOfThePlanFollowTheResult) {
-    ts::SetDescription renamed = SeptemberDays({1, 2, 3}, 10);
-    renamed.ID = "OLDID";
-    ts::Build(d.Root / "backup", renamed);
-    WindowModel w(d, d.Services());
-    d.SetFive(Boxes("6"));
+    d.OnShow = [&] { boxesWhileShown.push_back(d.Five()), busyWhileShown = d.Busy; };
     w.btnMerge_Click();
     ASSERT_EQ(d.Messages.size(), 2U);
     EXPECT_EQ(d.Messages[0], "The trendfiles are now merged.");
-    EXPECT_TRUE(d.Messages[1].starts_with("warning: The merged set was written with these warnings:\n\n- "))
-        << d.Messages[1];
-    EXPECT_NE(d.Messages[1].find("\n- The masters' IDs differ (existing \"TREND\", backup \"OLDID\")"), std::string::npos)
-        << d.Messages[1];
+    const std::string& warned = d.Messages[1];
+    EXPECT_TRUE(warned.starts_with("warning: The merged set was written with these warnings:\n\n- ") &&
+                warned.find("\n- The masters' IDs differ (existing \"TREND\", backup \"OLDID\")") != warned.npos &&
+                warned.find("\n- The merged master carries NextFile") != warned.npos) << warned;
+    EXPECT_EQ(boxesWhileShown, std::vector(2, boxes));
+    EXPECT_EQ(busyWhileShown, (std::vector<bool>{true, false}));  // busy while merging, not while a box is open
     EXPECT_EQ(d.Five(), std::vector<std::string>(5));
+    EXPECT_EQ(ts::Snapshot(folder).size(), 7U);  // the master and six data files
 }
 
-TEST_F(Merge, RefusalsLeaveNoFolderAndNameTheBreakDateOnlyWhereItMatters) {
-    // Count, date, what the refusal says, what it must not say; a data file in the
-    // backup (0) or existing (1) box.
-    const struct { const char *count, *date, *says, *never; int dataFileIn = -1; } rows[] = {
-        {"4", "09-10-2004", "With the break date 2004-09-10 (typed \"09-10-2004\") the merged set needs 5", nullptr},
-        {"6", "02-30-2004", "The break date \"02-30-2004\" is not a date", "typed"},
-        {"6", "09-10-2004", "this is a data file, not a master file", "typed", 0},
-        {"6", "09-10-2004", "choose the master", "typed", 1},
-    };
-    for (const auto& [count, date, says, never, dataFileIn] : rows) {
-        d.Messages.clear();
+// What stands in the merge's way is shown as an error naming the output
+// folder; nothing is written and the boxes keep what they hold.
+TEST_F(Merge, RefusalsAreShownAndLeaveTheBoxesAndTheFoldersAsTheyWere) {
+    const struct { const char* count; std::function<void(Merge&)> prepare; std::string starts, has; bool merging; } rows[] = {
+        {"4", nullptr, "error: The merge failed.\n\n", "the merged set needs 5", true},
+        {"8", [](Merge& m) { fs::create_directories(m.d.Program / jw::WorkingFolderName(m.folder.filename())); },
+         "error: The merge failed.\n\n", "was cut off", true},
+        {"8", [](Merge& m) { fs::create_directories(m.folder); },
+         "error: The output folder cannot be made, because a file or folder of that name already exists:\n",
+         "\n\nA folder of an earlier merge is never reused. Wait a second and press Merge again.", false},
+        {"8", [](Merge& m) { m.d.Program = m.d.Root / "no such folder"; }, "error: The output folder cannot be made:\n",
+         "\n\nJoinwright makes its output folders in its own program folder, which must be a folder you can write to:\n",
+         false}};
+    for (const auto& [count, prepare, starts, has, merging] : rows) {
+        d.Messages.clear(), d.Busy.clear(), fs::remove_all(d.Program = d.Root / "program"), fs::create_directories(d.Program);
+        if (prepare) prepare(*this);
         WindowModel w(d, d.Services());
-        std::vector<std::string> five = Boxes(count, date);
-        if (dataFileIn >= 0) five[std::size_t(dataFileIn)] = (dataFileIn == 0 ? backup : existing).DataFiles.at(1).string();
-        d.SetFive(five);
+        const std::vector<std::string> boxes = Build(count);
+        d.SetFive(boxes);
+        const ts::Tree before = ts::Snapshot(d.Root);
         w.btnMerge_Click();
-        ASSERT_EQ(d.Messages.size(), 1U) << says;
+        ASSERT_EQ(d.Messages.size(), 1U) << has;
         const std::string& shown = d.Messages[0];
-        EXPECT_TRUE(shown.starts_with("error: The merge failed.\n\n")) << shown;
-        EXPECT_NE(shown.find(says), std::string::npos) << shown;
-        if (never) {
-            EXPECT_EQ(shown.find(never), std::string::npos) << shown;
-        }
-        EXPECT_TRUE(shown.ends_with("Nothing was written; no output folder was made:\n" + w.Values().OutputFolder))
-            << shown;
-        EXPECT_EQ(d.Five(), five);
-        EXPECT_TRUE(Entries(d.Program).empty());
-        EXPECT_EQ(d.Busy, (std::vector<bool>{true, false}));
-        d.Busy.clear();
+        EXPECT_TRUE(shown.starts_with(starts) && shown.find(has) != shown.npos && shown.find(w.Values().OutputFolder) != shown.npos) << shown;
+        EXPECT_TRUE(ts::Snapshot(d.Root) == before && d.Five() == boxes) << has;
+        EXPECT_EQ(d.Busy, (merging ? std::vector<bool>{true, false} : std::vector<bool>{})) << has;
     }
-}
-
-// The window runs the one merge job: what a killed merge left is named.
-TEST_F(Merge, RunsTheMergeJob) {
-    WindowModel w(d, d.Services());
-    const fs::path working = d.Program / jw::WorkingFolderName("Merged trenddata 14-35-22");
-    fs::create_directories(working);
-    d.SetFive(Boxes("8"));
-    w.btnMerge_Click();
-    ASSERT_EQ(d.Messages.size(), 1U);
-    EXPECT_NE(d.Messages[0].find("was cut off"), std::string::npos) << d.Messages[0];
-    EXPECT_EQ(Entries(d.Program), std::set<std::string>{working.filename().string()});
-}
-
-TEST_F(Merge, FolderThatCannotBeMadeStopsTheMerge) {
-    WindowModel w(d, d.Services());
-    d.Program = d.Root / "no such folder";
-    d.SetFive(Boxes("8"));
-    w.btnMerge_Click();
-    ASSERT_EQ(d.Messages.size(), 1U);
-    EXPECT_TRUE(d.Messages[0].starts_with("error: The output folder cannot be made:\n" +
-                                          (d.Program / "Merged trenddata 14-35-22").string() + "\n\nReason: "))
-        << d.Messages[0];
-    EXPECT_TRUE(d.Messages[0].ends_with("a folder you can write to:\n" + d.Program.string())) << d.Messages[0];
-    EXPECT_FALSE(fs::exists(d.Program));
-    EXPECT_EQ(d.Five(), Boxes("8"));
-    EXPECT_TRUE(d.Busy.empty());
 }
 
 // --- File choosers ---------------------------------------------------------------
 
 TEST(CommonDialog, FilterTextNormalisedAndReadBack) {
     const std::pair<std::string, std::string> normalised[] = {
-        {"A|*.a|", std::string("A\0*.a\0\0", 7)}, {"A|*.a", std::string("A\0*.a\0\0", 7)},
-        {"A|*.a||", std::string("A\0*.a\0\0", 7)}, {"A|*.a|||", std::string("A\0*.a\0\0\0", 8)},
-        {"", std::string("\0\0", 2)}, {"|", std::string("\0\0", 2)},
-    };
+        {"A|*.a|", std::string("A\0*.a\0\0", 7)}, {"A|*.a", std::string("A\0*.a\0\0", 7)}, {"A|*.a||", std::string("A\0*.a\0\0", 7)},
+        {"A|*.a|||", std::string("A\0*.a\0\0\0", 8)}, {"", std::string("\0\0", 2)}, {"|", std::string("\0\0", 2)}};
     for (const auto& [text, nul] : normalised) EXPECT_EQ(NormaliseFilter(text), nul) << text;
-    const std::string buttons = NormaliseFilter(kTrendFileFilter);
-    EXPECT_TRUE(buttons.ends_with(std::string("\0\0", 2)) && !buttons.ends_with(std::string("\0\0\0", 3)));
-    EXPECT_EQ(std::count(buttons.begin(), buttons.end(), '\0'), 9);
-
-    const auto read = [](std::string_view text) {
+    const std::pair<std::string_view, std::string> read[] = {
+        {kTrendFileFilter, "All Trend Files: *.HST *.0?? *.1?? *.2??;History Files (*.HST): *.HST;"
+                           "Data Files (*.nnn): *.0?? *.1?? *.2??;All Files: *.*;"},
+        {"A| *.a ; *.b |", "A: *.a *.b;"}, {"A||B|*.b|", ""} /* an empty pattern list ends the list */, {"A", ""},
+        {"A|;;|B|*.b|", "B: *.b;"}};
+    for (const auto& [text, entries] : read) {
         std::string out;
         for (const FilterEntry& e : FilterEntries(NormaliseFilter(text))) {
             out += e.Description + ":";
             for (const std::string& p : e.Patterns) out += " " + p;
             out += ";";
         }
-        return out;
-    };
-    EXPECT_EQ(read(kTrendFileFilter), "All Trend Files: *.HST *.0?? *.1?? *.2??;History Files (*.HST): *.HST;"
-                                      "Data Files (*.nnn): *.0?? *.1?? *.2??;All Files: *.*;");
-    EXPECT_EQ(read("A| *.a ; *.b |"), "A: *.a *.b;");
-    EXPECT_EQ(read("A||B|*.b|"), "");  // an empty pattern list, then the list has ended
-    EXPECT_EQ(read("A"), "");
-    EXPECT_EQ(read("A|;;|B|*.b|"), "B: *.b;");
+        EXPECT_EQ(out, entries) << text;
+    }
 }
 
 TEST(WindowModel, OpenButtonsProposeTheirBoxAndFillTheirTarget) {
     // Button, the box whose text the dialog proposes, the box that gets the answer.
     // (Boxes by their place in the check: 0 backup, 1 existing, 2 empty data file.)
-    const struct { void (WindowModel::*click)(); std::size_t from, into; } rows[] = {
-        {&WindowModel::btnOpenB_Click, 0, 0}, {&WindowModel::btnOpenE_Click, 1, 1}, {&WindowModel::btnOCFile_Click, 1, 2}};
-    for (const auto& [click, from, into] : rows) {
+    const struct { ControlId button; std::size_t from, into; } rows[] = {
+        {ControlId::btnOpenB, 0, 0}, {ControlId::btnOpenE, 1, 1}, {ControlId::btnOCFile, 1, 2}};
+    for (const auto& [button, from, into] : rows) {
         FakeDesktop d;
         WindowModel w(d, d.Services());
-        const std::vector<std::string> before{"/b/TREND.HST", "/e/TREND.HST", "/o/TREND.000", "09-17-2004", "8"};
-        d.SetFive(before);
-        (w.*click)();  // cancelled
-        EXPECT_EQ(d.Five(), before);
+        std::vector<std::string> boxes{"/b/TREND.HST", "/e/TREND.HST", "/o/TREND.000", "09-17-2004", "8"};
+        d.SetFive(boxes);
+        w.Click(button);  // cancelled: nothing changes
+        EXPECT_EQ(d.Five(), boxes);
         d.Answer = {std::string("  /chosen/readme.txt\0junk", 25), 0x1};
-        (w.*click)();
-        std::vector<std::string> after = before;
-        after[into] = "/chosen/readme.txt";
-        EXPECT_EQ(d.Five(), after);
-        EXPECT_EQ(w.Values().ChosenFile, "/chosen/readme.txt");
+        w.Click(button);
         ASSERT_EQ(d.Requests.size(), 2U);
         const OpenFileRequest& r = d.Requests[1];
         EXPECT_EQ(std::tuple(r.InitialPath, r.Filter, r.Flags, r.FilterIndex, r.Title),
-                  std::tuple(before[from], NormaliseFilter(kTrendFileFilter), 0x1804U, 1, std::string()));
-        EXPECT_TRUE(d.Messages.empty());
+                  std::tuple(boxes[from], NormaliseFilter(kTrendFileFilter), 0x1804U, 1, std::string()));
+        boxes[into] = "/chosen/readme.txt";
+        EXPECT_TRUE(d.Five() == boxes && w.Values().ChosenFile == boxes[into] && d.Messages.empty());
     }
 }
 
 // --- Help ---------------------------------------------------------------------------
 
-TEST(WindowModel, HelpLinksMenusAndF1OpenTheTablesContexts) {
+TEST(WindowModel, HelpLinksMenusAndF1OpenTheirContextsInTheHelpFileBesideTheProgram) {
+    // What is pressed, F1 with that control focused (else a click), the context opened (0: none).
+    using C = ControlId;
+    const struct { std::optional<C> control; bool f1; int context; } rows[] = {
+        {C::txtBackup, true, 1003}, {C::btnOpenB, true, 1003}, {C::txtExisting, true, 1006}, {C::btnOpenE, true, 1006},
+        {C::txtOCFile, true, 1005}, {C::btnOCFile, true, 1005}, {C::txtBrakeDate, true, 1004}, {C::txtNOFiles, true, 1008},
+        {C::btnMerge, true, 1001}, {C::lblBackup, true, 1001}, {C::Frame3, true, 1001}, {std::nullopt, true, 1001},
+        {C::lblBackupFile, false, 1003}, {C::lblBrake, false, 1004}, {C::lblEmpty, false, 1005}, {C::lblExisting, false, 1006},
+        {C::lblFolder, false, 1007}, {C::lblNumber, false, 1008}, {C::lblBackup, false, 0}, {C::txtBackup, false, 0}};
     FakeDesktop d;
     WindowModel w(d, d.Services());
     const std::string file = (d.Program / "JoinwrightHelp.chm").string();
-    std::vector<std::string> expected;
-    for (const ControlId id : FocusOrder()) {
-        w.F1_Help(id);
-        expected.push_back(file + " at " + std::to_string(RowOf(id).HelpContext));
+    const auto opened = [&](int context) {
+        return context ? std::vector{file + " at " + std::to_string(context)} : std::vector<std::string>{};
+    };
+    for (const auto& [control, f1, context] : rows) {
+        d.Help.clear();
+        f1 ? w.F1_Help(control) : w.Click(*control);
+        EXPECT_EQ(d.Help, opened(context)) << (control ? RowOf(*control).Name : "nothing");
     }
-    for (const auto& [id, context] : {std::pair{ControlId::lblBackup, 1001}, {ControlId::Frame3, 1001}}) {
-        w.F1_Help(id);  // without a context of its own: the window's
-        expected.push_back(file + " at " + std::to_string(context));
+    for (const auto& [item, context, exits] : {std::tuple{MenuId::mnuAbout, 1002, false}, {MenuId::mnuHelp, 1010, false},
+                                               {MenuId::mnuFile, 0, false}, {MenuId::mnuExit, 0, true}}) {
+        d.Help.clear();
+        EXPECT_EQ(w.Click(item), exits);  // Exit: the face ends the program
+        EXPECT_EQ(d.Help, opened(context));
     }
-    w.F1_Help(std::nullopt);
-    expected.push_back(file + " at 1001");
-    for (const auto& [label, context] : {std::pair{ControlId::lblBackupFile, 1003}, {ControlId::lblBrake, 1004},
-                                         {ControlId::lblEmpty, 1005}, {ControlId::lblExisting, 1006},
-                                         {ControlId::lblFolder, 1007}, {ControlId::lblNumber, 1008}}) {
-        w.Click(label);
-        expected.push_back(file + " at " + std::to_string(context));
-    }
-    for (const ControlId none : {ControlId::lblBackup, ControlId::txtBackup, ControlId::Files}) w.Click(none);
-    for (const auto& [item, context] : {std::pair{MenuId::mnuAbout, 1002}, {MenuId::mnuHelp, 1010}}) {
-        EXPECT_FALSE(w.Click(item));
-        expected.push_back(file + " at " + std::to_string(context));
-    }
-    EXPECT_FALSE(w.Click(MenuId::mnuFile));
-    EXPECT_TRUE(w.Click(MenuId::mnuExit));  // the face ends the program
-    EXPECT_EQ(d.Help, expected);
-    EXPECT_TRUE(d.Messages.empty());
+    EXPECT_TRUE(d.Messages.empty() && d.Requests.empty());
 }
 
 }  // namespace

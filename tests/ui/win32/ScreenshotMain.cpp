@@ -10,7 +10,7 @@ int wmain(int argc, wchar_t* argv[]) {
         return 2;
     }
     jw::windriver::Program program(argv[1]);
-    HWND window = program.WaitForWindow(L"Joinwright v1.00");
+    HWND window = program.WaitForWindow(nullptr, L"Joinwright v1.00");
     if (window == nullptr) {
         std::fprintf(stderr, "jw_winshot: the window did not open\n");
         return 1;

@@ -1,69 +1,16 @@
 #include "WindowDriver.h"
 
-#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace jw::windriver {
 
-namespace {
-
-template <class Test>
-bool WaitUntil(DWORD timeoutMs, Test test) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (test()) return true;
-        if (GetTickCount64() >= end) return false;
-        Sleep(50);
-    }
-}
-
-struct Search {
-    DWORD processId;
-    const wchar_t* className;
-    const wchar_t* title;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK Visit(HWND window, LPARAM data) {
-    auto* search = reinterpret_cast<Search*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process != search->processId || !IsWindowVisible(window)) return TRUE;
-    wchar_t text[256] = {};
-    if (search->className) {
-        GetClassNameW(window, text, 256);
-        if (std::wcscmp(text, search->className) != 0) return TRUE;
-    }
-    if (search->title) {
-        GetWindowTextW(window, text, 256);
-        if (std::wcscmp(text, search->title) != 0) return TRUE;
-    }
-    search->found = window;
-    return FALSE;
-}
-
-HWND Find(DWORD processId, const wchar_t* className, const wchar_t* title) {
-    Search search{processId, className, title};
-    EnumWindows(&Visit, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-}  // namespace
-
-Program::Program(const std::wstring& exe, const std::wstring& extraEnvironment) {
-    // The caller's environment with the extra entry added.
-    std::wstring environment;
-    if (wchar_t* block = GetEnvironmentStringsW()) {
-        for (const wchar_t* entry = block; *entry; entry += std::wcslen(entry) + 1) environment.append(entry).push_back(L'\0');
-        FreeEnvironmentStringsW(block);
-    }
-    if (!extraEnvironment.empty()) environment.append(extraEnvironment).push_back(L'\0');
-    environment.push_back(L'\0');
+Program::Program(const std::wstring& exe) {
     std::wstring commandLine = L"\"" + exe + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        environment.data(), nullptr, &startup, &process_))
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))
         process_ = {};
 }
 
@@ -77,10 +24,25 @@ Program::~Program() {
     CloseHandle(process_.hProcess);
 }
 
-HWND Program::WaitForWindow(const std::wstring& title, DWORD timeoutMs) const {
-    HWND found = nullptr;
-    WaitUntil(timeoutMs, [&] { return (found = Find(process_.dwProcessId, nullptr, title.c_str())) != nullptr; });
-    return found;
+HWND Program::WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs) const {
+    struct Search {
+        DWORD process;
+        const wchar_t *className, *title;
+        HWND found = nullptr;
+    } search{process_.dwProcessId, className, title};
+    const auto visit = [](HWND window, LPARAM data) -> BOOL {
+        Search& s = *reinterpret_cast<Search*>(data);
+        DWORD process = 0;
+        wchar_t type[256] = {}, text[256] = {};
+        GetWindowThreadProcessId(window, &process);
+        GetClassNameW(window, type, 256), GetWindowTextW(window, text, 256);
+        if (process == s.process && IsWindowVisible(window) && (!s.className || !std::wcscmp(type, s.className)) &&
+            (!s.title || !std::wcscmp(text, s.title)))
+            s.found = window;
+        return s.found == nullptr;
+    };
+    WaitUntil(timeoutMs, [&] { return EnumWindows(visit, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; });
+    return search.found;
 }
 
 std::optional<DWORD> Program::WaitForExit(DWORD timeoutMs) const {
@@ -90,11 +52,16 @@ std::optional<DWORD> Program::WaitForExit(DWORD timeoutMs) const {
     return code;
 }
 
-HWND Control(HWND window, int id) { return GetDlgItem(window, id); }
-
-void Type(HWND box, const std::wstring& text) {
-    SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+std::optional<std::wstring> Program::AnswerMessageBox(const wchar_t* title, DWORD timeoutMs) const {
+    const HWND box = WaitForWindow(L"#32770", title, timeoutMs);
+    if (box == nullptr) return std::nullopt;
+    const std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));  // the message box's text
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    WaitUntil(timeoutMs, [&] { return !IsWindow(box); });
+    return text;
 }
+
+void Type(HWND box, const std::wstring& text) { SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
 
 std::wstring TextOf(HWND control) {
     wchar_t text[4096] = {};
@@ -105,35 +72,23 @@ std::wstring TextOf(HWND control) {
 
 void Press(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
+void Click(HWND control) {
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+}
+
 void Key(HWND control, WPARAM key) {
     PostMessageW(control, WM_KEYDOWN, key, 1);
     if (key == VK_F1) PostMessageW(control, 0x004D, 0, 0);  // WM_KEYF1, as Windows posts it behind F1
     PostMessageW(control, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31));
 }
 
-HWND WaitForWindowOfClass(DWORD processId, const std::wstring& className, DWORD timeoutMs) {
-    HWND found = nullptr;
-    WaitUntil(timeoutMs, [&] { return (found = Find(processId, className.c_str(), nullptr)) != nullptr; });
-    return found;
-}
-
-std::optional<std::wstring> AnswerMessageBox(DWORD processId, const std::wstring& title, DWORD timeoutMs) {
-    HWND box = nullptr;
-    if (!WaitUntil(timeoutMs, [&] { return (box = Find(processId, L"#32770", title.c_str())) != nullptr; }))
-        return std::nullopt;
-    const std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));  // the message box's text
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
-    WaitUntil(timeoutMs, [&] { return !IsWindow(box); });
-    return text;
-}
-
 bool SaveWindowPicture(HWND window, const std::wstring& bmpPath) {
     RECT r{};
     GetWindowRect(window, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
+    const LONG width = r.right - r.left, height = r.bottom - r.top;
     if (width <= 0 || height <= 0) return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
@@ -141,23 +96,16 @@ bool SaveWindowPicture(HWND window, const std::wstring& bmpPath) {
     HGDIOBJ old = SelectObject(memory, bitmap);
     const bool copied = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != 0;
     SelectObject(memory, old);
-    const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    const DWORD imageBytes = rowBytes * static_cast<DWORD>(height);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    file.bfSize = file.bfOffBits + imageBytes;
-    bool written = false;
-    if (FILE* out = _wfopen(bmpPath.c_str(), L"wb")) {
-        written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                  std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
-                  std::fwrite(bits, imageBytes, 1, out) == 1;
-        written = std::fclose(out) == 0 && written;
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return copied && written;
+    const DWORD imageBytes = ((static_cast<DWORD>(width) * 3 + 3) & ~3u) * static_cast<DWORD>(height);  // rows of whole words
+    const DWORD offBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    const BITMAPFILEHEADER file{0x4D42, offBits + imageBytes, 0, 0, offBits};
+    std::ofstream out(std::filesystem::path(bmpPath), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file)
+        .write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader)
+        .write(static_cast<const char*>(bits), imageBytes);
+    out.close();
+    DeleteObject(bitmap), DeleteDC(memory), ReleaseDC(nullptr, screen);
+    return copied && !out.fail();
 }
 
 }  // namespace jw::windriver

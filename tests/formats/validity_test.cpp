@@ -8,7 +8,7 @@
 #include "FormatsTest.h"
 #include "formats/Validity.h"
 #include "time/DateTimeTools.h"
-#include "trendset/TrendSetBuilder.h"
+#include "support/TestSupport.h"
 
 namespace jw::test {
 namespace {
@@ -16,16 +16,13 @@ namespace {
 // A version 6 set of three files, preallocated for 4 samples, the newest
 // written to 2, and its empty data file.
 struct Set {
-    trendset::SetDescription desc;
+    trendset::SetDescription desc = testsupport::SampleSet(6, testsupport::Days(6, 15, 3), 4, 0);
     trendset::BuiltSet built;
     fs::path empty;
 
-    explicit Set(const fs::path& folder) {
-        for (int i = 0; i < 3; ++i)
-            desc.Files.push_back({trendset::RawTime(6, 2004, 9, 15 + i), trendset::RawTime(6, 2004, 9, 15 + i, 0, 0, 3),
-                                  i == 2 ? 2 : 4, {}, true, 4});
+    explicit Set(const fs::path& folder) : empty(folder / "EMPTY.000") {
+        desc.Files.back().Samples = 2;
         built = trendset::Build(folder / "set", desc);
-        empty = folder / "EMPTY.000";
         trendset::BuildEmptyDataFile(empty, desc);
     }
     const fs::path& Data(int i) const { return built.DataFiles.at(static_cast<std::size_t>(i)); }
@@ -105,8 +102,11 @@ TEST_F(Validity, EachFaultOnceWithItsFieldSeverityAndWords) {
         EXPECT_EQ(p.Level, row.level);
         EXPECT_NE(p.Text.find(row.says), std::string::npos) << p.Text;
     }
-    // A data file alone: the same rule, the data file named.
-    const Set s(dir_ / "alone");
+}
+
+// A data file alone: the same rule, the data file named.
+TEST_F(Validity, ADataFileAlone) {
+    const Set s(dir_);
     EXPECT_TRUE(CheckDataFile(s.Data(0)).empty() && CheckDataFile(s.empty).empty());
     Poke(s.empty, kDataBlock + kDataLength, -1, 4);
     const auto found = CheckDataFile(s.empty);
@@ -137,7 +137,7 @@ TEST_F(Validity, WhatAFileIsFollowsItsBytes) {
     EXPECT_EQ(MasterOfDataFile(dir_ / "LOOSE.007"), dir_ / "LOOSE.HST");
 }
 
-TEST(ValidityRules, CalendarRangeWrittenSamplesAndTrendIdentity) {
+TEST(ValidityRules, TimesOutsideTheCalendar) {
     using DateTimeTools::kCalendarTicksEnd;
     using DateTimeTools::kFirstCalendarTicks;
     const struct { TaggedValue raw; bool outside; } times[] = {
@@ -145,22 +145,31 @@ TEST(ValidityRules, CalendarRangeWrittenSamplesAndTrendIdentity) {
         {TaggedValue::Currency(Scaled64::FromRaw(kFirstCalendarTicks - 1)), true},
         {TaggedValue::Currency(Scaled64::FromRaw(kFirstCalendarTicks)), false},
         {TaggedValue::Currency(Scaled64::FromRaw(kCalendarTicksEnd)), true},
-        {TaggedValue::Currency(Scaled64::FromRaw(0)), false}, {TaggedValue::Long(INT32_MIN), false},
+        {TaggedValue::Currency(Scaled64::FromRaw(kCalendarTicksEnd - 1)), false}, {TaggedValue::Long(INT32_MIN), false},
     };
     for (const auto& [raw, outside] : times) EXPECT_EQ(!TimeRangeProblem("EndTime", raw).empty(), outside);
-    EXPECT_EQ(DateTimeTools::FormatCivil(DateTimeTools::TicksToCivil(kFirstCalendarTicks), false), "0100-01-01 00:00:00");
-    EXPECT_EQ(DateTimeTools::TicksToCivil(INT64_MIN).millisecond, 522);  // no overflow on the way
+}
 
-    // FilePointer, DataLength, newest, unwritten -> the last sample that counts (-1: no limit).
-    const struct { std::int32_t fp, dl; bool newest, unwritten; std::int32_t limit; } written[] = {
-        {2, 4, true, false, 2}, {0, 4, true, false, 0}, {0, 4, false, false, -1}, {2, 4, true, true, -1},
-        {5, 4, true, false, -1}, {-1, 4, true, false, -1}, {3, 0, true, false, -1},
+// The written-samples rule: FilePointer counts the samples written when it
+// lies in 0..DataLength; only the newest file is cut there, and a file before
+// it with FilePointer 0 was written whole (the runtime leaves 0 in a full file).
+TEST(ValidityRules, WrittenSamples) {
+    const std::optional<std::int32_t> none;
+    const struct { std::int32_t fp, dl; bool newest, unwritten; std::optional<std::int32_t> written; std::int32_t limit; } rows[] = {
+        {2, 4, true, false, 2, 2},        {2, 4, false, false, 2, 2},     {4, 4, true, false, 4, 4},
+        {0, 4, true, false, 0, 0},        {0, 4, false, false, 0, -1},    {2, 4, true, true, 2, -1},
+        {5, 4, true, false, none, -1},    {5, 4, false, false, none, -1}, {-1, 4, true, false, none, -1},
+        {3, 0, true, false, none, -1},    {0, -2, true, false, none, -1},
     };
-    for (const auto& w : written) {
+    for (const auto& w : rows) {
+        SCOPED_TRACE(std::to_string(w.fp) + " of " + std::to_string(w.dl) + (w.newest ? ", newest" : ""));
+        EXPECT_EQ(WrittenSamples(w.fp, w.dl), w.written);
         const std::int32_t limit = WrittenLimit(w.fp, w.dl, w.newest, w.unwritten);
-        EXPECT_EQ(limit == INT32_MAX ? -1 : limit, w.limit) << w.fp << " " << w.dl;
+        EXPECT_EQ(limit == INT32_MAX ? -1 : limit, w.limit);
     }
+}
 
+TEST(ValidityRules, TrendIdentity) {
     TrendSet a, b;
     a.Master.Title = b.Master.Title = "Boiler" + std::string(122, '\0');
     a.Records.resize(3), b.Records.resize(1);

@@ -7,30 +7,21 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "base/Errors.h"
 #include "os/File.h"
+#include "support/TestSupport.h"
 
 namespace jw::ostest {
 
 namespace fs = std::filesystem;
 
-// A new, empty folder below the system's temporary folder per test, removed
-// with everything in it afterwards.
+// A fresh folder per test, removed with everything in it afterwards.
 struct TempFolder : ::testing::Test {
-    fs::path tmp = [] {
-        std::random_device random;
-        fs::path p = fs::temp_directory_path() / ("jw-os-test-" + std::to_string(random()) + std::to_string(random()));
-        fs::create_directory(p);
-        return p;
-    }();
-    ~TempFolder() override {
-        std::error_code ec;
-        fs::remove_all(tmp, ec);
-    }
+    testsupport::TempFolder folder;
+    const fs::path& tmp = folder.path;
 };
 
 inline std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }

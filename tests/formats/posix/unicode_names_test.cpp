@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "formats/TrendSet.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -45,10 +45,9 @@ class UnicodeNames : public ::testing::TestWithParam<Row> {};
 
 TEST_P(UnicodeNames, FindsTheFileTheRecordMeans) {
     const Row& row = GetParam();
-    const fs::path dir = fs::temp_directory_path() / ("jw-unicode-names-" + std::string(row.name));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    for (const auto& f : row.files) std::ofstream(dir / f) << f;
+    const jw::testsupport::TempFolder folder;
+    const fs::path& dir = folder.path;
+    for (const auto& f : row.files) jw::testsupport::WriteFile(dir / f, f);
     std::string why;
     const auto found = jw::FolderIndex(dir).Find(kRecorded, &why);
     if (row.found.empty()) {
@@ -58,7 +57,6 @@ TEST_P(UnicodeNames, FindsTheFileTheRecordMeans) {
         ASSERT_TRUE(found.has_value()) << why;
         EXPECT_EQ(found->filename().native(), row.found);
     }
-    fs::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, UnicodeNames, ::testing::ValuesIn(kRows),

@@ -64,7 +64,7 @@ TEST_F(FileTest, OpenReadTakesRegularFilesOnly) {
     EXPECT_EQ(ReadAll(tmp / "file"), "data");
 }
 
-// A new file or a renamed one never lands on a dangling link (nor follows
+// A new, renamed or copied file never lands on a dangling link (nor follows
 // it); a hard link is the same file.
 TEST_F(FileTest, LinksAreNeverFollowedWhenWriting) {
     const Folder folder = Folder::Open(tmp);
@@ -72,6 +72,8 @@ TEST_F(FileTest, LinksAreNeverFollowedWhenWriting) {
     fs::create_symlink(tmp / "target", tmp / "dangling");
     ExpectHas(ErrorOf([&] { File::CreateNew(tmp / "dangling"); }), {"already exists", "dangling"});
     ExpectHas(ErrorOf([&] { folder.RenameNoReplace("a", "dangling"); }), {"already exists"});
+    ExpectHas(ErrorOf([&] { folder.CopyFrom(File::OpenRead(tmp / "a"), "dangling"); }),
+              {(tmp / "a").string(), (tmp / "dangling").string(), "already exists"});
     EXPECT_FALSE(fs::exists(tmp / "target")) << "the link was not followed";
     EXPECT_TRUE(fs::is_symlink(tmp / "dangling"));
     EXPECT_EQ(ReadAll(tmp / "a"), "a");

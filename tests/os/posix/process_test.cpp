@@ -25,10 +25,9 @@ TEST_F(ProcessTest, InterruptRemovesGuardedFilesAndSaysSo) {
         bool aLeft, bLeft;
     };
     const Case cases[] = {
-        {SIGINT, true, false, true, false, false, false}, {SIGTERM, true, false, true, false, false, false},
-        {SIGINT, true, true, true, false, true, false},   {SIGTERM, false, false, true, false, true, false},
-        {SIGINT, false, false, false, false, true, true}, {SIGTERM, false, false, false, true, true, true},
-        {SIGINT, false, false, true, true, true, false},
+        {SIGINT, true, false, true, false, false, false}, {SIGTERM, false, false, true, false, true, false},
+        {SIGINT, true, true, true, false, true, false},   {SIGTERM, false, false, false, true, true, true},
+        {SIGINT, false, false, false, false, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.signal == SIGINT ? "SIGINT" : "SIGTERM") + (c.guardA ? " a" : "") +

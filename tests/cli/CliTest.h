@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,26 +27,19 @@ inline constexpr const char* kMerged = "The trendfiles are now merged.";
 
 inline std::string FirstLine(const std::string& s) { return s.substr(0, s.find('\n')); }
 
-// Ways of running it: under a file size limit in bytes, with standard
-// output into a file, with the writing step's test hook command.
-inline RunOptions WithLimit(std::uint64_t bytes) {
-    RunOptions o;
-    o.fileSizeLimit = bytes;
-    return o;
-}
-inline RunOptions WithStdout(const std::string& file) {
-    RunOptions o;
-    o.stdoutTo = file;
-    return o;
-}
-inline RunOptions WithHook(const std::string& command) {
-    RunOptions o;
-    o.hook = command;
-    return o;
+// args followed by more.
+inline Args Plus(Args args, const Args& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
 }
 
-// Runs joinwright-cli in cwd.  With a hook, the child writes its process id
-// to <cwd's parent>.pid, where the hook's script reads it.
+// Ways of running it: with standard output into a file, with the writing
+// step's test hook command.
+inline RunOptions WithStdout(const std::string& file) { RunOptions o; o.stdoutTo = file; return o; }
+inline RunOptions WithHook(const std::string& command) { RunOptions o; o.hook = command; return o; }
+
+// Runs joinwright-cli in cwd.  With a hook, the child writes
+// its process id to <cwd's parent>.pid, where the hook's script reads it.
 inline Result RunCli(const Args& args, const fs::path& cwd, RunOptions o = {}) {
     if (!o.hook.empty()) o.pidFile = cwd.parent_path().string() + ".pid";
     return RunProgram(JW_CLI_EXE, args, cwd, o);
@@ -57,7 +52,7 @@ inline Result RunCli(const Args& args, const fs::path& cwd, RunOptions o = {}) {
 // The break date 09-15-2004 takes existing records 1..3 and backup 0..3.
 struct Scenario {
     fs::path root, backup, existing, templ, work, out;
-    std::vector<fs::path> backupFiles, existingFiles;
+    std::vector<fs::path> existingFiles;
     static ts::SetDescription Describe(int firstDay, std::int32_t samples) {
         return SampleSet(6, Days(6, firstDay, 4), samples, 3);
     }
@@ -67,7 +62,7 @@ struct Scenario {
         fs::create_directories(work), fs::create_directories(templ.parent_path());
         const auto b = ts::Build(root / "backup", Describe(10, samples));
         const auto e = ts::Build(root / "existing", Describe(14, samples));
-        backup = b.Master, existing = e.Master, backupFiles = b.DataFiles, existingFiles = e.DataFiles;
+        backup = b.Master, existing = e.Master, existingFiles = e.DataFiles;
         ts::BuildEmptyDataFile(templ, Describe(10, 0));
     }
     ~Scenario() { fs::remove_all(root); }

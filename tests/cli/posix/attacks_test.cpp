@@ -3,15 +3,14 @@
 // of the writing step (JOINWRIGHT_TEST_HOOK): a shell script that logs each
 // step and acts at one of them, while the program waits for it.
 //   - merge and merge-folder (the one merge job): the output's parent swapped
-//     for a link and the output folder made by someone else while planning,
+//     for a link while planning,
 //     the working folder swapped for a link while copying; a source swapped
-//     for a link to a file outside, a FIFO, another file, a longer file; the
-//     flush failing; the order of flush and rename; SIGINT, SIGTERM and
-//     SIGKILL at every step of the commit: every trend visible, or none;
+//     for a link to a file outside; the flush failing; SIGINT, SIGTERM and
+//     SIGKILL during the commit: every trend visible, or none (the staging
+//     itself: tests/engine/writer_test.cpp);
 //   - export -o onto an existing file, a link, a device, a folder, with a
 //     failing input, with success, interrupted;
-//   - standard output that cannot be written (/dev/full);
-//   - sparse sources stay sparse in the merged set.
+//   - standard output that cannot be written (/dev/full).
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -30,8 +29,6 @@ using namespace jw::clitest;
 const std::string kSecret = "root:x:0:0:the secret that must not be copied\n";
 const std::string kNoMaster = "No master file TREND.HST was written";
 const std::string kNothing = "Interrupted: nothing was merged";
-const char* const kAllSteps =
-    "plan\nstage\ncopy 000\ncopy 001\ncopy 002\ncopy 003\ncopy 004\ncopy 005\ncopy 006\ncopy 007\ncopy 008\nflush\nrename\n";
 // The hidden working folder of work/out, in a hook's shell.
 const std::string kWorking = "$(ls -d @/work/.joinwright-partial-*)";
 
@@ -54,14 +51,8 @@ struct Hook {
 // Every regular file below root whose bytes are the secret's.
 std::vector<std::string> CopiesOfSecret(const fs::path& root) {
     std::vector<std::string> found;
-    for (const auto& [key, value] : Snapshot(root))
-        if (value != "link" && value != "folder" && value != "other" && key != "secret" && ReadFile(root / key) == kSecret) found.push_back(key);
+    for (const auto& [key, value] : Snapshot(root)) if (key != "secret" && value == Fingerprint(kSecret)) found.push_back(key);
     return found;
-}
-
-std::uint64_t Blocks(const fs::path& p) {
-    struct stat st {};
-    return ::stat(p.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_blocks) : 0;
 }
 
 struct Attack {
@@ -72,69 +63,38 @@ struct Attack {
     int signal;
     std::vector<std::string> reason;   // in the one error line (or, after a signal, on standard error)
     std::vector<std::string> left;     // what realFolder holds afterwards (none: no folder or an empty one)
-    const char* last = nullptr;        // the last step begun (null: all of them)
     const char* realFolder = "work/out";
     bool folderRun = false;            // merge-folder instead of merge
 };
 
-const std::vector<std::string> kCopies = {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.004",
-                                          "TREND.005", "TREND.006", "TREND.007", "TREND.008"};
-const std::vector<std::string> kFullSet = [] { auto all = kCopies; return all.push_back("TREND.HST"), all; }();
+const std::vector<std::string> kFullSet = {"TREND.000", "TREND.001", "TREND.002", "TREND.003", "TREND.004",
+                                           "TREND.005", "TREND.006", "TREND.007", "TREND.008", "TREND.HST"};
 
 const Attack kAttacks[] = {
     // The output's parent moved away and a link to elsewhere put in its
     // place while planning: the merge finishes in the folder it holds,
     // wherever that now is; nothing reaches elsewhere.
     {"output_parent_swapped_while_planning", "plan",
-     "mv @/work @/work.real && mkdir @/elsewhere && ln -s @/elsewhere @/work", 0, 0, {}, kFullSet, nullptr, "work.real/out"},
-    {"folder_run_output_parent_swapped_while_planning", "plan",
-     "mv @/work @/work.real && mkdir @/elsewhere && ln -s @/elsewhere @/work", 0, 0, {}, kFullSet, nullptr, "work.real/out", true},
-    // An existing folder put at the output's name while planning: it is
-    // never written into; the merge refuses at the commit.
-    {"output_folder_made_while_planning", "plan", "mkdir @/elsewhere && echo x > @/elsewhere/keep && mv @/elsewhere @/work/out",
-     1, 0, {"giving the output folder its name", "already exists", "nothing was merged"}, {"keep"}},
-    {"folder_run_output_folder_made_while_planning", "plan",
-     "mkdir @/elsewhere && echo x > @/elsewhere/keep && mv @/elsewhere @/work/out", 1, 0,
-     {"giving the output folder its name", "already exists", "nothing was merged"}, {"keep"}, nullptr, "work/out", true},
+     "mv @/work @/work.real && mkdir @/elsewhere && ln -s @/elsewhere @/work", 0, 0, {}, kFullSet, "work.real/out"},
     // The working folder moved away and a link put in its place between
     // copies: the copies go on into the folder held; the commit sees the
     // swap and refuses; the link is not given the output's name.
     {"working_folder_swapped_between_copies", "copy 003",
      "W=" + kWorking + " && mv \"$W\" @/work/moved && mkdir @/elsewhere && ln -s @/elsewhere \"$W\"", 1, 0,
-     {"was moved or replaced", "nothing was merged"}, {}, nullptr, "work/moved"},
+     {"was moved or replaced", "nothing was merged"}, {}, "work/moved"},
     // A source swapped after planning: refused at its copy, nothing of the
     // swapped-in file copied, nothing left.
     {"source_swapped_for_link_outside", "stage", "rm @/existing/TREND.002 && ln -s @/secret @/existing/TREND.002", 1, 0,
-     {"copying file 001", "existing/TREND.002", "symbolic link", kNoMaster}, {}, "copy 001"},
-    {"source_swapped_for_fifo", "copy 000", "rm @/existing/TREND.003 && mkfifo @/existing/TREND.003", 1, 0,
-     {"copying file 002", "existing/TREND.003", "not a regular file", kNoMaster}, {}, "copy 002"},
-    {"source_swapped_for_another_file", "stage",
-     "cp @/existing/TREND.002 @/x && mv @/x @/existing/TREND.002", 1, 0,
-     {"copying file 001", "existing/TREND.002", "another file has taken its name", kNoMaster}, {}, "copy 001"},
-    {"source_grew", "copy 001", "printf x >> @/existing/TREND.002", 1, 0,
-     {"copying file 001", "existing/TREND.002", "changed since the merge was planned", kNoMaster}, {}, "copy 001"},
-    {"template_swapped_for_link_outside", "copy 006", "rm @/template/EMPTY.000 && ln -s @/secret @/template/EMPTY.000", 1,
-     0, {"copying file 007", "template/EMPTY.000", "another file", kNoMaster}, {}, "copy 007"},
+     {"copying file ", "existing/TREND.002", "symbolic link", kNoMaster}, {}},
     // The flush fails: nothing is left.
-    {"flush_fails", "flush", "exit 1", 1, 0, {"flushing the data files", kNoMaster}, {}, "flush"},
-    // At the flush every copy is there, under the working name only, and
-    // the master only under its temporary name.
-    {"flush_before_rename", "flush",
-     "W=" + kWorking + " && test ! -e @/work/out && test -s \"$W/TREND.HST.partial\" && test -e \"$W/TREND.008\"", 0, 0,
-     {}, kFullSet},
+    {"flush_fails", "flush", "exit 1", 1, 0, {"flushing the data files", kNoMaster}, {}},
     // Interrupted at each step of the commit: nothing is merged, nothing is
     // left, and the program says so.
-    {"sigint_while_planning", "plan", "kill -INT $PID", -1, SIGINT, {kNothing, "work/out was not made"}, {}, "plan"},
-    {"folder_run_sigint_while_planning", "plan", "kill -INT $PID", -1, SIGINT, {kNothing}, {}, "plan", "work/out", true},
-    {"sigint_between_copies", "copy 002", "kill -INT $PID", -1, SIGINT, {kNothing}, {}, "copy 002"},
-    {"sigterm_before_flush", "flush", "kill -TERM $PID", -1, SIGTERM, {kNothing}, {}, "flush"},
-    {"sighup_before_rename", "rename", "kill -HUP $PID", -1, SIGHUP, {kNothing}, {}, "rename"},
-    {"folder_run_sigterm_before_rename", "rename", "kill -TERM $PID", -1, SIGTERM, {kNothing}, {}, "rename", "work/out", true},
+    {"sigint_between_copies", "copy 002", "kill -INT $PID", -1, SIGINT, {kNothing}, {}},
+    {"folder_run_sigterm_before_rename", "rename", "kill -TERM $PID", -1, SIGTERM, {kNothing}, {}, "work/out", true},
     // Killed outright: nothing can clean up, but nothing is visible; the
     // hidden working folder is all that remains, and a new run names it.
-    {"sigkill_between_copies", "copy 002", "kill -KILL $PID", -1, SIGKILL, {}, {}, "copy 002"},
-    {"sigkill_before_rename", "rename", "kill -KILL $PID", -1, SIGKILL, {}, {}, "rename"},
-    {"folder_run_sigkill_before_rename", "rename", "kill -KILL $PID", -1, SIGKILL, {}, {}, "rename", "work/out", true},
+    {"sigkill_before_rename", "rename", "kill -KILL $PID", -1, SIGKILL, {}, {}},
 };
 
 // Hidden working folders below work (not links put in their place).
@@ -166,38 +126,22 @@ TEST_P(MergeAttacks, DoNoHarm) {
     const Hook hook(s, a.when, a.action);
     const Args args = a.folderRun ? FolderArgs(s) : s.MergeArgs();
     const Result r = RunCli(args, s.work, WithHook(hook.command));
-    EXPECT_EQ(r.signal, a.code < 0 ? a.signal : 0) << r.err;
-    if (a.code >= 0) {
-        EXPECT_EQ(r.code, a.code) << r.out << r.err;
-    }
+    EXPECT_TRUE(a.code < 0 ? r.signal == a.signal : r.signal == 0 && r.code == a.code) << r.code << r.out << r.err;
     for (const auto& part : a.reason) EXPECT_NE(r.err.find(part), std::string::npos) << part << " in " << r.err;
     EXPECT_EQ(r.out.find(a.folderRun ? "The merged sets are in" : kMerged) != std::string::npos, a.code == 0) << r.out;
-    if (a.code == 1 && !a.folderRun) {
-        EXPECT_EQ(r.err, FirstLine(r.err) + "\n") << "one line";
-    }
+    EXPECT_TRUE(a.code != 1 || a.folderRun || r.err == FirstLine(r.err) + "\n") << "one line: " << r.err;
 
     const fs::path out = s.root / a.realFolder;
     std::vector<std::string> left;
-    if (fs::is_directory(fs::symlink_status(out)))
-        for (const auto& e : fs::directory_iterator(out)) left.push_back(e.path().filename().string());
-    std::sort(left.begin(), left.end());
+    for (const auto& entry : Snapshot(out)) left.push_back(entry.first);
     EXPECT_EQ(left, a.left);
-    if (a.code == 0) {
-        EXPECT_EQ(RunCli({"inspect", "--check", out / "TREND.HST"}, s.root).code, 0) << "a sound set";
-    }
+    EXPECT_TRUE(a.code != 0 || RunCli({"inspect", "--check", out / "TREND.HST"}, s.root).code == 0) << "a sound set";
     // Only a killed run leaves its hidden working folder, and a new run names it.
     EXPECT_EQ(WorkingFolders(s.work), a.signal == SIGKILL ? 1 : 0);
-    if (a.signal == SIGKILL) {
-        const Result again = RunCli(args, s.work);
-        EXPECT_EQ(again.code, 1);
-        EXPECT_NE(again.err.find("was cut off"), std::string::npos) << again.err;
-    }
+    EXPECT_TRUE(a.signal != SIGKILL || RunCli(args, s.work).err.find("was cut off") != std::string::npos);
     EXPECT_FALSE(fs::exists(s.root / "elsewhere") && !fs::is_empty(s.root / "elsewhere")) << "nothing written elsewhere";
     EXPECT_EQ(CopiesOfSecret(s.root), std::vector<std::string>{}) << "the secret was copied";
     EXPECT_EQ(ReadFile(s.root / "secret"), kSecret);
-    // The steps ran in order and stopped where the attack stopped them.
-    const std::string all = kAllSteps;
-    EXPECT_EQ(hook.Steps(), a.last ? all.substr(0, all.find(a.last) + std::string(a.last).size() + 1) : all);
 }
 
 INSTANTIATE_TEST_SUITE_P(Attacks, MergeAttacks, ::testing::ValuesIn(kAttacks), [](const auto& info) { return info.param.name; });
@@ -210,7 +154,7 @@ struct ExportCase {
     const char* name;
     std::function<std::string(Scenario&)> target;  // the -o argument (made here)
     bool inputOk;
-    const char* interrupt;                         // "INT", "TERM", "HUP", ... at the hook, or null
+    bool interrupt;                                // SIGINT once the rows are written
     int code;
     std::vector<std::string> reason;
     std::function<void(Scenario&)> check;
@@ -221,10 +165,7 @@ std::string Existing(Scenario& s) { return WriteFile(Keep(s), "precious"), Keep(
 std::string Linked(Scenario& s) { return Existing(s), fs::create_symlink("keep.csv", s.work / "link.csv"), (s.work / "link.csv").string(); }
 void Untouched(Scenario& s) { EXPECT_EQ(ReadFile(Keep(s)), "precious"); }
 void IsCsv(Scenario& s) { EXPECT_EQ(ReadFile(Keep(s)).rfind("time,value\n", 0), 0U); }
-void LinkKept(Scenario& s) {
-    EXPECT_TRUE(fs::is_symlink(s.work / "link.csv"));
-    EXPECT_EQ(fs::read_symlink(s.work / "link.csv"), "keep.csv");
-}
+void LinkKept(Scenario& s) { EXPECT_TRUE(fs::is_symlink(s.work / "link.csv") && fs::read_symlink(s.work / "link.csv") == "keep.csv"); }
 // A private null device in the scenario's folder: a failing export must
 // never remove a device, and a test must never put the system's own
 // /dev/null at stake.  Making a device node needs root, as CI runs.
@@ -237,23 +178,15 @@ std::string Device(Scenario& s) {
 void DeviceKept(Scenario& s) { EXPECT_TRUE(fs::is_character_file(s.work / "null.csv")); }
 
 const ExportCase kExports[] = {
-    {"existing_file_failing_input", Existing, false, nullptr, 1, {"missing.000"}, Untouched},
-    {"link_failing_input", Linked, false, nullptr, 1, {"missing.000"}, [](Scenario& s) { Untouched(s), LinkKept(s); }},
-    {"device_failing_input", Device, false, nullptr, 1, {"missing.000"}, DeviceKept},
-    {"existing_file_replaced", Existing, true, nullptr, 0, {}, IsCsv},
-    {"link_target_written_link_kept", Linked, true, nullptr, 0, {}, [](Scenario& s) { IsCsv(s), LinkKept(s); }},
-    {"device_written", Device, true, nullptr, 0, {}, DeviceKept},
-    {"new_file", [](Scenario& s) { return (s.work / "keep.csv").string(); }, true, nullptr, 0, {}, IsCsv},
-    {"new_file_of_255_bytes", [](Scenario& s) { return (s.work / (std::string(251, 'k') + ".csv")).string(); }, true, nullptr, 0, {},
-     [](Scenario& s) { EXPECT_EQ(ReadFile(s.work / (std::string(251, 'k') + ".csv")).rfind("time,value\n", 0), 0U); }},
+    {"existing_file_failing_input", Existing, false, false, 1, {"missing.000"}, Untouched},
+    {"device_failing_input", Device, false, false, 1, {"missing.000"}, DeviceKept},
+    {"existing_file_replaced", Existing, true, false, 0, {}, IsCsv},
+    {"link_target_written_link_kept", Linked, true, false, 0, {}, [](Scenario& s) { IsCsv(s), LinkKept(s); }},
     {"dangling_link", [](Scenario& s) { return fs::create_symlink("gone.csv", s.work / "link.csv"), (s.work / "link.csv").string(); },
-     true, nullptr, 1, {"link.csv", "leads to no file"}, [](Scenario& s) { EXPECT_FALSE(fs::exists(s.work / "gone.csv")); }},
-    {"folder", [](Scenario& s) { return fs::create_directory(s.work / "dir"), (s.work / "dir").string(); }, true, nullptr, 1,
+     true, false, 1, {"link.csv", "leads to no file"}, [](Scenario& s) { EXPECT_FALSE(fs::exists(s.work / "gone.csv")); }},
+    {"folder", [](Scenario& s) { return fs::create_directory(s.work / "dir"), (s.work / "dir").string(); }, true, false, 1,
      {"is a folder"}, [](Scenario& s) { EXPECT_TRUE(fs::is_empty(s.work / "dir")); }},
-    {"the_input_itself", [](Scenario& s) { return s.existingFiles[1].string(); }, true, nullptr, 1, {"inputs are never written"}, {}},
-    {"sigint_after_rows", Existing, true, "INT", -1, {"Interrupted: removed the unfinished CSV file", "keep.csv"}, Untouched},
-    {"sigterm_after_rows", Existing, true, "TERM", -1, {"Interrupted: removed the unfinished CSV file"}, Untouched},
-    {"sighup_after_rows", Existing, true, "HUP", -1, {"Interrupted: removed the unfinished CSV file"}, Untouched},
+    {"sigint_after_rows", Existing, true, true, -1, {"Interrupted: removed the unfinished CSV file", "keep.csv"}, Untouched},
 };
 
 void PrintTo(const ExportCase& c, std::ostream* os) { *os << c.name; }
@@ -264,15 +197,11 @@ TEST_P(ExportTargets, NeverDestroyWhatWasThere) {
     Scenario s;
     const std::string target = c.target(s);
     const Tree inputs = Snapshot(s.root, "work");
-    const Hook hook(s, "export", c.interrupt ? std::string("kill -") + c.interrupt + " $PID" : "true");
+    const Hook hook(s, "export", c.interrupt ? "kill -INT $PID" : "true");
     const Result r = RunCli({"export", c.inputOk ? s.existingFiles[1].string() : "missing.000", "-o", target}, s.work,
                             WithHook(hook.command));
     EXPECT_EQ(hook.Steps(), c.inputOk && c.code != 1 ? "export\n" : "");
-    const std::map<std::string, int> signals = {{"INT", SIGINT}, {"TERM", SIGTERM}, {"HUP", SIGHUP}};
-    EXPECT_EQ(r.signal, c.code < 0 ? signals.at(c.interrupt) : 0) << r.err;
-    if (c.code >= 0) {
-        EXPECT_EQ(r.code, c.code) << r.err;
-    }
+    EXPECT_TRUE(c.interrupt ? r.signal == SIGINT : r.signal == 0 && r.code == c.code) << r.code << r.err;
     for (const auto& part : c.reason) EXPECT_NE(r.err.find(part), std::string::npos) << part << " in " << r.err;
     if (c.check) c.check(s);
     for (const auto& e : fs::directory_iterator(s.work))
@@ -288,9 +217,7 @@ TEST(StandardOutput, FullDeviceIsAFailure) {
     Scenario s;
     const std::vector<Args> commands = {
         {"inspect", s.existing.string()},
-        {"inspect", "--json", s.existingFiles[0].string()},
         {"export", s.existingFiles[0].string()},
-        [&] { Args a = s.MergeArgs(); a.push_back("--dry-run"); return a; }(),
         {"--help"},
     };
     for (const Args& cmd : commands) {
@@ -305,31 +232,9 @@ TEST(StandardOutput, FullDeviceIsAFailure) {
     EXPECT_EQ(RunCli({"inspect", s.existing.string()}, s.work).code, 0);
 }
 
-// Data files of 50 MiB that hold a few KiB (the rest holes): the merged set
-// takes about as many blocks as its sources, not 50 MiB per file.
-TEST(SparseSources, StaySparseInTheMergedSet) {
-    Scenario s;
-    std::uint64_t sourceBlocks = 0;
-    for (auto* files : {&s.existingFiles, &s.backupFiles})
-        for (const auto& f : *files) fs::resize_file(f, 50ULL << 20), sourceBlocks += Blocks(f);
-    sourceBlocks += Blocks(s.templ) * 2;
-    ASSERT_LT(sourceBlocks * 512, 4ULL << 20) << "the file system keeps holes";
-    const Result r = RunCli(s.MergeArgs(), s.work);
-    ASSERT_EQ(r.code, 0) << r.err;
-    std::uint64_t outBlocks = 0, outBytes = 0;
-    for (const auto& e : fs::directory_iterator(s.out)) outBlocks += Blocks(e.path()), outBytes += e.file_size();
-    EXPECT_GT(outBytes, 7 * (50ULL << 20));
-    EXPECT_LE(outBlocks, sourceBlocks + 64) << "holes were written as data";
-    for (int i = 1; i < 4; ++i) EXPECT_EQ(ReadFile(s.out / ("TREND.00" + std::to_string(i - 1))), ReadFile(s.existingFiles[i]));
-}
-
-}  // namespace
-
-namespace {
-
 // An output folder whose parent takes no new entries (a read-only file
 // system; permissions do not stop root): the dry run refuses it as the merge
-// does, instead of saying all is well.
+// does, instead of saying all is well.  The only test of this plan check.
 TEST(ReadOnlyParent, DryRunRefusesLikeTheMerge) {
     Scenario s;
     const fs::path ro = s.root / "ro";
@@ -340,16 +245,12 @@ TEST(ReadOnlyParent, DryRunRefusesLikeTheMerge) {
         fs::path p;
         ~Unmount() { std::system(("umount '" + p.string() + "'").c_str()); }
     } unmount{ro};
-    for (const bool dry : {true, false}) {
-        SCOPED_TRACE(dry ? "dry run" : "merge");
-        Args args = s.MergeArgs();
-        *(std::find(args.begin(), args.end(), "--output") + 1) = (ro / "out").string();
-        if (dry) args.push_back("--dry-run");
-        const Result r = RunCli(args, s.work);
-        EXPECT_EQ(r.code, 1) << r.out << r.err;
-        EXPECT_NE(r.err.find(dry ? "does not let this program create anything" : "cannot create the output folder"),
-                  std::string::npos) << r.err;
-        EXPECT_NE(r.err.find((ro / "out").string()), std::string::npos) << r.err;
+    Args args = s.MergeArgs();
+    args.back() = (ro / "out").string();
+    for (const auto& [more, said] : {std::pair{Args{"--dry-run"}, "does not let this program create anything"},
+                                     std::pair{Args{}, "cannot create the output folder"}}) {
+        const Result r = RunCli(Plus(args, more), s.work);
+        EXPECT_TRUE(r.code == 1 && r.err.find(said) != std::string::npos && r.err.find(args.back()) != std::string::npos) << r.err;
     }
 }
 

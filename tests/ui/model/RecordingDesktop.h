@@ -26,12 +26,9 @@ struct RecordingDesktop : MessageBoxService, FileDialogService, HelpService, Clo
         Messages.push_back((icon == MessageIcon::Error ? "error: " : icon == MessageIcon::Warning ? "warning: " : "") + text);
         if (OnShow) OnShow();
     }
-    OpenFileAnswer OpenFile(const OpenFileRequest& request) override {
-        Requests.push_back(request);
-        return std::exchange(Answer, {});
-    }
+    OpenFileAnswer OpenFile(const OpenFileRequest& request) override { return Requests.push_back(request), std::exchange(Answer, {}); }
     void ShowHelp(const std::string& file, int context) override { Help.push_back(file + " at " + std::to_string(context)); }
-    ClockTime TimeOfDay() const override { return Time; }
+    ClockTime TimeOfDay() const override { return {14, 35, 22}; }
     std::string ShortDateFormat() const override { return DateFormat; }
     std::string DecimalSeparator() const override { return Decimal; }
     std::string ProgramFolder() const override { return Program.string(); }
@@ -45,7 +42,6 @@ struct RecordingDesktop : MessageBoxService, FileDialogService, HelpService, Clo
     std::function<void()> OnShow;  // runs while the box would be open
     OpenFileAnswer Answer;
     std::vector<OpenFileRequest> Requests;
-    ClockTime Time{14, 35, 22};
     std::string DateFormat = "dd/MM/yyyy", Decimal = ".";
     RecordingDesktop() { fs::create_directories(Program); }
 };

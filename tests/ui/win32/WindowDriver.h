@@ -1,7 +1,7 @@
 // Drives a running joinwright.exe from another process, as a person would
 // through its controls: finds its windows, types into boxes, presses
 // buttons, keys and labels with window messages, reads and answers its
-// message boxes, and takes a picture of the window.
+// message boxes.
 #pragma once
 
 #include <windows.h>
@@ -20,38 +20,69 @@ bool WaitUntil(DWORD timeoutMs, Test test) {
     }
 }
 
-// The program started with this process's environment; ends it (if still
+inline std::wstring TextOf(HWND control) {  // WM_GETTEXT crosses the process boundary
+    wchar_t text[4096] = {};
+    SendMessageW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+inline void Type(HWND box, const std::wstring& text) { SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+// Presses a button without waiting for what it starts.
+inline void Press(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
+inline void Click(HWND control) {
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+}
+// A key pressed on a control (with F1, the WM_KEYF1 Windows posts behind it).
+inline void Key(HWND control, WPARAM key) {
+    PostMessageW(control, WM_KEYDOWN, key, 1);
+    if (key == VK_F1) PostMessageW(control, 0x004D, 0, 0);
+    PostMessageW(control, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31));
+}
+
+// The program started with this process's environment; ended (if still
 // running) when destroyed.
-class Program {
-public:
-    explicit Program(const std::wstring& exe);
-    ~Program();
+struct Program {
+    PROCESS_INFORMATION process{};
+    explicit Program(std::wstring exe) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+            process = {};
+    }
+    ~Program() {
+        if (!process.hProcess) return;
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000), CloseHandle(process.hThread), CloseHandle(process.hProcess);
+    }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     // A shown top-level window of the program of this class and title
     // (null: any), waiting up to timeoutMs; null when none came.
-    HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs = 20000) const;
-    // Whether the program has ended within timeoutMs; its exit code then.
-    std::optional<DWORD> WaitForExit(DWORD timeoutMs) const;
+    HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs = 20000) const {
+        HWND found = nullptr;
+        WaitUntil(timeoutMs, [&] {
+            for (found = FindWindowExW(nullptr, nullptr, className, title); found;
+                 found = FindWindowExW(nullptr, found, className, title)) {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(found, &owner);
+                if (owner == process.dwProcessId && IsWindowVisible(found)) return true;
+            }
+            return false;
+        });
+        return found;
+    }
     // A message box with this title shown within timeoutMs: its text, after
     // pressing its OK button; nullopt when none came.
-    std::optional<std::wstring> AnswerMessageBox(const wchar_t* title, DWORD timeoutMs = 20000) const;
-
-private:
-    PROCESS_INFORMATION process_{};
+    std::optional<std::wstring> AnswerMessageBox(const wchar_t* title, DWORD timeoutMs = 20000) const {
+        const HWND box = WaitForWindow(L"#32770", title, timeoutMs);
+        if (box == nullptr) return std::nullopt;
+        const std::wstring text = TextOf(GetDlgItem(box, 0xFFFF));  // the message box's text
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+        WaitUntil(timeoutMs, [&] { return !IsWindow(box); });
+        return text;
+    }
 };
-
-// Sets a box's text as if typed (WM_SETTEXT).
-void Type(HWND box, const std::wstring& text);
-std::wstring TextOf(HWND control);
-// Presses a button without waiting for what it starts (a posted BM_CLICK).
-void Press(HWND button);
-// Posts a left click on a control.
-void Click(HWND control);
-// Posts a key press to a control (with F1, the WM_KEYF1 Windows adds).
-void Key(HWND control, WPARAM key);
-// The window as it is on the screen (frame, menu and client area) as a 24-bit BMP file.
-bool SaveWindowPicture(HWND window, const std::wstring& bmpPath);
 
 }  // namespace jw::windriver

@@ -29,8 +29,7 @@ namespace fs = std::filesystem;
 template <class T>
 T Get(const std::string& b, std::size_t at) {
     T v{};
-    if (at + sizeof v <= b.size()) std::memcpy(&v, b.data() + at, sizeof v);
-    return v;
+    return at + sizeof v <= b.size() ? (std::memcpy(&v, b.data() + at, sizeof v), v) : v;
 }
 
 // One fresh folder per process under the temporary folder, removed at exit.
@@ -46,22 +45,15 @@ inline const fs::path& Scratch() {
 
 inline void WriteBytes(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
-inline std::string ReadBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+inline std::string ReadBytes(const fs::path& p) { std::ifstream in(p, std::ios::binary); return {std::istreambuf_iterator<char>(in), {}}; }
 
-// Every entry under root with its bytes ("<folder>", "<link>"), except those
-// under the relative folder `skip`: what a step changed shows as a difference.
-inline std::map<std::string, std::string> Snapshot(const fs::path& root, const std::string& skip = "") {
+// Every entry under root with its bytes ("<folder>", "<link>").
+inline std::map<std::string, std::string> Snapshot(const fs::path& root) {
     std::map<std::string, std::string> out;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        const std::string key = it->path().lexically_relative(root).string();
-        if (!skip.empty() && (key == skip || key.rfind(skip + "/", 0) == 0)) continue;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const auto st = it->symlink_status(ec);
-        out[key] = fs::is_symlink(st) ? "<link>" : fs::is_directory(st) ? "<folder>" : ReadBytes(it->path());
+        out[it->path().lexically_relative(root).string()] = fs::is_symlink(st) ? "<link>" : fs::is_directory(st) ? "<folder>" : ReadBytes(it->path());
     }
     return out;
 }

@@ -33,11 +33,6 @@ inline Args Plus(Args args, const Args& more) {
     return args;
 }
 
-// Ways of running it: with standard output into a file, with the writing
-// step's test hook command.
-inline RunOptions WithStdout(const std::string& file) { RunOptions o; o.stdoutTo = file; return o; }
-inline RunOptions WithHook(const std::string& command) { RunOptions o; o.hook = command; return o; }
-
 // Runs joinwright-cli in cwd.  With a hook, the child writes
 // its process id to <cwd's parent>.pid, where the hook's script reads it.
 inline Result RunCli(const Args& args, const fs::path& cwd, RunOptions o = {}) {

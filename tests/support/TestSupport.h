@@ -31,11 +31,11 @@ struct RunOptions {
     // so a write past it fails with EFBIG).
     std::uint64_t fileSizeLimit = 0;
     // Standard output into this file instead of ProgramResult::out.
-    std::string stdoutTo;
+    std::string stdoutTo = {};
     // JOINWRIGHT_TEST_HOOK of the child (unset when empty).
-    std::string hook;
+    std::string hook = {};
     // The child writes its process id here, for a hook that interrupts it.
-    fs::path pidFile;
+    fs::path pidFile = {};
 };
 
 // Runs program with args (UTF-8 text, passed as they are, no shell) in the

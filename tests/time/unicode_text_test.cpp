@@ -20,28 +20,17 @@ TEST(Cp1252, EveryByteComesBackThroughUtf8) {
 }
 
 TEST(Cp1252, TextWithoutABytePerCharacterIsRefused) {
-    const struct {
-        std::string utf8;
-        std::optional<std::string> bytes;
-    } rows[] = {
-        {"", ""},
-        {"K\xC3\xBChlung \xE2\x82\xAC", "K\xFChlung \x80"},  // "Kühlung €"
-        {"\xC5\xB8", "\x9F"},                                 // "Ÿ", the last of the 0x80..0x9F row
-        {"\xE6\x97\xA5", std::nullopt},                       // "日": no byte in the code page
-        {"\xC2\x80", std::nullopt},                           // U+0080: the code page has "€" there
-        {"\xC3", std::nullopt},                               // cut
-        {"\xC0\xAF", std::nullopt},                           // overlong "/"
-        {"\xED\xA0\x80", std::nullopt},                       // a surrogate
-        {"\xDC", std::nullopt},                               // a Windows-1252 byte is no UTF-8
+    const struct { std::string utf8; std::optional<std::string> bytes; } rows[] = {
+        {"K\xC3\xBChlung \xE2\x82\xAC", "K\xFChlung \x80"}, {"\xC5\xB8", "\x9F"},  // "Kühlung €"; "Ÿ", the last of the 0x80..0x9F row
+        {"\xE6\x97\xA5", std::nullopt}, {"\xC2\x80", std::nullopt},  // "日": no byte in the code page; U+0080: "€" has its place
+        {"\xC3", std::nullopt}, {"\xC0\xAF", std::nullopt}, {"\xED\xA0\x80", std::nullopt},  // cut, overlong "/", a surrogate
+        {"\xDC", std::nullopt},  // a Windows-1252 byte is no UTF-8
     };
     for (const auto& r : rows) EXPECT_EQ(Utf8ToCp1252(r.utf8), r.bytes) << r.utf8;
 }
 
 TEST(Cp1252, MixedTextKeepsItsUtf8AndDecodesTheRest) {
-    const struct {
-        std::string text, utf8;
-    } rows[] = {
-        {"", ""},
+    const struct { std::string text, utf8; } rows[] = {
         {"Bestand \xE6\x97\xA5", "Bestand \xE6\x97\xA5"},                     // "日" stays
         {"/Bestand \xC3\xB8: Name \"\xDC" "B\"", "/Bestand \xC3\xB8: Name \"\xC3\x9C" "B\""},  // ø kept, Ü decoded
         {"\xE6\x97", "\xC3\xA6\xE2\x80\x94"},                                // a cut sequence: byte by byte

@@ -125,7 +125,7 @@ TEST_P(MergeAttacks, DoNoHarm) {
     WriteFile(s.root / "secret", kSecret);
     const Hook hook(s, a.when, a.action);
     const Args args = a.folderRun ? FolderArgs(s) : s.MergeArgs();
-    const Result r = RunCli(args, s.work, WithHook(hook.command));
+    const Result r = RunCli(args, s.work, {.hook = hook.command});
     EXPECT_TRUE(a.code < 0 ? r.signal == a.signal : r.signal == 0 && r.code == a.code) << r.code << r.out << r.err;
     for (const auto& part : a.reason) EXPECT_NE(r.err.find(part), std::string::npos) << part << " in " << r.err;
     EXPECT_EQ(r.out.find(a.folderRun ? "The merged sets are in" : kMerged) != std::string::npos, a.code == 0) << r.out;
@@ -199,7 +199,7 @@ TEST_P(ExportTargets, NeverDestroyWhatWasThere) {
     const Tree inputs = Snapshot(s.root, "work");
     const Hook hook(s, "export", c.interrupt ? "kill -INT $PID" : "true");
     const Result r = RunCli({"export", c.inputOk ? s.existingFiles[1].string() : "missing.000", "-o", target}, s.work,
-                            WithHook(hook.command));
+                            {.hook = hook.command});
     EXPECT_EQ(hook.Steps(), c.inputOk && c.code != 1 ? "export\n" : "");
     EXPECT_TRUE(c.interrupt ? r.signal == SIGINT : r.signal == 0 && r.code == c.code) << r.code << r.err;
     for (const auto& part : c.reason) EXPECT_NE(r.err.find(part), std::string::npos) << part << " in " << r.err;
@@ -222,7 +222,7 @@ TEST(StandardOutput, FullDeviceIsAFailure) {
     };
     for (const Args& cmd : commands) {
         SCOPED_TRACE(cmd.size() > 1 ? cmd[0] + " " + cmd[1] : cmd[0]);
-        const Result r = RunCli(cmd, s.work, WithStdout("/dev/full"));
+        const Result r = RunCli(cmd, s.work, {.stdoutTo = "/dev/full"});
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.code, 1) << r.err;
         EXPECT_NE(r.err.find("joinwright-cli: error: "), std::string::npos) << r.err;

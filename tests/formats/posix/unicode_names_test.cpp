@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,32 +30,19 @@ const Row kRows[] = {
     {"characters", {kUtf8}, kUtf8, ""},
     {"recorded_bytes", {kRecorded}, kRecorded, ""},
     {"characters_before_bytes", {kRecorded, kUtf8}, kUtf8, ""},
-    {"ascii_case", {"\xC3\x9C" "berDRUCK.000"}, "\xC3\x9C" "berDRUCK.000", ""},
-    {"several_in_ascii_case",
-     {"\xC3\x9C" "berdruck.000", "\xC3\x9C" "BERdruck.000"},
-     "",
-     "\"" + kUtf8 + "\" matches several files"},
-    {"none", {"OTHER.000"}, "", kUtf8 + " does not exist"},
+    {"several_in_ascii_case", {"\xC3\x9C" "berdruck.000", "\xC3\x9C" "BERdruck.000"}, "", "\"" + kUtf8 + "\" matches several files"},
 };
-
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
 class UnicodeNames : public ::testing::TestWithParam<Row> {};
 
 TEST_P(UnicodeNames, FindsTheFileTheRecordMeans) {
     const Row& row = GetParam();
     const jw::testsupport::TempFolder folder;
-    const fs::path& dir = folder.path;
-    for (const auto& f : row.files) jw::testsupport::WriteFile(dir / f, f);
+    for (const auto& f : row.files) jw::testsupport::WriteFile(folder.path / f, f);
     std::string why;
-    const auto found = jw::FolderIndex(dir).Find(kRecorded, &why);
-    if (row.found.empty()) {
-        EXPECT_FALSE(found.has_value()) << found->native();
-        EXPECT_NE(why.find(row.why), std::string::npos) << why;
-    } else {
-        ASSERT_TRUE(found.has_value()) << why;
-        EXPECT_EQ(found->filename().native(), row.found);
-    }
+    const auto found = jw::FolderIndex(folder.path).Find(kRecorded, &why);
+    EXPECT_EQ(found ? found->filename().native() : "", row.found) << why;
+    EXPECT_NE(why.find(row.why), std::string::npos) << why;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, UnicodeNames, ::testing::ValuesIn(kRows),

@@ -1,8 +1,6 @@
 // Whole-file copies on POSIX: every method keeps holes as holes (allocated
-// blocks compared, not only bytes); on a file system with block cloning the
-// copy shares the source's blocks.
+// blocks compared, not only bytes).
 #include "OsTest.h"
-#include "XfsMount.h"
 #include "support/TestSupport.h"
 
 namespace jw {
@@ -61,26 +59,6 @@ TEST_F(CopyTest, EveryMethodKeepsBytesAndHoles) {
         }
         EXPECT_TRUE(testsupport::SameBytes(ReadAll(src), bytes)) << "the source is only read";
     }
-}
-
-// Cloning on a file system that offers it: the copy is a clone and takes
-// (almost) no space; read/write only, it takes the space; from another file
-// system (no clone possible) the copy still happens.
-TEST_F(CopyTest, CloneSharesBlocksOnXfs) {
-    const XfsMount xfs(tmp);
-    if (!xfs.Why().empty()) GTEST_SKIP() << "cannot run here: " << xfs.Why();
-    const fs::path src = xfs.Path() / "src";
-    WriteNew(src, Pattern(64 * kMiB));
-    WriteNew(tmp / "outside", Pattern(100'000));
-    const Folder folder = Folder::Open(xfs.Path());
-    const auto used = [&, before = (::sync(), fs::space(xfs.Path()).available)] { return ::sync(), before - fs::space(xfs.Path()).available; };
-    EXPECT_EQ(folder.CopyFrom(File::OpenRead(src), "clone").Method, CopyMethod::Clone);
-    EXPECT_LT(used(), 1 * kMiB) << "the clone shares the source's 64 MiB";
-    folder.CopyFrom(File::OpenRead(src), "copied", static_cast<unsigned>(CopyMethod::ReadWrite));
-    EXPECT_GT(used(), 60 * kMiB);
-    EXPECT_NE(folder.CopyFrom(File::OpenRead(tmp / "outside"), "across").Method, CopyMethod::Clone);
-    for (const auto& [copy, from] : {std::pair{xfs.Path() / "clone", src}, {xfs.Path() / "across", tmp / "outside"}})
-        EXPECT_TRUE(testsupport::SameFile(copy, from));
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ TEST_F(FileTest, OpenReadTakesRegularFilesOnly) {
     const struct {
         std::string path;
         Links links;
-        std::string expect;  // empty: opens and reads "data"
+        std::string expect;  // empty: opens "file"
         ErrorKind kind;
     } cases[] = {
         {"file", Links::Refuse, "", {}},
@@ -34,7 +34,6 @@ TEST_F(FileTest, OpenReadTakesRegularFilesOnly) {
         {"file/below", Links::Follow, "is not a folder", ErrorKind::PathNotFound},
         {"folderlink", Links::Follow, "it is a folder", kArg},
         {"fifo", Links::Follow, "not a regular file", kArg},
-        {"fifolink", Links::Follow, "not a regular file", kArg},
         {"fifolink", Links::Refuse, "is a symbolic link", kArg},
         {"/dev/null", Links::Follow, "not a regular file", kArg},
     };
@@ -42,16 +41,10 @@ TEST_F(FileTest, OpenReadTakesRegularFilesOnly) {
         SCOPED_TRACE(c.path);
         const fs::path p = c.path[0] == '/' ? fs::path(c.path) : tmp / c.path;
         ErrorKind kind{};
-        std::string got;
-        const std::string said = ErrorOf(
-            [&] {
-                const File f = File::OpenRead(p, c.links);
-                got.resize(10);
-                got.resize(f.ReadAt(0, {reinterpret_cast<std::uint8_t*>(got.data()), got.size()}));
-            },
-            &kind);
+        std::uint64_t length = 0;
+        const std::string said = ErrorOf([&] { length = File::OpenRead(p, c.links).Length(); }, &kind);
         if (c.expect.empty()) {
-            EXPECT_EQ(said + got, "data");
+            EXPECT_EQ(said + std::to_string(length), "4");  // "data"
             continue;
         }
         ExpectHas(said, {c.expect, p.string()});
@@ -98,14 +91,11 @@ TEST_F(FileTest, FolderHandleKeepsToItsFolder) {
     folder.RenameNoReplace("made", "renamed");
     WriteNew(moved / "old", "old");
     EXPECT_TRUE(folder.Remove("old"));
-    folder.SyncAll();
-    EXPECT_GT(folder.FreeSpace(), 0U);
 
     EXPECT_TRUE(fs::is_empty(elsewhere));
     EXPECT_EQ(ReadAll(moved / "renamed"), "m");
     EXPECT_EQ(ReadAll(moved / "copy"), Pattern(5000));
-    EXPECT_FALSE(fs::exists(moved / "made"));
-    EXPECT_FALSE(fs::exists(moved / "old"));
+    EXPECT_FALSE(fs::exists(moved / "made") || fs::exists(moved / "old"));
     EXPECT_EQ(folder.PathOf("x"), out / "x") << "messages keep the name the folder was opened by";
     // A folder is not opened through a link as the last part.
     ExpectHas(ErrorOf([&] { Folder::Open(out); }), {"symbolic link", out.string()});

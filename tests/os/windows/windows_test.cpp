@@ -1,14 +1,10 @@
 // What only Windows does: inputs that another program holds open for writing
 // stay readable and copyable, an open output folder cannot be renamed away,
-// devices are no files, the command line arrives as UTF-8.
+// devices are no files.
 #include <windows.h>
 #undef CreateFile  // Folder::CreateFile, not the Windows macro
 
-#include <cstdlib>
-
 #include "os/PlatformTest.h"
-#include "os/Text.h"
-#include "os/Process.h"
 
 namespace jw::os {
 namespace {
@@ -23,11 +19,6 @@ struct Writer {
         : h(::CreateFileW(p.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
     ~Writer() {
         if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
-    }
-    void Append(const std::string& text) {
-        ::SetFilePointer(h, 0, nullptr, FILE_END);
-        DWORD n = 0;
-        ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
     }
 };
 
@@ -48,12 +39,10 @@ TEST_F(WindowsTest, SourcesHeldOpenForWritingAreStillCopied) {
             continue;
         }
         const File source = File::OpenRead(tmp / name);
-        for (const CopyMethods methods : {kAllCopyMethods, static_cast<CopyMethods>(CopyMethod::ReadWrite)}) {
-            const fs::path copy = name.string() + ".copy" + std::to_string(methods);
-            Folder::Open(tmp).CopyFrom(source, copy, methods);
-            EXPECT_EQ(ReadAll(tmp / copy), content) << share << " " << methods;
-        }
-        writer.Append("more");  // our open handle does not stop the writer
+        Folder::Open(tmp).CopyFrom(source, name.string() + ".copy");
+        EXPECT_EQ(ReadAll(tmp / (name.string() + ".copy")), content) << share;
+        DWORD n = 0;  // our open handle does not stop the writer
+        ::SetFilePointer(writer.h, 0, nullptr, FILE_END), ::WriteFile(writer.h, "more", 4, &n, nullptr);
         EXPECT_EQ(source.Length(), content.size() + 4);
     }
 }
@@ -74,23 +63,9 @@ TEST_F(WindowsTest, AnOpenFolderStaysWhereItIs) {
     EXPECT_TRUE(::MoveFileExW(out.c_str(), moved.c_str(), 0));
 }
 
-// Devices are no files: reading them is refused at once, writing to NUL works.
+// Devices are no files: reading them is refused at once, a file is no device.
 TEST_F(WindowsTest, DevicesAreNoFiles) {
-    // Windows shows NUL as a character device; some wine versions show it as
-    // a disk file, and then there is no device to refuse.
-    const HANDLE nulHandle = ::CreateFileW(L"\\\\.\\NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, 0, nullptr);
-    const bool nulIsADevice = ::GetFileType(nulHandle) == FILE_TYPE_CHAR;
-    ::CloseHandle(nulHandle);
-    if (nulIsADevice) {
-        ErrorKind kind{};
-        ExpectHas(ErrorOf([] { File::OpenRead("NUL"); }, &kind), {"not a regular file"});
-        EXPECT_EQ(kind, ErrorKind::InvalidArgument);
-        File nul = File::OpenDevice("NUL");
-        nul.Write(Bytes("discarded"));
-        nul.Close();
-    }
-    // The console is refused too (or cannot be opened at all without one).
+    // The console is refused (or cannot be opened at all without one).
     for (const char* device : {"CON", "CONIN$"}) EXPECT_FALSE(ErrorOf([&] { File::OpenRead(device); }).empty()) << device;
     WriteNew(tmp / "file", "keep");
     ExpectHas(ErrorOf([&] { File::OpenDevice(tmp / "file"); }), {"regular file"});
@@ -126,20 +101,6 @@ TEST_F(WindowsTest, CopiesOfReadOnlyFilesAreWritable) {
     File::OpenReadWrite(tmp / "TREND.001").WriteAt(0, Bytes("DATA"));
     EXPECT_EQ(ReadAll(tmp / "TREND.001"), "DATA");
     ::SetFileAttributesW((tmp / "TREND.000").c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-// The arguments come from the wide command line, the same as the C library's
-// for plain ASCII ones; a console is switched to UTF-8.
-TEST_F(WindowsTest, ArgumentsAndConsole) {
-    const std::vector<std::string> args = Utf8Arguments(__argc, __argv);
-    ASSERT_EQ(args.size(), static_cast<std::size_t>(__argc));
-    for (int i = 1; i < __argc; ++i) EXPECT_EQ(args[static_cast<std::size_t>(i)], __argv[i]);
-    const UINT before = ::GetConsoleOutputCP();
-    PrepareStandardStreams();
-    if (before != 0) {
-        EXPECT_EQ(::GetConsoleOutputCP(), UINT{CP_UTF8});
-    }
-    EXPECT_FALSE(IsTerminal(Stream::Output));  // the test's output goes to a pipe
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "os/PlatformTest.h"
 #include "os/Process.h"
+#include "os/WindowsNames.h"
 #include "support/TestSupport.h"
 
 namespace jw::os {
@@ -153,6 +154,32 @@ TEST_F(FilesTest, LongPathsAndUtf8Names) {
 }
 
 // The running program: its folder holds its executable.
+// Names a Windows folder cannot hold are refused on every host, and a
+// folder to be made by its own name whatever leads to it; near misses pass.
+TEST(WindowsNames, RefusedOnEveryHostNearMissesPass) {
+    const std::pair<std::string, std::string> names[] = {
+        {"CON", "device name \"CON\""}, {"con.000", "device name \"con\""}, {"Aux.tar.gz", "device name \"Aux\""},
+        {"NUL .HST", "device name \"NUL\""}, {"com9.x", "device name \"com9\""}, {"lpt1.001", "device name \"lpt1\""},
+        {"TREND.", "ends in a dot"}, {"TREND.000 ", "ends in a blank"}, {"C:TREND.000", "contains \":\""},
+        {"CONSOLE.000", ""}, {"COM0.000", ""}, {"COM10.000", ""}, {"xCON.000", ""}, {".HST", ""}, {"tr end.000", ""}};
+    for (const auto& [name, why] : names) {
+        const std::string got = WindowsFileNameProblem(name);
+        EXPECT_TRUE(why.empty() ? got.empty() : got.find(why) != std::string::npos) << name << ": " << got;
+    }
+    for (const char c : std::string("<>\"|?*\\"))
+        EXPECT_NE(WindowsFileNameProblem("a"s + c + "b.000").find("contains"), std::string::npos) << c;
+    std::vector<std::pair<fs::path, std::string>> folders = {{"out2 ", "ends in a blank"}, {"sets/out2.", "ends in a dot"},
+                                                             {"sets/nul/", "device name \"nul\""}, {"sets/out2", ""},
+                                                             {".", ""}, {"sets/..", ""}};
+#ifdef _WIN32
+    folders.insert(folders.end(), {{L"\\\\?\\C:\\sets\\out2 ", "ends in a blank"}, {L"\\\\?\\C:\\AUX\\", "device name \"AUX\""}});
+#endif
+    for (const auto& [folder, why] : folders) {
+        const std::string e = ErrorOf([&] { CheckNewFolderName(folder); });
+        EXPECT_TRUE(why.empty() ? e.empty() : e.find(why) != std::string::npos) << folder << ": " << e;
+    }
+}
+
 TEST(ProgramTest, ItsFolderHoldsIt) {
     bool found = false;
     for (const auto& e : fs::directory_iterator(ProgramFolder())) found = found || e.path().stem() == "jw_test_os";

@@ -3,8 +3,6 @@
 // unchanged.  What makes a file or a field
 // valid is the format code's, tested with it; here only that the planner
 // applies it.
-#include <algorithm>
-
 #include "EngineTest.h"
 #include "engine/MergeJob.h"
 #include "formats/Notices.h"
@@ -42,9 +40,10 @@ const FailureCase kCases[] = {
     {{}, [](Fixture& f, Req& r) { r.OutputFolder = f.backup.Master / "out"; }, {"is not a folder"}},
     {{}, [](Fixture& f, Req& r) { r.OutputFolder = f.tmp / "out2 "; }, {"ends in a blank"}},
     // Recorded names of taken records: no folder, no ".", four characters
-    // after it, no file name, "..", "/", a control character, a Windows
-    // device name, a new Name past its 144-byte field, a file name past 255
-    // bytes, the record's own master; a merged master named like a device.
+    // after it, no file name, "..", "/", a control character, a new Name past
+    // its 144-byte field, a file name past 255 bytes, the record's own master;
+    // a merged master named like a Windows device (that rule is the platform
+    // layer's, applied here once).
     {NameE("TREND.000"), {}, {"existing master", "record 0", "\"TREND.000\"", "no folder part"}},
     {NameE("C:\\E\\TREND000"), {}, {"record 0", "no \".\""}},
     {NameE("C:\\E\\TREND.1000"), {}, {"record 0", "more than three characters", "\"TREND.100\""}},
@@ -52,13 +51,12 @@ const FailureCase kCases[] = {
     {NameB(0, "C:\\B\\.."), {}, {"record 0", "\"..\""}},
     {NameE("C:\\E\\..\\../x/TREND.000"), {}, {"record 0", "contains \"/\""}},
     {NameE("C:\\E\\TR\x01ND.000"), {}, {"record 0", "control character", "\\x01"}},
-    {NameE("C:\\E\\con.000"), {}, {"record 0", "Windows device name \"con\""}},
     {[](SetDescription& b, SetDescription& e) { Versions(5, 5)(b, e), NameE("C:\\" + std::string(137, 'd') + "\\T.1")(b, e); }, {}, {"does not fit", "144 bytes"}},
     {NameE("C:\\E\\" + std::string(253, 'x') + ".1"), {}, {"record 0", "257 bytes long", "at most 255"}},
     {NameE("C:\\E\\TREND.HST"), {}, {"existing master", "record 0", "is the existing master itself"}},
     {{}, [](Fixture& f, Req& r) { fs::rename(r.BackupFile, f.backupDir / "Lpt7.HST"), r.BackupFile = (f.backupDir / "Lpt7.HST").string(); },
      {"merged master file \"Lpt7.HST\"", "Windows device name \"Lpt7\""}},
-    // The validity rule applied (the mutants of mutant_test.cpp apply the rest): a data file given as a master.
+    // The validity rule applied (the plan fuzzer applies the rest): a data file given as a master.
     {{}, [](Fixture& f, Req& r) { r.ExistingFile = f.existing.DataFiles[0]; },
      {"existing master", "TREND.000: this is a data file", "choose the master", "TREND.HST instead"}},
     // More to take than asked for, nothing to name template copies after.
@@ -82,22 +80,13 @@ TEST_P(Failures, EndInAnError) {
     if (c.sets) c.sets(b, e);
     Make(b, e);
     MergeRequest r = Request("09-10-2004", 4);
-    // A row whose input this system cannot make (a name Windows cannot hold,
-    // a link) has nothing to test here.
-    try {
-        if (c.after) c.after(*this, r);
-    } catch (const fs::filesystem_error& e) {
-        GTEST_SKIP() << "this system cannot make the row's input: " << e.what();
-    }
+    if (const std::string why = CannotMake([&] { if (c.after) c.after(*this, r); }); !why.empty()) GTEST_SKIP() << why;
     // The template is checked without the invalid-file notice.
     std::vector<std::string> notices;
     ScopedNoticeSink sink([&](std::string_view text, NoticeMark) { notices.emplace_back(text); });
     const InputsGuard guard{*this};
     ErrorKind kind{};
     const std::string said = ErrorOf([&] { RunMergeJob(r); }, &kind);
-    // Only a refusal that depends on the break date names it, as it was read.
-    const bool dated = std::any_of(c.parts.begin(), c.parts.end(), [](const std::string& p) { return p.find("(typed") != std::string::npos; });
-    EXPECT_EQ(said.find("the break date") != std::string::npos, dated) << said;
     ExpectHas(said, c.parts);
     EXPECT_EQ(kind, ErrorKind::Refused) << said;
     EXPECT_EQ(Snapshot(tmp, "in"), Tree{});

@@ -6,11 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "support/TestSupport.h"
 

@@ -22,9 +22,8 @@ using namespace jw::cli;
 
 // One element of the document: its name, attributes and the text in it.
 struct Element {
-    std::string name, ns;
+    std::string name, ns, text;
     std::map<std::string, std::string> attr;
-    std::string text;
     std::string Class() const { return attr.count("class") ? attr.at("class") : ""; }
     double Num(const char* key) const { return std::stod(attr.at(key)); }
 };
@@ -34,8 +33,7 @@ std::vector<Element> Parse(const std::string& svg) {
     QXmlStreamReader reader(QString::fromStdString(svg));
     std::vector<Element> all;
     std::vector<std::size_t> open;
-    while (!reader.atEnd()) {
-        reader.readNext();
+    while (reader.readNext() != QXmlStreamReader::EndDocument && !reader.hasError()) {
         if (reader.isStartElement()) {
             Element e{reader.name().toString().toStdString(), reader.namespaceUri().toString().toStdString(), {}, {}};
             for (const auto& a : reader.attributes())
@@ -64,19 +62,9 @@ std::vector<Element> OfClass(const std::vector<Element>& all, const std::string&
 constexpr std::int64_t kBase = 127'392'480'000'000'000;  // 2004-09-10 00:00:00 as ticks
 std::int64_t Day(double d) { return kBase + static_cast<std::int64_t>(d * 24) * 3600 * kTicksPerSecond; }
 
-struct BarSpec {
-    BarSource source;
-    std::optional<double> start;  // days after the base; none: time not set
-    double end = 0;
-    double periodMinutes = 0;
-};
-
-struct Case {
-    const char* name;
-    std::vector<BarSpec> bars;
-    std::optional<double> breakDay;
-    int gaps, overlaps;
-};
+// start: days after the base, none: time not set.
+struct BarSpec { BarSource source; std::optional<double> start; double end = 0, periodMinutes = 0; };
+struct Case { const char* name; std::vector<BarSpec> bars; std::optional<double> breakDay; int gaps, overlaps; };
 
 Timeline Make(const Case& c) {
     Timeline tl;
@@ -95,9 +83,7 @@ constexpr double kYears = 365.2425;
 const Case kCases[] = {
     {"TemplateCopiesOnly", {{T, std::nullopt}, {T, std::nullopt}, {T, std::nullopt}}, std::nullopt, 0, 0},
     {"PlannedMerge", {{E, 4, 6}, {E, 6, 8}, {B, 0, 2}, {B, 2, 4}, {T, std::nullopt}}, 4.0, 0, 0},
-    {"GapOfTwoDays", {{S, 0, 1}, {S, 3, 4}}, std::nullopt, 1, 0},
     {"Overlap", {{E, 2, 5}, {B, 0, 3}}, 2.0, 0, 1},
-    {"IdenticalInstants", {{S, 1, 1}, {S, 1, 1}}, std::nullopt, 0, 0},
     {"FarApart", {{B, -103 * kYears, -103 * kYears + 1}, {E, 25 * kYears, 25 * kYears + 1}}, 0.0, 1, 0},
     {"WithinSamplePeriod", {{S, 0, 1, 120}, {S, 1.05, 2}}, std::nullopt, 0, 0},
     {"BeyondSamplePeriod", {{S, 0, 1, 30}, {S, 1.05, 2}}, std::nullopt, 1, 0},
@@ -176,10 +162,8 @@ TEST(Picture, TimesOutsideTheCalendarStayOffTheAxis) {
     const auto bars = OfClass(all, "bar");
     ASSERT_EQ(bars.size(), 6U);
     const double column = bars[0].Num("x");
-    for (int i : {0, 1, 2, 3, 5}) {
-        EXPECT_EQ(bars[i].Num("x"), column) << i;
-        EXPECT_NE(bars[i].text.find("outside the years 1601 to 9999"), std::string::npos) << bars[i].text;
-    }
+    for (int i : {0, 1, 2, 3, 5})
+        EXPECT_TRUE(bars[i].Num("x") == column && bars[i].text.find("outside the years 1601 to 9999") != std::string::npos) << i;
     EXPECT_LT(bars[4].Num("x") + bars[4].Num("width"), column);
     EXPECT_TRUE(OfClass(all, "break").empty());
     EXPECT_TRUE(GapsAndOverlaps(tl).empty());

@@ -5,19 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <string>
-#include <utility>
 #include <vector>
 
+#include "base/Errors.h"
 #include "formats/BinaryFile.h"
 #include "formats/Notices.h"
-#include "base/Errors.h"
-#include "os/PlatformTest.h"
+#include "support/TestSupport.h"
 #include "time/TaggedValue.h"
 
 namespace jw::test {
@@ -47,11 +41,7 @@ inline TaggedValue TimeRaw(bool wide, std::int64_t t) {
 
 // The error f raises (of kind Refused when it raises none), and whether an error's text names `what`.
 inline Error ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e;
-    }
+    try { f(); } catch (const Error& e) { return e; }
     return Error(ErrorKind::Refused, "no error raised");
 }
 inline bool Names(const Error& e, const std::string& what) { return std::string(e.what()).find(what) != std::string::npos; }
@@ -61,20 +51,19 @@ struct NoticeLog {
     ScopedNoticeSink sink{[this](std::string_view t, NoticeMark m) { seen.emplace_back(std::string(t), m); }};
 };
 
-// A fresh folder per test (the platform tests' one), removed afterwards.
-class FilesTest : public ostest::TempFolder {
+// A fresh folder per test, removed afterwards.
+class FilesTest : public ::testing::Test {
 protected:
     // A file of the pieces back to back.
     fs::path Put(const std::string& name, std::initializer_list<Bytes> pieces) {
-        std::ofstream out(dir_ / name, std::ios::binary | std::ios::trunc);
-        for (const Bytes& b : pieces) out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        std::string all;
+        for (const Bytes& b : pieces) all.append(b.begin(), b.end());
+        testsupport::WriteFile(dir_ / name, all);
         return dir_ / name;
     }
-    static Bytes Contents(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
-    const fs::path& dir_ = tmp;
+    static Bytes Contents(const fs::path& p) { const std::string s = testsupport::ReadFile(p); return Bytes(s.begin(), s.end()); }
+    const testsupport::TempFolder folder_;
+    const fs::path& dir_ = folder_.path;
 };
 
 }  // namespace jw::test

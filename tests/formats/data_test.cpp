@@ -9,7 +9,6 @@
 #include "formats/clsDataFile.h"
 #include "formats/clsHSTHeader.h"
 #include "formats/clsHSTMaster.h"
-#include "support/TestSupport.h"
 
 namespace jw::test {
 namespace {

@@ -15,11 +15,11 @@ constexpr std::int64_t kTicks = 127398771300000000;  // 2004-09-17 06:45:30, Cit
 
 // Record length and absolute record offsets per master Version, written out
 // independently of the layout tables.
-std::size_t RecordLength(int v) { return v <= 3 ? 240 : v == 4 ? 432 : v == 5 ? 288 : 448; }
-std::size_t Width(int v) { return v == 4 || v == 6 ? 8 : 4; }  // of event numbers and times
-std::size_t SamplePeriodAt(int v) { return v <= 3 ? 202 : v == 4 ? 378 : v == 5 ? 250 : 394; }
-std::size_t StartTimeAt(int v) { return v <= 3 ? 218 : v == 4 ? 394 : v == 5 ? 266 : 410; }
-std::size_t EndEvNoAt(int v) { return v <= 3 ? 234 : v == 4 ? 418 : v == 5 ? 282 : 434; }
+// Width: of event numbers and times.
+struct At { std::size_t length, width, period, start, endEvNo; };
+At Record(int v) {
+    return v <= 3 ? At{240, 4, 202, 218, 234} : v == 4 ? At{432, 8, 378, 394, 418} : v == 5 ? At{288, 4, 250, 266, 282} : At{448, 8, 394, 410, 434};
+}
 Bytes MasterOf(int version) { return With(Bytes(kMaster, 0), 138, static_cast<std::uint16_t>(version), 2); }
 
 class MasterTest : public FilesTest {
@@ -49,12 +49,12 @@ TEST_F(MasterTest, FieldsLoadAndSaveAtTheirOffsets) {
     const std::shared_ptr<clsTimes> held = h.StartTime();
     for (const auto& r : rows) {
         SCOPED_TRACE(r.text);
-        Bytes rec = With(Bytes(RecordLength(r.v), 0), SamplePeriodAt(r.v), static_cast<std::uint32_t>(r.period), 4);
-        rec = With(rec, EndEvNoAt(r.v), static_cast<std::uint64_t>(r.endEvNo), Width(r.v));
-        rec = With(rec, StartTimeAt(r.v), static_cast<std::uint64_t>(r.time), Width(r.v));
+        const At at = Record(r.v);
+        Bytes rec = With(Bytes(at.length, 0), at.period, static_cast<std::uint32_t>(r.period), 4);
+        rec = With(With(rec, at.endEvNo, static_cast<std::uint64_t>(r.endEvNo), at.width), at.start, static_cast<std::uint64_t>(r.time), at.width);
         EXPECT_EQ(Resave(h, r.v, rec), rec);
         EXPECT_EQ(std::tuple(h.SamplePeriod, h.SamplePeriodRaw, h.EndEvNo, h.StartTime()), std::tuple(r.seconds, r.period, r.text, held));
-        EXPECT_EQ(held->Raw, TimeRaw(Width(r.v) == 8, r.time));
+        EXPECT_EQ(held->Raw, TimeRaw(at.width == 8, r.time));
     }
 
     const struct { int v; double seconds; std::int32_t raw, period; TaggedValue time; std::int64_t stored; } saves[] = {
@@ -67,7 +67,8 @@ TEST_F(MasterTest, FieldsLoadAndSaveAtTheirOffsets) {
         fresh.StartEvNo = fresh.EndEvNo = "0";
         std::tie(fresh.SamplePeriod, fresh.SamplePeriodRaw, fresh.StartTime()->Raw) = std::tuple(s.seconds, s.raw, s.time);
         const Bytes rec = Resave(fresh, s.v, {});
-        EXPECT_EQ(std::tuple(GetLE(rec, SamplePeriodAt(s.v), 4), GetLE(rec, StartTimeAt(s.v), Width(s.v))), std::tuple(s.period, s.stored));
+        const At at = Record(s.v);
+        EXPECT_EQ(std::tuple(GetLE(rec, at.period, 4), GetLE(rec, at.start, at.width)), std::tuple(s.period, s.stored));
     }
 }
 
@@ -95,7 +96,7 @@ TEST_F(MasterTest, SavesLeaveFileAndPositionUnlessTheyCanBeMade) {
         m.Load(f);
         h.Load(f, m);
         EXPECT_EQ(std::tuple(m.Version, h.Name == "kept", f.Position()),
-                  std::tuple(r.v, !*r.field, kMaster + (*r.field ? RecordLength(r.v) : 0)));
+                  std::tuple(r.v, !*r.field, kMaster + (*r.field ? Record(r.v).length : 0)));
         r.set(m, h);
         f.Seek(230);
         const Error e = ErrorOf([&] { h.Save(f, m); m.Save(f); });  // the master goes back as it was: FF FF stays FF FF

@@ -52,10 +52,7 @@ TEST(TrendDefs, RecordLayoutsAtTheirAbsoluteOffsets) {
     const Bytes b = Encoded(HSTMasterLayout, m);
     EXPECT_EQ(Bytes(b.begin() + 126, b.begin() + 152), (Bytes{'x', 'x', 'A', 'B', 32, 32, 32, 32, 32, 32, 0, 0, 0, 0, 32, 32, 32, 32,
                                                                0, 0, 0, 0, 0, 0, 0x34, 0x12}));
-    Bytes in(176, 0);  // on reading, trailing NULs and blanks belong to the text
-    in[128] = 'T';
-    in[129] = ' ';
-    Decode(HSTMasterLayout, in, m);
+    Decode(HSTMasterLayout, With(Bytes(176, 0), 128, 0x2054, 2), m);  // "T " at 128: on reading, trailing NULs and blanks belong to the text
     EXPECT_EQ(std::tuple(m.ID, m.Title), std::tuple(std::string("T \0\0\0\0\0\0", 8), std::string(128, '\0')));
 }
 

@@ -28,15 +28,9 @@ Bytes Master(std::int16_t version, std::int16_t nFiles, std::int16_t addOn, std:
     return b;
 }
 
-struct CountCase {
-    const char* name;
-    std::int16_t version, nFiles, addOn;
-    std::size_t held, extra;
-    RecordCount count;
-    std::size_t records;
-    std::vector<K> faults;
-    const char* text;  // in the first fault's text
-};
+// `text` is in the first fault's text.
+struct CountCase { const char* name; std::int16_t version, nFiles, addOn; std::size_t held, extra; RecordCount count; std::size_t records;
+                   std::vector<K> faults; const char* text; };
 
 const CountCase kCounts[] = {
     {"nfiles_only", 5, 3, 0, 3, 0, RecordCount::WithAddOn, 3, {}, ""},
@@ -58,7 +52,6 @@ class Counting : public FilesTest, public ::testing::WithParamInterface<CountCas
 TEST_P(Counting, RecordsAndFaults) {
     const CountCase& c = GetParam();
     const fs::path master = Put("T.HST", {Master(c.version, c.nFiles, c.addOn, c.held, c.extra)});
-    const Bytes before = Contents(master);
     const TrendSet set = ReadTrendSet(master, c.count);
     ASSERT_EQ(set.Records.size(), c.records);
     std::vector<K> kinds;
@@ -69,7 +62,6 @@ TEST_P(Counting, RecordsAndFaults) {
     const bool mergeable = c.faults.empty() || c.faults == std::vector<K>{K::AddOnPastEnd};
     EXPECT_EQ(set.Refusal() == nullptr, mergeable);
     for (std::size_t i = 0; i < set.Records.size(); ++i) EXPECT_EQ(set.Records[i].Name, "C:\\D\\T.00" + std::to_string(i));
-    EXPECT_EQ(Contents(master), before) << "the master is only read";
 }
 
 INSTANTIATE_TEST_SUITE_P(Masters, Counting, ::testing::ValuesIn(kCounts),
@@ -79,13 +71,8 @@ INSTANTIATE_TEST_SUITE_P(Masters, Counting, ::testing::ValuesIn(kCounts),
 
 enum class Entry { File, Folder, LinkToFile };
 
-struct FindCase {
-    const char* name;
-    std::vector<std::pair<std::string, Entry>> entries;  // beside the master
-    std::string recorded;                                 // the record's Name field
-    const char* found;                                    // the file found, or empty
-    const char* problem;                                  // in the problem text when none is found
-};
+// The entries beside the master, the record's Name field, the file found (or empty) and else what the problem says.
+struct FindCase { const char* name; std::vector<std::pair<std::string, Entry>> entries; std::string recorded; const char* found, *problem; };
 
 const FindCase kFinds[] = {
     {"other_case", {{"t.000", Entry::File}}, "C:\\D\\T.000", "t.000", ""},
@@ -104,8 +91,7 @@ class Finding : public FilesTest, public ::testing::WithParamInterface<FindCase>
 
 TEST_P(Finding, OneRuleForEveryReader) {
     const FindCase& c = GetParam();
-    Bytes master = Master(5, 1, 0, 1, 0);
-    std::fill(master.begin() + 176, master.begin() + 176 + 144, std::uint8_t{0});
+    Bytes master = Master(5, 1, 0, 0, kRecord);  // one record, all zero
     std::copy(c.recorded.begin(), c.recorded.end(), master.begin() + 176);
     const fs::path path = Put("T.HST", {master});
     Put("target.bin", {Bytes(10, 1)});

@@ -8,8 +8,6 @@
 
 #include "FormatsTest.h"
 #include "formats/Validity.h"
-#include "time/DateTimeTools.h"
-#include "support/TestSupport.h"
 
 namespace jw::test {
 namespace {
@@ -33,7 +31,6 @@ void Poke(const fs::path& file, std::size_t at, std::int64_t v, std::size_t widt
     BinaryFile f(file, Mode::ReadWrite);
     f.Seek(at);
     f.Write(With({}, 0, static_cast<std::uint64_t>(v), width));
-    f.Close();
 }
 
 // Offsets in a version 6 master record (block at 272) and data header (block at 128).
@@ -44,20 +41,10 @@ class Validity : public FilesTest {};
 
 TEST_F(Validity, EachFaultOnceWithItsFieldSeverityAndWords) {
     const Severity R = Severity::Refuse, W = Severity::Warn;
-    struct Row {
-        const char* name;
-        std::function<void(const Set&)> plant;
-        std::optional<int> record;
-        const char* field;
-        Severity level;
-        const char* says;
-    };
-    const auto master = [](std::size_t at, std::int64_t v, std::size_t w) {
-        return [=](const Set& s) { Poke(s.built.Master, at, v, w); };
-    };
-    const auto data1 = [](std::size_t at, std::int64_t v, std::size_t w) {
-        return [=](const Set& s) { Poke(s.Data(1), kDataBlock + at, v, w); };
-    };
+    struct Row { const char* name; std::function<void(const Set&)> plant; std::optional<int> record; const char* field;
+                 Severity level; const char* says; };
+    const auto master = [](std::size_t at, std::int64_t v, std::size_t w) { return [=](const Set& s) { Poke(s.built.Master, at, v, w); }; };
+    const auto data1 = [](std::size_t at, std::int64_t v, std::size_t w) { return [=](const Set& s) { Poke(s.Data(1), kDataBlock + at, v, w); }; };
     const Row rows[] = {
         {"record version", master(kRecord1 + kRecBlock + kVersion, 4, 2), 1, "Version", R,
          "record 1: Version 4 differs from the master's Version 6"},
@@ -99,17 +86,12 @@ TEST_F(Validity, EachFaultOnceWithItsFieldSeverityAndWords) {
 
 TEST_F(Validity, WhatAFileIsFollowsItsBytes) {
     const Set s(dir_);
-    const auto copy = [&](const fs::path& from, const char* name) {
-        fs::copy_file(from, dir_ / name);
-        return dir_ / name;
-    };
-    const fs::path dataAsMaster = copy(s.Data(0), "OTHER.HST"), cut = copy(s.built.Master, "CUT.HST");
+    const fs::path dataAsMaster = dir_ / "OTHER.HST", cut = Put("CUT.HST", {Contents(s.built.Master)});
+    fs::copy_file(s.Data(0), dataAsMaster);
     fs::resize_file(cut, 176 + 100);  // a damaged master, still a master
-    const fs::path tiny = Put("NOTES.000", {Bytes(100, 'x')});
     const struct { fs::path path; TrendFileKind kind; } rows[] = {
-        {s.built.Master, TrendFileKind::Master}, {cut, TrendFileKind::Master},
-        {dataAsMaster, TrendFileKind::DataFile}, {s.empty, TrendFileKind::DataFile}, {tiny, TrendFileKind::Neither},
-    };
+        {s.built.Master, TrendFileKind::Master}, {cut, TrendFileKind::Master}, {dataAsMaster, TrendFileKind::DataFile},
+        {s.empty, TrendFileKind::DataFile}, {Put("NOTES.000", {Bytes(100, 'x')}), TrendFileKind::Neither}};
     for (const auto& [path, kind] : rows) EXPECT_EQ(KindOfTrendFile(path), kind) << path;
     // The master to choose instead: the one whose records name the file, else the name's own.
     EXPECT_EQ(MasterOfDataFile(s.Data(1)), s.built.Master);

@@ -55,9 +55,6 @@ struct Program {
         if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, 5000), CloseHandle(process.hThread), CloseHandle(process.hProcess);
     }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
     // A shown top-level window of the program of this class and title
     // (null: any), waiting up to timeoutMs; null when none came.
     HWND WaitForWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs = 20000) const {

@@ -21,8 +21,6 @@ using ostest::ExpectHas;
 using trendset::SetDescription;
 
 inline std::string LE(std::int64_t v, std::size_t width) { return width ? static_cast<char>(v & 0xFF) + LE(v >> 8, width - 1) : ""; }
-// Overwrites width bytes at offset of a file with v, little-endian.
-inline void Poke(const fs::path& p, std::size_t at, std::int64_t v, std::size_t width) { WriteFile(p, ReadFile(p).replace(at, width, LE(v, width))); }
 
 // Makes a row's input; what this system cannot make (a symbolic link without
 // link support, a name its file system cannot hold) is returned, to skip on.

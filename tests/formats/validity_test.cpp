@@ -27,13 +27,9 @@ struct Set {
     const fs::path& Data(int i) const { return built.DataFiles.at(static_cast<std::size_t>(i)); }
 };
 
-void Poke(const fs::path& file, std::size_t at, std::int64_t v, std::size_t width) {
-    BinaryFile f(file, Mode::ReadWrite);
-    f.Seek(at);
-    f.Write(With({}, 0, static_cast<std::uint64_t>(v), width));
-}
-
 // Offsets in a version 6 master record (block at 272) and data header (block at 128).
+using testsupport::Poke;
+
 constexpr std::size_t kRecord1 = 176 + 448, kRecBlock = 272, kDataBlock = 128;
 constexpr std::size_t kVersion = 10, kHistoryType = 120, kSamplePeriod = 122, kStart = 138, kDataLength = 154, kFilePointer = 158;
 

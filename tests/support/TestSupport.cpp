@@ -13,6 +13,12 @@ std::string ReadFile(const fs::path& p) {
 
 void WriteFile(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
+void Poke(const fs::path& p, std::size_t at, std::int64_t v, std::size_t width) {
+    std::fstream f(p, std::ios::binary | std::ios::in | std::ios::out);
+    f.seekp(static_cast<std::streamoff>(at));
+    for (std::size_t i = 0; i < width; ++i) f.put(static_cast<char>(static_cast<std::uint64_t>(v) >> (8 * i)));
+}
+
 fs::path TempFileName(const std::string& prefix) {
     static std::mt19937_64 random{std::random_device{}()};
     return fs::temp_directory_path() / (prefix + "-" + std::to_string(random()));

@@ -60,6 +60,9 @@ fs::path TempFileName(const std::string& prefix);
 // The whole of a file as bytes ("" when it cannot be read).
 std::string ReadFile(const fs::path& p);
 void WriteFile(const fs::path& p, const std::string& bytes);
+// Overwrites width bytes at offset `at` of a file with v, little-endian, as
+// the trend files store their numbers.
+void Poke(const fs::path& p, std::size_t at, std::int64_t v, std::size_t width);
 
 // A fresh folder below the system's temporary folder, removed with
 // everything in it when the test ends.
